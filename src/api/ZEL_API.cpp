@@ -1,0 +1,1 @@
+// The exported functions: a thin facade over the engine.

@@ -1,0 +1,41 @@
+#pragma once
+// The one messages facility: every text the system shows goes through these operations, to the console
+// (with ANSI colours) when printing is on and to the log stream (without colours) when logging is on.
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+// Where a message goes: the log stream (may be absent) and the two switches.
+struct MessageTarget {
+    std::ofstream* log = nullptr;
+    bool print = true;
+    bool doLog = true;
+};
+
+// Each returns 0, or -1 when logging was asked for but the log stream is absent or closed.
+int printErrorCode(const MessageTarget& to, std::string_view text, int code, bool codeToErrorStream);
+int printErrorCode(const MessageTarget& to, std::string_view text, int code);
+int printError(const MessageTarget& to, std::string_view text);
+int printWarning(const MessageTarget& to, std::string_view text);
+int printSuccess(const MessageTarget& to, std::string_view text);
+int printColor(const MessageTarget& to, std::string_view text, int colour);
+int printMsg(const MessageTarget& to, std::string_view text, int indent = 0);
+
+// Draws the 60-cell progress bar on the console; -1 for a negative fraction.
+int printProgress(double fraction);
+
+// Writes the code and ";" to the error stream and throws std::runtime_error with the code's decimal text.
+[[noreturn]] void raiseCode(int code);
+
+// Reports an error with its code (also to the error stream) and raises it.
+[[noreturn]] void failWith(const MessageTarget& to, std::string_view text, int code);
+
+// Local date and time as "%Y-%m-%d\t%X".
+std::string dateTimeText();
+
+// Turns the message of a raised runtime error back into its code; fallback when it is no number.
+int codeFromRaised(const std::exception& error, int fallback);
+
+}  // namespace zel
