@@ -1,0 +1,42 @@
+#pragma once
+// The lines of one output file. Buffered, the lines are kept in memory and written at flush, each followed by a
+// line end, through a temporary file that replaces the final one only when everything was written, so a failure
+// never leaves a half-written file. Immediate, the file is opened at once and each line is written as it comes,
+// without an added line end.
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zel {
+
+class LineBuffer {
+public:
+    // Results of flush.
+    static constexpr int kImmediate = -1;
+    static constexpr int kNeverOpened = -2;
+    static constexpr int kCannotOpen = -3;
+
+    // Prepares the file directory + fileName; in immediate mode the file is opened (truncated) now.
+    void open(std::string directory, std::string fileName, bool immediate);
+    void write(std::string_view line);
+    // Writes the kept lines: 0, kImmediate, kNeverOpened or kCannotOpen.
+    int flush();
+
+    bool isOpen() const { return open_; }
+    bool isImmediate() const { return immediate_; }
+    std::string path() const { return directory_ + fileName_; }
+    // The kept lines (buffered mode), for amendment of the latest ones before flush.
+    std::vector<std::string>& lines() { return lines_; }
+    const std::vector<std::string>& lines() const { return lines_; }
+
+private:
+    bool open_ = false;
+    bool immediate_ = false;
+    std::string fileName_;
+    std::string directory_;
+    std::ofstream stream_;
+    std::vector<std::string> lines_;
+};
+
+}  // namespace zel
