@@ -1,0 +1,208 @@
+#include "ClusterFeatures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace zel::clusterer {
+namespace {
+
+constexpr double kPixelPitchUm = 55.0;
+constexpr double kDegree = 180.0 / std::numbers::pi;
+
+using Point = std::array<int32_t, 2>;
+
+int64_t cross(const Point& o, const Point& a, const Point& b) {
+    return static_cast<int64_t>(a[0] - o[0]) * (b[1] - o[1]) - static_cast<int64_t>(a[1] - o[1]) * (b[0] - o[0]);
+}
+
+int64_t squaredDistance(const Point& a, const Point& b) {
+    int64_t dx = a[0] - b[0];
+    int64_t dy = a[1] - b[1];
+    return dx * dx + dy * dy;
+}
+
+}  // namespace
+
+FeatureCalculator::FeatureCalculator(const FeatureSettings& settings)
+    : settings_(settings),
+      occupied_(static_cast<size_t>(settings.width) * static_cast<size_t>(settings.height), 0) {}
+
+double FeatureCalculator::correctedLength(int formula, double lengthProj, double widthProj) {
+    switch (formula) {
+        case 2: return std::max(0.0, lengthProj - widthProj);
+        case 3: return std::sqrt(std::max(0.0, lengthProj * lengthProj - widthProj * widthProj));
+        default: return std::max(0.0, lengthProj - 1.0);
+    }
+}
+
+void FeatureCalculator::compute(std::span<const Pixel> pixels, FeatureRow& row) {
+    computeEnergy(pixels, row);
+    computeShape(pixels, row);
+    computeNeighbours(pixels, row);
+    row[kDiameter] = largestDistance(pixels) + 1.0;
+
+    double lengthCorr = correctedLength(settings_.lengthCorrFormula, row[kLengthProj], row[kWidthProj]);
+    double planar = lengthCorr * kPixelPitchUm;
+    double depth = settings_.thicknessUm;
+    double length3D = std::sqrt(planar * planar + depth * depth);
+    row[kLengthCorr] = lengthCorr;
+    row[kLength3DCorr] = length3D;
+    row[kAngleElev] = planar > 0.0 ? std::atan(depth / planar) * kDegree : 90.0;
+    row[kLET] = length3D > 0.0 ? row[kE] / length3D : 0.0;
+}
+
+// Size, energy sum, height, mean and spread of the pixel energies, energy-weighted centroid and earliest time.
+void FeatureCalculator::computeEnergy(std::span<const Pixel> pixels, FeatureRow& row) const {
+    const double n = static_cast<double>(pixels.size());
+    double sum = 0.0, height = pixels.front().value, sumX = 0.0, sumY = 0.0, plainX = 0.0, plainY = 0.0;
+    double earliest = pixels.front().time;
+    bool edge = false;
+    for (const Pixel& p : pixels) {
+        sum += p.value;
+        height = std::max(height, p.value);
+        sumX += p.value * p.x;
+        sumY += p.value * p.y;
+        plainX += p.x;
+        plainY += p.y;
+        earliest = std::min(earliest, p.time);
+        edge = edge || p.x == 0 || p.y == 0 || p.x == settings_.width - 1 || p.y == settings_.height - 1;
+    }
+    double mean = sum / n;
+    double spread = 0.0;
+    for (const Pixel& p : pixels) spread += (p.value - mean) * (p.value - mean);
+
+    row[kSize] = n;
+    row[kE] = sum;
+    row[kHeight] = height;
+    row[kEpixMean] = mean;
+    row[kEpixStd] = std::sqrt(spread / n);
+    // Without energy (all pixels 0 keV) the plain centre of the pixels stands in.
+    row[kX] = sum > 0.0 ? sumX / sum : plainX / n;
+    row[kY] = sum > 0.0 ? sumY / sum : plainY / n;
+    row[kT] = earliest;
+    row[kIsSensEdge] = edge ? 1.0 : 0.0;
+}
+
+// Principal axes of the unweighted pixel positions and the extents of the cluster along them.
+void FeatureCalculator::computeShape(std::span<const Pixel> pixels, FeatureRow& row) {
+    const double n = static_cast<double>(pixels.size());
+    double meanX = 0.0, meanY = 0.0;
+    for (const Pixel& p : pixels) {
+        meanX += p.x;
+        meanY += p.y;
+    }
+    meanX /= n;
+    meanY /= n;
+    double cxx = 0.0, cyy = 0.0, cxy = 0.0;
+    for (const Pixel& p : pixels) {
+        double dx = p.x - meanX, dy = p.y - meanY;
+        cxx += dx * dx;
+        cyy += dy * dy;
+        cxy += dx * dy;
+    }
+    cxx /= n;
+    cyy /= n;
+    cxy /= n;
+    double half = 0.5 * (cxx + cyy);
+    double offset = std::sqrt(0.25 * (cxx - cyy) * (cxx - cyy) + cxy * cxy);
+    double major = half + offset;
+    double minor = std::max(0.0, half - offset);
+
+    // Direction of the major axis in (-90, 90]; an isotropic cluster has no direction and gets 0.
+    double angle = offset > 0.0 ? 0.5 * std::atan2(2.0 * cxy, cxx - cyy) * kDegree : 0.0;
+    if (angle <= -90.0) angle += 180.0;
+    double cosA = std::cos(angle / kDegree), sinA = std::sin(angle / kDegree);
+
+    double alongMin = 0.0, alongMax = 0.0, acrossMin = 0.0, acrossMax = 0.0;
+    bool first = true;
+    for (const Pixel& p : pixels) {
+        double along = p.x * cosA + p.y * sinA;
+        double across = -p.x * sinA + p.y * cosA;
+        if (first) {
+            alongMin = alongMax = along;
+            acrossMin = acrossMax = across;
+            first = false;
+            continue;
+        }
+        alongMin = std::min(alongMin, along);
+        alongMax = std::max(alongMax, along);
+        acrossMin = std::min(acrossMin, across);
+        acrossMax = std::max(acrossMax, across);
+    }
+    // Rounding of the rotation must not turn a one-pixel-wide line into a wider one.
+    auto extent = [](double low, double high) { return std::round((high - low) * 1e9) / 1e9 + 1.0; };
+    double length = extent(alongMin, alongMax);
+    double width = extent(acrossMin, acrossMax);
+
+    row[kAngleAzim] = angle;
+    row[kStdAlong] = std::sqrt(major);
+    row[kStdPerp] = std::sqrt(minor);
+    row[kLinearity] = major > 0.0 ? 1.0 - minor / major : 0.0;
+    row[kLengthProj] = length;
+    row[kWidthProj] = width;
+    row[kRoundness] = width / length;
+}
+
+// Border, thin and thick pixels from the number of 8-neighbours inside the cluster.
+void FeatureCalculator::computeNeighbours(std::span<const Pixel> pixels, FeatureRow& row) {
+    const int width = settings_.width, height = settings_.height;
+    auto cell = [width](int x, int y) { return static_cast<size_t>(y) * static_cast<size_t>(width) + x; };
+    for (const Pixel& p : pixels) occupied_[cell(p.x, p.y)] = 1;
+    int border = 0, thin = 0, thick = 0;
+    for (const Pixel& p : pixels) {
+        int neighbours = 0;
+        for (int dy = -1; dy <= 1; ++dy) {
+            int y = p.y + dy;
+            if (y < 0 || y >= height) continue;
+            for (int dx = -1; dx <= 1; ++dx) {
+                int x = p.x + dx;
+                if ((dx == 0 && dy == 0) || x < 0 || x >= width) continue;
+                neighbours += occupied_[cell(x, y)];
+            }
+        }
+        border += neighbours < 8 ? 1 : 0;
+        thin += neighbours <= 2 ? 1 : 0;
+        thick += neighbours == 8 ? 1 : 0;
+    }
+    for (const Pixel& p : pixels) occupied_[cell(p.x, p.y)] = 0;
+
+    const double n = static_cast<double>(pixels.size());
+    row[kBorderPixCount] = border;
+    row[kThin] = thin / n;
+    row[kThick] = thick / n;
+    row[kCurlyThin] = row[kThin] * (1.0 - row[kLinearity]);
+}
+
+// Largest distance between two pixel centres: directly for small clusters, over the convex hull for large ones.
+double FeatureCalculator::largestDistance(std::span<const Pixel> pixels) {
+    points_.clear();
+    for (const Pixel& p : pixels) points_.push_back({p.x, p.y});
+    int64_t best = 0;
+    if (points_.size() <= 48) {
+        for (size_t i = 0; i < points_.size(); ++i) {
+            for (size_t j = i + 1; j < points_.size(); ++j) best = std::max(best, squaredDistance(points_[i], points_[j]));
+        }
+        return std::sqrt(static_cast<double>(best));
+    }
+    std::sort(points_.begin(), points_.end());
+    points_.erase(std::unique(points_.begin(), points_.end()), points_.end());
+    // Monotone chain: lower hull, then upper hull.
+    hull_.assign(2 * points_.size(), Point{});
+    size_t k = 0;
+    for (size_t i = 0; i < points_.size(); ++i) {
+        while (k >= 2 && cross(hull_[k - 2], hull_[k - 1], points_[i]) <= 0) --k;
+        hull_[k++] = points_[i];
+    }
+    for (size_t i = points_.size() - 1, lower = k + 1; i-- > 0;) {
+        while (k >= lower && cross(hull_[k - 2], hull_[k - 1], points_[i]) <= 0) --k;
+        hull_[k++] = points_[i];
+    }
+    hull_.resize(k > 1 ? k - 1 : k);
+    for (size_t i = 0; i < hull_.size(); ++i) {
+        for (size_t j = i + 1; j < hull_.size(); ++j) best = std::max(best, squaredDistance(hull_[i], hull_[j]));
+    }
+    return std::sqrt(static_cast<double>(best));
+}
+
+}  // namespace zel::clusterer

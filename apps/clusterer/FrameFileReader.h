@@ -1,0 +1,51 @@
+#pragma once
+// Reader of frame matrices in text form: ".txt" (one frame of `height` lines of `width` numbers) and ".pmf"
+// (several such frames one after another). Frame start and acquisition times come from a descriptor file beside
+// the input (P + ".dsc" or P with its extension replaced by ".dsc") when there is one.
+#include <string>
+#include <vector>
+
+#include "LineSource.h"
+#include "Pixel.h"
+
+namespace zel::clusterer {
+
+// Start and acquisition times of the frames of one file, in file order.
+struct FrameTimes {
+    double startSeconds = 0.0;
+    double acqSeconds = 0.0;
+    bool hasStart = false;
+    bool hasAcq = false;
+};
+
+// Reads a descriptor file: a block per frame opened by a line "[F<n>]"; inside it a line holding the quoted key
+// "Start time" or "Acq time" is followed by a type line and then a line that starts with the value.
+std::vector<FrameTimes> readDescriptorFile(const std::string& path);
+
+// The descriptor file that belongs to a frame file, or an empty string.
+std::string findDescriptorFile(const std::string& framePath);
+
+class FrameFileReader {
+public:
+    FrameFileReader(int width, int height) : width_(width), height_(height) {}
+
+    // Opens the frame file and loads its descriptor when present.
+    bool open(const std::string& path, std::string& error);
+
+    enum class Result { Frame, End, Error };
+    // The non-zero pixels of the next frame (time 0); `frame` gets the descriptor's times when known.
+    Result next(std::vector<Pixel>& pixels, FrameInfo& frame, std::string& error);
+
+    bool hasDescriptor() const { return !times_.empty(); }
+    long long bytesRead() const { return source_.bytesRead(); }
+
+private:
+    int width_;
+    int height_;
+    std::string path_;
+    LineSource source_;
+    std::vector<FrameTimes> times_;
+    size_t framesRead_ = 0;
+};
+
+}  // namespace zel::clusterer

@@ -1,0 +1,75 @@
+#include "LineSource.h"
+
+#include <cstring>
+
+namespace zel::clusterer {
+
+bool LineSource::open(const std::string& path, size_t blockSize) {
+    close();
+    file_ = std::fopen(path.c_str(), "rb");
+    if (file_ == nullptr) return false;
+    buffer_.resize(blockSize < 64 ? 64 : blockSize);
+    begin_ = end_ = 0;
+    atEnd_ = false;
+    lineNumber_ = 0;
+    bytesRead_ = 0;
+    return true;
+}
+
+void LineSource::close() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+}
+
+// Moves the unread rest to the front and fills the buffer behind it; doubles the buffer when a single line
+// does not fit. False when nothing more could be read.
+bool LineSource::refill() {
+    if (atEnd_ || file_ == nullptr) return false;
+    size_t rest = end_ - begin_;
+    if (begin_ > 0) {
+        if (rest > 0) std::memmove(buffer_.data(), buffer_.data() + begin_, rest);
+        begin_ = 0;
+        end_ = rest;
+    }
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+    if (got == 0) {
+        atEnd_ = true;
+        return false;
+    }
+    end_ += got;
+    return true;
+}
+
+bool LineSource::nextLine(std::string_view& line) {
+    size_t searchFrom = begin_;
+    while (true) {
+        const char* start = buffer_.data() + searchFrom;
+        const void* newline = end_ > searchFrom ? std::memchr(start, '\n', end_ - searchFrom) : nullptr;
+        if (newline != nullptr) {
+            size_t stop = static_cast<size_t>(static_cast<const char*>(newline) - buffer_.data());
+            size_t length = stop - begin_;
+            line = std::string_view(buffer_.data() + begin_, length);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            bytesRead_ += static_cast<long long>(length + 1);
+            begin_ = stop + 1;
+            ++lineNumber_;
+            return true;
+        }
+        size_t scanned = end_ - begin_;
+        if (!refill()) break;
+        searchFrom = begin_ + scanned;
+    }
+    // The last line of a file without a final line end.
+    if (end_ > begin_) {
+        line = std::string_view(buffer_.data() + begin_, end_ - begin_);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        bytesRead_ += static_cast<long long>(end_ - begin_);
+        begin_ = end_;
+        ++lineNumber_;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace zel::clusterer

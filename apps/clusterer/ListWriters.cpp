@@ -1,0 +1,160 @@
+#include "ListWriters.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "TextScan.h"
+#include "cluster/VariableNames.h"
+
+namespace zel::clusterer {
+namespace {
+
+static_assert(kColumnCount == static_cast<int>(kDefaultVariables.size()));
+static_assert(kLengthCorr == kDefaultLengthCorrIndex2D && kLength3DCorr == kDefaultLengthCorrIndex3D);
+
+// Decimals written per column; -1 for whole numbers.
+constexpr int kDecimals[kColumnCount] = {
+    -1, -1, 4, 4, 4, 4, -1,  // DetectorID EventID X Y E T Flags
+    -1, 4, -1, 6, 4, 6,      // Size Height BorderPixCount Roundness AngleAzim Linearity
+    4, 4, -1, 6, 6,          // LengthProj WidthProj IsSensEdge StdAlong StdPerp
+    6, 6, 6, 4, 4,           // Thin Thick CurlyThin EpixMean EpixStd
+    4, 4, 4, 6, 4,           // LengthCorr Length3DCorr AngleElev LET Diameter
+};
+
+// The last data line of a file, read from its tail.
+std::string lastDataLine(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    std::streamoff start = size > 65536 ? size - 65536 : 0;
+    in.seekg(start);
+    std::string tail(static_cast<size_t>(size - start), '\0');
+    in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+    size_t end = tail.size();
+    while (end > 0) {
+        size_t begin = tail.rfind('\n', end - 1);
+        begin = begin == std::string::npos ? 0 : begin + 1;
+        std::string_view line(tail.data() + begin, end - begin);
+        skipBlanks(line);
+        if (!line.empty() && line.front() != '#') return std::string(line);
+        if (begin == 0) break;
+        end = begin - 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string namesLine(int lengthCorrFormula) {
+    int choice = lengthCorrFormula >= 1 && lengthCorrFormula <= 3 ? lengthCorrFormula - 1 : 0;
+    std::string line;
+    for (size_t i = 0; i < kDefaultVariables.size(); ++i) {
+        std::string_view name = kDefaultVariables[i].name;
+        if (static_cast<int>(i) == kDefaultLengthCorrIndex2D) name = kLengthCorrNames[static_cast<size_t>(choice)].name2D;
+        if (static_cast<int>(i) == kDefaultLengthCorrIndex3D) name = kLengthCorrNames[static_cast<size_t>(choice)].name3D;
+        if (i > 0) line += '\t';
+        line += name;
+    }
+    return line;
+}
+
+std::string unitsLine() {
+    std::string line;
+    for (size_t i = 0; i < kDefaultVariables.size(); ++i) {
+        if (i > 0) line += '\t';
+        line += kDefaultVariables[i].unit;
+    }
+    return line;
+}
+
+bool EventListWriter::open(const std::string& path, int lengthCorrFormula, bool append, std::string& error) {
+    const std::string names = namesLine(lengthCorrFormula);
+    std::error_code code;
+    bool extend = append && std::filesystem::is_regular_file(path, code) && std::filesystem::file_size(path, code) > 0;
+    lastEventId_ = -1;
+    if (extend) {
+        std::ifstream in(path);
+        std::string header;
+        std::getline(in, header);
+        if (!header.empty() && header.back() == '\r') header.pop_back();
+        if (header != names) {
+            error = "Can not append to " + path + ": its names line differs from the one of this run.";
+            return false;
+        }
+        std::string last = lastDataLine(path);
+        std::string_view rest = last;
+        double id = 0.0;
+        // The second column is EventID; a list holding only its two header lines has none.
+        if (last != names && nextNumber(rest, id) && nextNumber(rest, id)) lastEventId_ = std::llround(id);
+    }
+    if (!file_.open(path, extend)) {
+        error = "Can not open output file: " + path;
+        return false;
+    }
+    if (!extend) {
+        file_.write(names);
+        file_.write("\n");
+        file_.write(unitsLine());
+        file_.write("\n");
+    }
+    return true;
+}
+
+void EventListWriter::writeRow(const FeatureRow& row) {
+    char* out = file_.claim(kColumnCount * 48 + 2);
+    for (int i = 0; i < kColumnCount; ++i) {
+        if (i > 0) *out++ = '\t';
+        out = kDecimals[i] < 0 ? writeInteger(out, std::llround(row[static_cast<size_t>(i)]))
+                               : writeFixed(out, row[static_cast<size_t>(i)], kDecimals[i]);
+    }
+    *out++ = '\n';
+    file_.commit(out);
+}
+
+bool ClogWriter::open(const std::string& path, std::string& error) {
+    if (!file_.open(path, false)) {
+        error = "Can not open output file: " + path;
+        return false;
+    }
+    return true;
+}
+
+void ClogWriter::writeFrame(long long number, double startSeconds, double acqSeconds) {
+    char* out = file_.claim(160);
+    for (char ch : std::string_view("Frame ")) *out++ = ch;
+    out = writeInteger(out, number);
+    *out++ = ' ';
+    *out++ = '(';
+    out = writeFixed(out, startSeconds, 6);
+    *out++ = ',';
+    *out++ = ' ';
+    out = writeFixed(out, acqSeconds, 6);
+    for (char ch : std::string_view(" s)\n")) *out++ = ch;
+    file_.commit(out);
+}
+
+void ClogWriter::writeCluster(std::span<const Pixel> pixels, bool withFourth) {
+    for (const Pixel& p : pixels) {
+        char* out = file_.claim(112);
+        *out++ = '[';
+        out = writeInteger(out, p.x);
+        *out++ = ',';
+        *out++ = ' ';
+        out = writeInteger(out, p.y);
+        *out++ = ',';
+        *out++ = ' ';
+        out = writeShortest(out, p.value);
+        if (withFourth) {
+            *out++ = ',';
+            *out++ = ' ';
+            out = writeShortest(out, p.time);
+        }
+        *out++ = ']';
+        *out++ = ' ';
+        file_.commit(out);
+    }
+    file_.write("\n");
+}
+
+}  // namespace zel::clusterer
