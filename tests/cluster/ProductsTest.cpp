@@ -1,0 +1,257 @@
+#include "cluster/Products.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+namespace {
+
+using zel::Products;
+using zel::ProductSetup;
+using Values = std::vector<double>;
+
+constexpr double kArea = 1.982464;
+const double kSiDose = 1.0 / (2.329 * 300 * 1237.3618279678);
+
+struct ProductsRun : ::testing::Test {
+    std::string path =
+        (std::filesystem::temp_directory_path() / ("zel_products_" + std::to_string(::getpid()) + ".txt")).string();
+    std::ofstream log{path};
+    zel::MessageTarget to{&log, false, true};
+    Products products;
+
+    // Sets the products up and starts the clock with a first batch at time 0.
+    void start(const ProductSetup& setup = {}) {
+        products.setup(setup, to);
+        zel::ClusterBatch batch(1);
+        batch.appendRow();
+        products.beginBatch(batch, 0, false);
+    }
+    std::string logText() {
+        log.flush();
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    void TearDown() override { std::filesystem::remove(path); }
+};
+
+TEST_F(ProductsRun, LateClusterClosesTheSamplesItPassedBeforeItCounts) {
+    start();
+    products.addCluster(0, 0.2e9, 10, 3);
+    products.addCluster(0, 0.7e9, 20, 4);
+    products.addCluster(0, 3.4e9, 30, 5);
+    EXPECT_EQ(products.sampleCount(), 3);
+    EXPECT_DOUBLE_EQ(products.currentCount(), 1.0);
+
+    // The final sample is 0.4 s long, yet its sampling time stays one second.
+    products.finishInput(3.4e9);
+    EXPECT_EQ(logText(), "1\t\t1.00\t\t\t2\n2\t\t2.00\t\t\t2\n3\t\t3.00\t\t\t2\n4\t\t3.40\t\t\t3\n");
+    products.computeTotals();
+    products.computeTotals();  // recomputed, not appended
+    EXPECT_EQ(products.countPerSample(), (Values{2, 0, 0, 1}));
+    EXPECT_EQ(products.countRatePerSample(), (Values{2, 0, 0, 1}));
+    EXPECT_EQ(products.pixelHitsPerSample(), (Values{7, 0, 0, 5}));
+    EXPECT_EQ(products.nominalEnds(), (Values{1, 2, 3, 4}));
+    EXPECT_NEAR(products.elapsedTimes()[3], 3.4, 1e-12);
+    EXPECT_DOUBLE_EQ(products.fluxPerSample()[3], 1 / kArea);
+    EXPECT_DOUBLE_EQ(products.doseRatePerSample()[0], 30 * kSiDose * 3600);
+
+    const double live = products.liveTime();
+    EXPECT_NEAR(live, 3.4, 1e-12);
+    EXPECT_DOUBLE_EQ(products.countRate(), 3 / live);
+    EXPECT_DOUBLE_EQ(products.fluence(), 3 / kArea);
+    EXPECT_DOUBLE_EQ(products.flux(), 3 / kArea / live);
+    EXPECT_DOUBLE_EQ(products.doseRate(), 60 * kSiDose * 3600 / live);
+}
+
+TEST_F(ProductsRun, SampleEdgesAndTheFinalSample) {
+    // A cluster exactly at the end of the open sample still belongs to it.
+    start();
+    products.addCluster(0, 1e9, 1, 1);
+    EXPECT_EQ(products.sampleCount(), 0);
+    products.addCluster(0, 1e9 + 1, 1, 1);
+    EXPECT_EQ(products.sampleCount(), 1);
+    // The last cluster exactly at the end closes that sample in full, then a final one of length 0.
+    products.finishInput(2e9);
+    EXPECT_EQ(products.elapsedTimes(), (Values{1, 2, 2}));
+
+    // A lone cluster at the sample start: the final sample has length 0 and the live time one sampling time.
+    ProductSetup half;
+    half.timeSampling = 0.5;
+    Products single;
+    single.setup(half, to);
+    single.setTimeFirst(4e9);
+    zel::ClusterBatch batch(1);
+    batch.appendRow()[0] = 4e9;
+    single.beginBatch(batch, 0, false);
+    single.addCluster(0, 4e9, 5, 2);
+    single.finishInput(4e9);
+    EXPECT_EQ(single.elapsedTimes(), (Values{0.5}));
+}
+
+TEST_F(ProductsRun, AcquisitionTimeReplacesTheLiveTime) {
+    start();
+    products.addCluster(0, 0.1e9, 4, 1);
+    products.computeTotals();  // nothing closed: no live time to divide by
+    EXPECT_EQ(products.countRate(), -1.0);
+    EXPECT_EQ(products.doseRate(), -1.0);
+
+    ProductSetup setup;
+    setup.timeAcq = 10;
+    start(setup);
+    for (double t : {0.1e9, 0.2e9, 0.3e9}) products.addCluster(0, t, 4, 1);
+    products.finishInput(0.3e9);
+    products.computeTotals();
+    EXPECT_EQ(products.liveTime(), 10.0);
+    EXPECT_DOUBLE_EQ(products.countRate(), 0.3);
+    EXPECT_DOUBLE_EQ(products.doseRate(), 12 * kSiDose * 3600 / 10);
+    EXPECT_DOUBLE_EQ(products.countRateClass()[0], 0.3);
+}
+
+TEST_F(ProductsRun, ConversionFactorsFollowSensorAndUnits) {
+    start();
+    EXPECT_DOUBLE_EQ(products.doseFactor(), kSiDose);
+    EXPECT_DOUBLE_EQ(products.doseRateFactor(), kSiDose * 3600);
+    EXPECT_EQ(products.doseRateUnit(), "uGy+1 h-1");
+
+    ProductSetup cdte;
+    cdte.sensorMaterial = "CdTe";
+    cdte.sensorThicknessUm = 1000;
+    start(cdte);
+    EXPECT_DOUBLE_EQ(products.doseFactor(), 1 / (5.85 * 1000 * 1237.3618279678));
+
+    ProductSetup radiology;
+    radiology.radiologyUnits = true;
+    start(radiology);
+    EXPECT_DOUBLE_EQ(products.doseFactor(), 1 / (2.329 * 300 * 1237361827.9678));
+    EXPECT_DOUBLE_EQ(products.doseRateFactor(), products.doseFactor());
+    EXPECT_EQ(products.doseUnit(), "Gy+1");
+    EXPECT_EQ(products.doseRateUnit(), "Gy+1 s-1");
+
+    // A quarter of the pixels masked: the rest see everything on three quarters of the area.
+    ProductSetup masked;
+    masked.maskOn = true;
+    masked.maskFactor = 4.0 / 3.0;
+    start(masked);
+    EXPECT_DOUBLE_EQ(products.doseRateFactor(), kSiDose * 3600 * 4 / 3);
+    EXPECT_DOUBLE_EQ(products.sensorArea(), kArea * 3 / 4);
+    EXPECT_DOUBLE_EQ(products.fluxFactor(), 4 / (3 * kArea));
+    products.addCluster(0, 0.1e9, 1, 6);
+    EXPECT_EQ(products.pixelHitsProc(), 0);  // the mask keeps that sum while it is on
+}
+
+TEST_F(ProductsRun, CurrentValuesRescaleToTheGivenInterval) {
+    ProductSetup setup;
+    setup.timeSampling = 2.0;
+    setup.classCount = 2;
+    start(setup);
+    products.addCluster(0, 0.1e9, 10, 1);
+    products.addCluster(0, 0.2e9, 20, 1);
+    products.addCluster(1, 0.3e9, 5, 1);
+
+    EXPECT_DOUBLE_EQ(products.currentCount(), 3);
+    EXPECT_DOUBLE_EQ(products.currentCountRate(0), 1.5);
+    EXPECT_DOUBLE_EQ(products.currentCountRate(4), 0.75);
+    EXPECT_DOUBLE_EQ(products.currentDoseRate(4), 35 * kSiDose * 3600 / 4);
+    EXPECT_DOUBLE_EQ(products.currentFlux(0), 1.5 / kArea);
+    EXPECT_EQ(products.currentCountRateClass(4), (Values{0.5, 0.25, 0}));
+
+    products.resetCurrent();
+    EXPECT_EQ(products.currentCountClass(), (Values{0, 0, 0}));
+    EXPECT_DOUBLE_EQ(products.sampleEnd(), 2.0);
+
+    setup.sensorThicknessUm = -300;  // no positive factor, no dose
+    start(setup);
+    products.addCluster(0, 0.1e9, 10, 1);
+    EXPECT_EQ(products.currentDose(), 0.0);
+}
+
+TEST_F(ProductsRun, ClassesBookPerSampleAndTurnToClassRows) {
+    ProductSetup setup;
+    setup.classCount = 3;
+    start(setup);
+    EXPECT_TRUE(products.countByClass().empty());
+    EXPECT_EQ(products.classOf(2.0), 2);
+    for (double unknown : {-1.0, 7.0, std::nan("")}) EXPECT_EQ(products.classOf(unknown), 3);
+
+    products.addCluster(0, 0.1e9, 1, 1);
+    products.addCluster(products.classOf(-1.0), 0.2e9, 2, 1);
+    products.addCluster(-1, 0.3e9, 64, 1);  // no class: counted in the run only
+    products.addCluster(1, 1.5e9, 4, 1);
+    products.addCluster(2, 2.1e9, 8, 1);
+    products.addCluster(2, 2.2e9, 16, 1);
+    products.finishInput(2.5e9);
+    products.computeTotals();
+    EXPECT_EQ(products.clustersProcessed(), 6);
+
+    const auto counts = products.countByClass();
+    ASSERT_EQ(counts.size(), 4u);
+    EXPECT_EQ(counts[0], (Values{1, 0, 0}));
+    EXPECT_EQ(counts[1], (Values{0, 1, 0}));
+    EXPECT_EQ(counts[2], (Values{0, 0, 2}));
+    EXPECT_EQ(counts[3], (Values{1, 0, 0}));
+    EXPECT_EQ(products.energyByClass()[2], (Values{0, 0, 24}));
+    EXPECT_DOUBLE_EQ(products.doseRateByClass()[1][1], 4 * kSiDose * 3600);
+
+    EXPECT_EQ(products.countClass(), (Values{1, 1, 2, 1}));
+    EXPECT_EQ(products.energyClass(), (Values{1, 4, 24, 2}));
+    EXPECT_DOUBLE_EQ(products.countRateClass()[2], 2 / 2.5);
+    EXPECT_DOUBLE_EQ(products.doseRateClass()[2], 24 * kSiDose * 3600 / 2.5);
+}
+
+TEST_F(ProductsRun, FirstBatchSetsTheTimeReference) {
+    // Frame-counted inputs count from their first cluster, batch after batch.
+    products.setup({}, to);
+    zel::ClusterBatch batch(2);
+    batch.appendRow()[1] = 500;
+    batch.appendRow()[1] = 700;
+    products.beginBatch(batch, 1, true);
+    EXPECT_TRUE(products.started());
+    EXPECT_EQ(products.timeFirst(), 500);
+    EXPECT_DOUBLE_EQ(products.sampleEnd(), 1.0);
+    EXPECT_EQ(batch.at(1, 1), 200);
+    zel::ClusterBatch next(2);
+    next.appendRow()[1] = 900;
+    products.beginBatch(next, 1, true);
+    EXPECT_EQ(next.at(0, 1), 400);
+
+    // Time-stamped inputs keep their times; a set first time moves the first sample.
+    Products stamped;
+    stamped.setup({}, to);
+    stamped.setTimeFirst(2e9);
+    zel::ClusterBatch timed(1);
+    timed.appendRow()[0] = 2.5e9;
+    stamped.beginBatch(timed, 0, false);
+    EXPECT_DOUBLE_EQ(stamped.sampleEnd(), 3.0);
+    EXPECT_EQ(timed.at(0, 0), 2.5e9);
+}
+
+TEST_F(ProductsRun, SetupClearsTheRunButKeepsTheClock) {
+    std::vector<std::pair<double, bool>> closed;
+    products.onSampleClosed([&](double sampling, bool final) { closed.emplace_back(sampling, final); });
+    start();
+    products.countSeen();
+    products.countEdgeSkipped();
+    products.countSampleEvent();
+    products.addCluster(0, 0.5e9, 7, 3);
+    products.addCluster(0, 1.5e9, 7, 3);
+    products.finishInput(1.5e9);
+    EXPECT_EQ(closed, (std::vector<std::pair<double, bool>>{{1.0, false}, {1.0, true}}));
+    EXPECT_EQ(products.eventsPerSample(), (Values{1, 0}));
+
+    products.setup({}, to);
+    EXPECT_EQ(products.clustersSeen(), 0);
+    EXPECT_EQ(products.sampleCount(), 0);
+    EXPECT_TRUE(products.elapsedTimes().empty());
+    EXPECT_EQ(products.pixelHitsPerSample(), (Values{0}));
+    EXPECT_EQ(products.edgeSkipped(), 1);
+    EXPECT_DOUBLE_EQ(products.sampleEnd(), 3.0);
+}
+
+}  // namespace
