@@ -1,0 +1,199 @@
+#include "engine/ClustererRun.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "common/Paths.h"
+#include "common/Text.h"
+#include "engine/Settings.h"
+
+namespace zel {
+namespace {
+
+std::string inQuotes(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out.append(1, '"').append(text).append(1, '"');
+    return out;
+}
+
+std::string upToFirstDot(const std::string& name) { return name.substr(0, name.find('.')); }
+
+void removeFile(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+}
+
+const char* rawBanner(InputKind kind) {
+    switch (kind) {
+        case InputKind::ClusterLog: return "Processing RawData CLOG:\t";
+        case InputKind::T3PA: return "Processing RawData T3PA:\t";
+        case InputKind::T3P: return "Processing RawData T3P:\t";
+        case InputKind::T3R: return "Processing RawData T3R:\t";
+        default: return "Processing RawData matrix:\t";
+    }
+}
+
+}  // namespace
+
+std::string clustererOutputDir(const Settings& settings) {
+    return settings.FileOutPath + (settings.DoCreateExportDir ? settings.ExportDirFile : std::string());
+}
+
+std::string clusterLogName(const Settings& settings, const std::string& inputName) {
+    std::string name = settings.ClogOutName.empty() ? std::string("ClusterLog") : upToFirstDot(settings.ClogOutName);
+    if (settings.DoMultiFile && settings.DoCreateClog) name += "_" + upToFirstDot(inputName);
+    return name + ".clog";
+}
+
+std::string buildClustererCommand(const Settings& s, const std::string& inputName, const std::string& clogName) {
+    const std::string out = clustererOutputDir(s);
+    std::string cmd = inQuotes(s.ClustererPath + s.ClustererName) + " ";
+    if (s.DoReprocElist) cmd += " --korelist " + inQuotes(out + s.ElistOutName) + " ";
+    if (!s.CalMat.empty() && !s.IsEnergyCalibrated) cmd += " -c " + inQuotes(s.CalMat) + " ";
+    if (s.DoExportCList && !s.CListName.empty()) cmd += " --clust-feat-list " + inQuotes(out + s.CListName) + " ";
+    if (s.MaxFrameOccupancy > 0) cmd += " --frame-occupancy-limit " + formatFixed(s.MaxFrameOccupancy) + " ";
+    cmd += " --frame-start-num " + std::to_string(s.FrameStartNum) + " ";
+    if (s.MaxPixelCountProc > 0)
+        cmd += " --pix-count-max " + std::to_string(static_cast<long long>(s.MaxPixelCountProc)) + " ";
+    if (s.DoCreateClog) cmd += " -l " + inQuotes(out + clogName) + " ";
+    if (s.DoTpxHighEnergyCorr) cmd += " --corr-tpx-high-energy ";
+    if (!s.MeasMode.empty()) cmd += " --measmode " + inQuotes(s.MeasMode) + " ";
+    if (s.TimeCoinc != -1) cmd += " --el-coinctoadiff " + formatFixed(s.TimeCoinc) + " ";
+    if (s.SensThick != -1) cmd += " --el-thickness " + formatFixed(s.SensThick) + " ";
+    cmd += " --l2d-corr-formula " + std::to_string(s.LengthCorr) + " ";
+    if (s.DoClustererLog) cmd += " --log ";
+    if (s.DoClustererDebug) cmd += " --debug ";
+    if (s.DoClustererStatFile) cmd += "--stat-file " + inQuotes(s.ClustererStatPath + s.ClustererStatName) + " ";
+    std::string input = s.FileInPath + inputName;
+    if (inputName.empty() && !input.empty() && (input.back() == '/' || input.back() == '\\')) input.pop_back();
+    cmd += " " + inQuotes(input) + " ";
+#ifdef _WIN32
+    cmd = inQuotes(cmd);  // the Windows shell needs one more pair around a command that starts with a quoted path
+#endif
+    return cmd;
+}
+
+int findClusterer(Settings& settings, const MessageTarget& to) {
+    const std::string given = settings.ClustererPath + settings.ClustererName;
+    if (isRegularFile(given)) return 0;
+    const std::string beside = libraryDirectory();
+    if (!beside.empty() && isRegularFile(beside + settings.ClustererName)) {
+        MessageTarget console{nullptr, to.print, false};
+        printWarning(console, "Clusterer not found in given path:   " + given);
+        printWarning(console, "Clusterer found in alternative path: " + beside + settings.ClustererName);
+        settings.ClustererPath = beside;
+        return 0;
+    }
+    printErrorCode(to, "Can not find clusterer binary: " + given + " . Raw data processing can not be done.", -1009);
+    return -1009;
+}
+
+int findModels(Settings& settings, const MessageTarget& to) {
+    if (isDirectory(settings.ModelPath)) return 0;
+    const std::string beside = libraryDirectory() + "models" + kSeparator;
+    if (isDirectory(beside)) {
+        MessageTarget console{nullptr, to.print, false};
+        printWarning(console, "Directory with models not found in given path:   " + settings.ModelPath);
+        printWarning(console, "Directory with models found in alternative path: " + beside);
+        settings.ModelPath = beside;
+        return 0;
+    }
+    printErrorCode(to, "Can not find directory with models: " + settings.ModelPath + ". PID will not be used.", -1010);
+    return -1010;
+}
+
+int clusterInput(Settings& settings, InputSet& inputs, size_t index, const MessageTarget& to) {
+    const std::string& input = inputs.names[index];
+    const std::string clogName = clusterLogName(settings, input);
+    inputs.producedClogs.push_back(clogName);
+    if (!settings.DoRunClusterer) return 0;
+    const std::string out = clustererOutputDir(settings);
+    if (index == 0 && settings.DoRemoveOldElist) {
+        removeFile(out + settings.ElistOutName + ".korelist");
+        removeFile(out + settings.ElistOutName + ".clist");
+    }
+    // A multi-file run of text frames goes to the clusterer as one set: the input directory itself.
+    const std::string inputArgument = inputs.kind == InputKind::TextFrames && inputs.count > 1 ? std::string() : input;
+    const std::string command = buildClustererCommand(settings, inputArgument, clogName);
+    if (settings.DoLogClustererCmd) printMsg(to, "Clustere command: |" + command + "|");
+    if (settings.DoRunClustererCmd) {
+        std::fflush(stdout);
+        int status = std::system(command.c_str());
+        (void)status;  // the clusterer's own status is not examined: its outputs are
+    }
+    return 0;
+}
+
+int readClustererStat(Settings& settings, const MessageTarget& to) {
+    if (!settings.DoClustererStatFile) return 0;
+    const std::string name = settings.ClustererStatPath + settings.ClustererStatName;
+    std::ifstream in(name);
+    if (!in.is_open()) {
+        printErrorCode(MessageTarget{nullptr, to.print, false}, "Can not open clusterer stat file: " + name, -1);
+        return -1;
+    }
+    std::string line;
+    bool first = true;
+    while (std::getline(in, line)) {
+        if (first) {
+            first = false;
+            continue;
+        }
+        if (!contains(line, "FrameNum")) continue;
+        auto numbers = scanNumbers(line);
+        if (!numbers.empty()) settings.FrameStartNum = static_cast<int>(numbers.front());
+    }
+    return 0;
+}
+
+int chooseElist(Settings& settings, InputSet& inputs, const MessageTarget& to) {
+    const std::string out = clustererOutputDir(settings);
+    const std::string expected = settings.ElistOutName + ".korelist";
+    std::string chosen;
+    if (isRegularFile(out + expected)) {
+        chosen = expected;
+    } else {
+        std::vector<std::string> candidates;
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(out.empty() ? currentDirPrefix() : out, ec), end;
+             !ec && it != end; it.increment(ec)) {
+            std::string name = it->path().filename().string();
+            if (contains(name, "korelist")) candidates.push_back(name);
+        }
+        if (candidates.empty()) {
+            printErrorCode(to, "Elist file can not be found.", -3000);
+            return -3000;
+        }
+        std::sort(candidates.begin(), candidates.end());
+        chosen = candidates.front();
+        printWarning(MessageTarget{nullptr, to.print, false}, "Following elist will be used for processing: " + chosen);
+    }
+    inputs.elistPath = out;
+    inputs.elistName = chosen;
+    return 0;
+}
+
+int runRawData(Settings& settings, InputSet& inputs, const MessageTarget& to) {
+    inputs.rawToCluster = inputs.kind != InputKind::Elist && inputs.kind != InputKind::None;
+    if (inputs.rawToCluster) printMsg(to, rawBanner(inputs.kind) + settings.FileInPath + inputs.names.front());
+    int count = inputs.kind == InputKind::TextFrames ? std::min(inputs.count, 1) : inputs.count;
+    for (int i = 0; i < count; ++i) {
+        settings.FileInName = inputs.names[static_cast<size_t>(i)];
+        bool ok = true;
+        if (inputs.rawToCluster) {
+            ok = clusterInput(settings, inputs, static_cast<size_t>(i), to) == 0;
+            if (ok && settings.DoRunClusterer) readClustererStat(settings, to);
+        }
+        if (ok) inputs.processed.push_back(settings.FileInName);
+    }
+    if (!settings.DoRunClusterer)
+        printWarning(to, "Processing with clusterer is skipped with DoRunClusterer option.");
+    if (inputs.rawToCluster) return chooseElist(settings, inputs, to);
+    return 0;
+}
+
+}  // namespace zel

@@ -1,0 +1,37 @@
+#pragma once
+// Hands raw pixel data and cluster logs to the external clusterer program and finds the event list it wrote.
+#include <string>
+
+#include "common/Messages.h"
+#include "engine/InputDiscovery.h"
+
+namespace zel {
+
+struct Settings;
+
+// Directory the clusterer writes into: the output directory and its "File" subdirectory.
+std::string clustererOutputDir(const Settings& settings);
+
+// The full command line for one input, in the fixed option order.
+std::string buildClustererCommand(const Settings& settings, const std::string& inputName, const std::string& clogName);
+
+// Name of the cluster log the clusterer is asked to write for this input.
+std::string clusterLogName(const Settings& settings, const std::string& inputName);
+
+// Prerequisite checks; 0, -1009 or -1010. A program or directory found beside the library replaces the setting.
+int findClusterer(Settings& settings, const MessageTarget& to);
+int findModels(Settings& settings, const MessageTarget& to);
+
+// Builds, logs and runs the command for input `index`; 0 or the sum of failures of the preparatory steps.
+int clusterInput(Settings& settings, InputSet& inputs, size_t index, const MessageTarget& to);
+
+// Reads the frame number the next input continues with; 0 or -1 when the statistics file cannot be opened.
+int readClustererStat(Settings& settings, const MessageTarget& to);
+
+// Makes the event list written by the clusterer the input; 0 or -3000.
+int chooseElist(Settings& settings, InputSet& inputs, const MessageTarget& to);
+
+// Runs the clusterer over every input that needs it; 0 or the first failing code.
+int runRawData(Settings& settings, InputSet& inputs, const MessageTarget& to);
+
+}  // namespace zel

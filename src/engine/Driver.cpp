@@ -1,0 +1,338 @@
+// The processing driver: initialisation, the file flow, the batch step and the end-of-run steps.
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+
+#include "common/Paths.h"
+#include "engine/ClustererRun.h"
+#include "engine/Engine.h"
+#include "engine/SettingsReport.h"
+#include "export/ExportDirs.h"
+#include "export/ExtendedEventList.h"
+#include "export/SamplingList.h"
+#include "input/Elist.h"
+
+namespace zel {
+namespace {
+
+double valueAt(std::span<const double> row, int column, double fallback) {
+    return column >= 0 && static_cast<size_t>(column) < row.size() ? row[column] : fallback;
+}
+
+}  // namespace
+
+int Engine::initialise() {
+    bool failed = false;
+    const MessageTarget quiet{nullptr, settings_.DoPrint, false};
+
+    // Result lists left without a directory go into the output directory's "File" subdirectory.
+    const std::string fileDir = settings_.FileOutPath + settings_.ExportDirFile;
+    if (settings_.SamplingListPath.empty()) settings_.SamplingListPath = fileDir;
+    if (settings_.SamplingListJsonPath.empty()) settings_.SamplingListJsonPath = fileDir;
+
+    if (!makeDirectories(settings_.FileOutPath.empty() ? currentDirPrefix() : settings_.FileOutPath))
+        failWith(quiet, "Output directory does not exits: " + settings_.FileOutPath, -1037);
+
+    if (openLog() != 0) failed = true;
+    printBanner();
+    const MessageTarget to = messages();
+
+    if (discoverInputs(settings_, inputs_, to) != 0) failed = true;
+    else recogniseInputs(settings_, inputs_, variables_, to);
+
+    if (settings_.DoAbortAfterFileRec) {
+        printMsg(to, "Abort after recognition of input files.");
+        std::exit(0);
+    }
+
+    prerequisitesOk_ = false;
+    if (settings_.DoCheckPrereq) {
+        bool ok = true;
+        if (inputs_.rawToCluster && settings_.DoRunClusterer && findClusterer(settings_, to) != 0) ok = false;
+        if (settings_.DoPID && findModels(settings_, to) != 0) ok = false;
+        if (!ok) printErrorCode(to, "Error occurred during checking of prerequisites.", -1047);
+        prerequisitesOk_ = ok;
+    }
+
+    variables_.mapNames(to);
+    if (initialiseModules() != 0) failed = true;
+
+    if (failed) {
+        printErrorCode(to, "Error occurred during initialization.", -1036);
+        raiseCode(-1036);
+    }
+    printReport();
+    initialised_ = true;
+    return 0;
+}
+
+int Engine::initialiseModules() {
+    const MessageTarget to = messages();
+    modules_.clear();
+    int result = 0;
+
+    // Detector and dose constants.
+    if (settings_.SensThick <= 0 || settings_.SensWidth <= 0 || settings_.SensHeight <= 0) {
+        printErrorCode(to, "Error occurred during modules initialization.", -1023);
+        return -1023;
+    }
+
+    // Particle identification comes with its module; until then every cluster is of one class.
+    pidActive_ = false;
+    classNames_.clear();
+
+    // Cleared product storage, sized for the classes.
+    ProductSetup setup;
+    setup.sensorAreaCm2 = settings_.SensWidth * 55.0 * settings_.SensHeight * 55.0 / 1e8;
+    setup.sensorMaterial = settings_.SensMat;
+    setup.sensorDensity = settings_.SensDens;
+    setup.sensorThicknessUm = settings_.SensThick;
+    setup.radiologyUnits = settings_.DoDoseUnitRadiology;
+    setup.classCount = pidActive_ ? classCount() : 0;
+    setup.timeSampling = settings_.TimeSampling;
+    setup.timeAcq = settings_.TimeAcq;
+    products_.setup(setup, to);
+    if (!products_.started()) products_.setTimeFirst(settings_.TimeFirst);
+    products_.onSampleClosed([this](double samplingTime, bool final) {
+        for (const auto& module : modules_) module->closeSample(samplingTime, final);
+    });
+
+    // The filter comes with its module.
+    filterActive_ = false;
+
+    // Coincidence analysis needs times of arrival.
+    if (settings_.DoCoinc && (inputs_.clog.counting || inputs_.clog.itotCount ||
+                              (inputs_.frameBased && inputs_.frameMode != 'A' && inputs_.kind != InputKind::ClusterLog)))
+        settings_.DoCoinc = false;
+
+    modulesCreated_ = true;
+    return result;
+}
+
+int Engine::runFiles() {
+    if (!initialised_) {
+        int code = 0;
+        try {
+            code = initialise();
+        } catch (const std::runtime_error& error) {
+            code = codeFromRaised(error, -1036);
+        }
+        if (code != 0) failWith(messages(), "Initialization has not been done.", -1001);
+    }
+    const MessageTarget to = messages();
+    printPhaseHeader("PRE-PROCESSING", to);
+
+    int result = 0;
+    if (!exportDirsCreated_) {
+        result = createExportDirs(settings_, false, to);
+        exportDirsCreated_ = true;
+    }
+    if (result == 0) result = runRawData(settings_, inputs_, to);
+    if (result == 0) result = runBatchLoop();
+    if (result == 0) finishProducts();
+
+    if (result == 0) {
+        result = exportResults();  // raises -4000 when nothing was processed
+        if (result == 0) {
+            removeIntermediateFiles();
+            printPhaseHeader("END OF PROCESSING", to);
+            return 0;
+        }
+    }
+    if (elistExt_) elistExt_->discard();
+    printErrorCode(to, "Error occurred during data processing.", -3006);
+    return -3006;
+}
+
+int Engine::runBatchLoop() {
+    const MessageTarget to = messages();
+    std::vector<std::pair<std::string, std::string>> lists;  // (path, name) of the event lists to read
+    if (inputs_.rawToCluster) {
+        lists.emplace_back(inputs_.elistPath, inputs_.elistName);
+    } else {
+        for (int i = 0; i < inputs_.count; ++i) lists.emplace_back(settings_.FileInPath, inputs_.names[static_cast<size_t>(i)]);
+    }
+    for (size_t i = 0; i < lists.size(); ++i) {
+        int result = runInputElist(lists[i].first, lists[i].second, i + 1 == lists.size());
+        if (result != 0) {
+            printErrorCode(to, "Error occurred during elist processing.", -3015);
+            return -3015;
+        }
+    }
+    if (products_.clustersProcessed() > 0 || haveLastRow_) {
+        products_.finishInput(lastTime_);
+        int failures = 0;
+        for (const auto& module : modules_) failures += module->finishInput() != 0;
+        if (failures != 0) {
+            printErrorCode(to, "Error occurred during elist processing.", -3015);
+            return -3015;
+        }
+    }
+    processingFinished_ = true;
+    return 0;
+}
+
+int Engine::runInputElist(const std::string& path, const std::string& name, bool /*lastInput*/) {
+    const MessageTarget to = messages();
+    Elist reader(path, name, 'r', to, kCodeBaseElist);
+    if (reader.init() != 0 || reader.checkVariables() != 0) {
+        printErrorCode(to, "Elist init failed: " + name, -3014);
+        return -3014;
+    }
+    if (inputs_.frameBased) reader.setRelativeTime(true);
+    size_t batchSize = Elist::kDefaultBatchSize;
+    const bool limited = settings_.ClusterCount > 0;
+    if (limited && static_cast<size_t>(settings_.ClusterCount) < batchSize) batchSize = static_cast<size_t>(settings_.ClusterCount);
+    reader.setBatchSize(batchSize);
+    // The reader's columns are the engine's: its header became the variable list at recognition.
+    if (inputs_.kind == InputKind::Elist && reader.names() != variables_.names()) {
+        variables_.setList(reader.names(), reader.units());
+        variables_.mapNames(to);
+    }
+
+    ClusterBatch batch;
+    double readHere = 0;
+    while (true) {
+        if (reader.readBatch(batch) != 0) return -3015;
+        clustersRead_ += static_cast<double>(batch.size());
+        readHere += static_cast<double>(batch.size());
+        lastBatch_ = !reader.hasMoreData();
+        if (!batch.empty()) {
+            processBatch(batch);
+            ++batchesRead_;
+        }
+        if (lastBatch_) break;
+        if (limited) {
+            const double remaining = settings_.ClusterCount - readHere;
+            if (remaining <= 0) break;
+            if (remaining < static_cast<double>(reader.batchSize())) reader.setBatchSize(static_cast<size_t>(remaining));
+        }
+    }
+    return 0;
+}
+
+int Engine::processClusters(const std::vector<std::vector<double>>& rows) {
+    if (!initialised_) initialise();
+    ClusterBatch batch = ClusterBatch::fromRows(rows);
+    processBatch(batch);
+    finishProducts();
+    return 0;
+}
+
+int Engine::processBatch(ClusterBatch& batch) {
+    const MessageTarget to = messages();
+    if (batch.empty()) {
+        printErrorCode(to, "No clusters given for processing.", -3007);
+        return -3007;
+    }
+    if (!processingHeaderPrinted_) {
+        printPhaseHeader("PROCESSING", to);
+        printMsg(to, "N samples [-]\tElapsed time [s]\tN sum of processed particles [-]");
+        processingHeaderPrinted_ = true;
+    }
+    if (batch.width() == 0) {
+        printErrorCode(to, "Error occurred during clusters processing.", -3008);
+        return -3008;
+    }
+    variables_.widen(batch, to);
+
+    const int tCol = variables_.index(Var::T);
+    const int eCol = variables_.index(Var::E);
+    const int sizeCol = variables_.index(Var::Size);
+    const int idCol = variables_.index(Var::EventID);
+    const int edgeCol = variables_.index(Var::IsSensEdge);
+    const int filterCol = variables_.index(Var::FilterPass);
+    products_.beginBatch(batch, tCol, inputs_.frameBased);
+
+    int failures = 0;
+    for (const auto& module : modules_) failures += module->processBatch(batch) != 0;
+
+    const bool ignoreEdge = settings_.DoIgnoreClusterSensEdge;
+    const bool filterOn = filterActive_ && settings_.DoFilter;
+    for (size_t r = 0; r < batch.size(); ++r) {
+        std::span<const double> row = batch.row(r);
+        products_.countSeen();
+        currentEventId_ = valueAt(row, idCol, currentEventId_);
+        const double edge = valueAt(row, edgeCol, 0.0);
+        const bool onEdge = !(edge == 0.0);  // a NaN counts as on the edge
+        if ((ignoreEdge && onEdge) || (filterOn && valueAt(row, filterCol, 1.0) == 0.0)) {
+            if (onEdge) products_.countEdgeSkipped();
+        } else {
+            const int classIndex = classOf(row);
+            products_.addCluster(classIndex, valueAt(row, tCol, 0.0), valueAt(row, eCol, 0.0), valueAt(row, sizeCol, 0.0));
+            for (const auto& module : modules_) module->processCluster(row, classIndex);
+        }
+        lastTime_ = valueAt(row, tCol, lastTime_);
+        products_.noteLastTime(lastTime_);
+        haveLastRow_ = true;
+    }
+
+    if (settings_.DoExportText && settings_.DoCreateElistExt) {
+        if (!elistExt_) {
+            ExtendedListRules rules;
+            rules.filterColumn = filterCol;
+            rules.edgeColumn = edgeCol;
+            rules.timeColumn = tCol;
+            rules.dropFiltered = filterOn && !settings_.DoExportElistExtFilter;
+            rules.dropEdge = ignoreEdge && !settings_.DoExportElistExtSensEdge;
+            const std::string name = settings_.ElistExtOutName.empty() ? "EventListExt" : settings_.ElistExtOutName;
+            elistExt_ = std::make_unique<ExtendedEventList>(settings_.FileOutPath + settings_.ExportDirFile + name + ".korelist", rules);
+            if (elistExt_->open(variables_.names(), variables_.units(), to) != 0) ++failures;
+        }
+        if (elistExt_->isOpen() && elistExt_->append(batch) != 0) ++failures;
+    }
+
+    if (failures != 0) {
+        printErrorCode(to, "Error occurred during clusters processing.", -3008);
+        return -3008;
+    }
+    return 0;
+}
+
+int Engine::classOf(std::span<const double> row) const {
+    if (!pidActive_) return 0;
+    const double value = valueAt(row, variables_.index(Var::PIDClass), -1.0);
+    const int classes = classCount();
+    if (!(value >= 0.0) || value >= classes) return classes;  // "Others"
+    return static_cast<int>(value);
+}
+
+void Engine::finishProducts() { products_.computeTotals(); }
+
+int Engine::exportResults() {
+    const MessageTarget to = messages();
+    if (!(products_.clustersProcessed() > 0))
+        failWith(to, "No data was processed. Can not continue with export.", -4000);
+
+    int result = 0;
+    if (settings_.DoExportText || settings_.DoExportGraphics) {
+        printPhaseHeader("EXPORTING of PROCESSING RESULTS", to);
+        printMsg(to, "Main path for results:\t\t\t" + settings_.FileOutPath);
+        printMsg(to, "Hist are be shown with max N bins:\t" + std::to_string(settings_.Hist1DGraphicsRebin) + " bins\n");
+        printMsg(to, "Count of clusters in integrated plots:\t" + std::to_string(settings_.ClusterCountInSensImage));
+        printMsg(to, "Count of clusters in individual plots:\t" + std::to_string(settings_.ClusterImageCount));
+        printMsg(to, std::string("DoExportText:\t\t\t\t") + (settings_.DoExportText ? "true" : "false"));
+        printMsg(to, std::string("DoExportGraphics:\t\t\t") + (settings_.DoExportGraphics ? "true" : "false"));
+    }
+    if (settings_.DoExportText && settings_.DoCreateElistExt && elistExt_) {
+        result += elistExt_->commit(to);
+        if (result == 0) printMsg(to, "Extended event list:\t\t\t" + elistExt_->fileName());
+    }
+    if (settings_.DoExportText) result += writeSamplingList(*this, to);
+    for (const auto& module : modules_) result += module->exportResults(to);
+    if (result != 0) {
+        printErrorCode(to, "Error occurred during export.", -4022);
+        return -4022;
+    }
+    return 0;
+}
+
+void Engine::removeIntermediateFiles() {
+    if (!inputs_.rawToCluster || !settings_.DoRemoveElist) return;
+    const std::string out = clustererOutputDir(settings_);
+    std::error_code ec;
+    std::filesystem::remove(out + settings_.ElistOutName + ".korelist", ec);
+    std::filesystem::remove(out + settings_.CListName + ".clist", ec);
+}
+
+}  // namespace zel

@@ -1,0 +1,121 @@
+#pragma once
+// The one processing engine behind the exported functions: owns the settings, the cluster variables, the products,
+// the log stream and every module, and runs initialisation, file runs and pushed batches in a fixed order.
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cluster/ClusterBatch.h"
+#include "cluster/ClusterVariables.h"
+#include "cluster/Products.h"
+#include "common/Messages.h"
+#include "engine/CodeBases.h"
+#include "engine/InputDiscovery.h"
+#include "engine/Module.h"
+#include "engine/Settings.h"
+
+namespace zel {
+
+class ExtendedEventList;
+
+class Engine {
+public:
+    static constexpr const char* kVersionNumber = "1.1.0";
+    static constexpr const char* kBuildDate = "240828";
+
+    Engine();
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Lifecycle entry points behind the exported functions.
+    int loadParamFile(const std::string& fullName);
+    int initialise();
+    int initialiseModules();
+    int runFiles();
+    int processClusters(const std::vector<std::vector<double>>& rows);
+    int processBatch(ClusterBatch& batch);
+    void finishProducts();
+    int reset();
+    void printReport();
+    std::string version() const;
+    static std::string buildId();
+
+    Settings& settings() { return settings_; }
+    const Settings& settings() const { return settings_; }
+    ClusterVariables& variables() { return variables_; }
+    const ClusterVariables& variables() const { return variables_; }
+    Products& products() { return products_; }
+    const Products& products() const { return products_; }
+    const InputSet& inputs() const { return inputs_; }
+    MessageTarget messages() const { return {log_.get(), settings_.DoPrint, settings_.DoLog}; }
+
+    bool isInitialised() const { return initialised_; }
+    bool isPIDActive() const { return pidActive_; }
+    bool isFilterActive() const { return filterActive_; }
+    int classCount() const { return static_cast<int>(classNames_.size()); }
+    const std::vector<std::string>& classNames() const { return classNames_; }
+    double clustersRead() const { return clustersRead_; }
+    int batchesRead() const { return batchesRead_; }
+
+    // Answers of the histogram, sensor-map, field-recognition and Compton modules; empty while those modules are
+    // not part of the run.
+    std::vector<std::vector<double>> hist1DAll(const std::string& variable) const;
+    std::vector<std::vector<double>> hist2DAll(const std::vector<std::string>& variables) const;
+    std::vector<std::vector<double>> sensorMapIntegrated() const { return {}; }
+    std::vector<std::vector<double>> sensorMapSample() const { return {}; }
+    int radFieldRecognition(std::string& name, double& score);
+    int comptonProjection(std::vector<double>& projection);
+    int comptonTestProjection(std::vector<double>& projection);
+    double comptonProjectionMax() const { return comptonMax_; }
+    void comptonProjectionBins(int& nx, int& ny) const {
+        nx = comptonBinsX_;
+        ny = comptonBinsY_;
+    }
+
+    // Opens the log file (falls back to the working directory); 0 or -1.
+    int openLog();
+
+private:
+    int runBatchLoop();
+    int runInputElist(const std::string& path, const std::string& name, bool lastInput);
+    int exportResults();
+    void removeIntermediateFiles();
+    void printBanner();
+    int classOf(std::span<const double> row) const;
+
+    Settings settings_;
+    ClusterVariables variables_;
+    Products products_;
+    InputSet inputs_;
+    std::unique_ptr<std::ofstream> log_;
+    std::vector<std::unique_ptr<Module>> modules_;
+    std::unique_ptr<ExtendedEventList> elistExt_;
+    std::vector<std::string> classNames_;
+
+    bool initialised_ = false;
+    bool modulesCreated_ = false;
+    bool processingHeaderPrinted_ = false;
+    bool lastBatch_ = false;
+    bool processingFinished_ = false;
+    bool prerequisitesOk_ = false;
+    bool exportDirsCreated_ = false;
+    bool pidActive_ = false;
+    bool filterActive_ = false;
+
+    double clustersRead_ = 0;
+    int batchesRead_ = 0;
+    double currentEventId_ = 0;
+    double lastTime_ = 0;
+    bool haveLastRow_ = false;
+    std::string rfrBestName_;
+    double rfrBestScore_ = -1.0;
+    std::vector<double> comptonProjection_;
+    double comptonMax_ = -1.0;
+    int comptonBinsX_ = -1;
+    int comptonBinsY_ = -1;
+    std::vector<double> lastRow_;
+};
+
+}  // namespace zel
