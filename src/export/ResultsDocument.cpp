@@ -161,10 +161,8 @@ void ResultsDocument::blank() {
     text("");
 }
 
-void ResultsDocument::addInteger(std::string_view name, long long value, std::string_view unit, int /*precision*/) {
-    const std::string digits = std::to_string(value);
-    json(indent_ + quoted(jsonKey(name, unit)) + ":" + digits + ",");
-    text(paddedLabel(name, unit) + digits);
+void ResultsDocument::addInteger(std::string_view name, long long value, std::string_view unit, int precision) {
+    addNumber(name, static_cast<double>(value), unit, precision);
 }
 
 void ResultsDocument::addNumber(std::string_view name, double value, std::string_view unit, int precision) {

@@ -53,6 +53,8 @@ public:
     void setValueListLimit(int limit) { valueListLimit_ = limit; }
     // Width to which text labels are padded.
     void setLabelWidth(int width) { labelWidth_ = width; }
+    int valueListLimit() const { return valueListLimit_; }
+    int labelWidth() const { return labelWidth_; }
     // A sink that is off when the document opens is never written; switched off later, it skips lines.
     void setJsonEnabled(bool enabled) { jsonEnabled_ = enabled; }
     void setTextEnabled(bool enabled) { textEnabled_ = enabled; }
@@ -69,6 +71,7 @@ public:
     void subsection(std::string_view title);
     void blank();
 
+    // Integers go through the same number format as every other value.
     void addInteger(std::string_view name, long long value, std::string_view unit, int precision = 0);
     void addNumber(std::string_view name, double value, std::string_view unit, int precision);
     void addNumberList(std::string_view name, std::span<const double> values, std::string_view unit, int precision);
