@@ -1,0 +1,281 @@
+#include "pid/PidModule.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "common/Text.h"
+#include "engine/SettingsReport.h"
+
+namespace zel {
+namespace {
+
+// Offsets of the module's codes below its base.
+constexpr int kBuildFailed = 101;
+constexpr int kNoChoice = 104;  // also the invalid number of the first check
+constexpr int kInitFailed = 105;
+constexpr int kNormsNotOpened = 107;
+constexpr int kNormsNotRead = 108;
+constexpr int kNotInitialised = 111;
+constexpr int kBatchFailed = 113;
+constexpr int kModelNotLoaded = 115;
+constexpr int kZeroNorm = 122;
+constexpr int kMissingColumn = 123;
+constexpr int kInvalidNumber = 124;
+
+constexpr std::string_view kPrefix = "PID : ";
+constexpr std::string_view kNormFile = "weights.txt";
+
+// Status codes of a saved-model load: the directory is missing, or there is nothing to run the model with.
+constexpr int kModelStatusNotFound = 5;
+constexpr int kModelStatusUnavailable = 12;
+
+}  // namespace
+
+PidModule::PidModule(const Setup& setup, const std::vector<std::string>& variableNames,
+                     const MessageTarget& messages, int codeBase)
+    : setup_(setup), names_(variableNames), to_(messages), codeBase_(codeBase) {
+    slots_.fill(-1);
+}
+
+std::string PidModule::validNumbersText() {
+    std::string text;
+    for (const AlgorithmSpec& algorithm : pidAlgorithms()) {
+        if (!text.empty()) text += ", ";
+        text += std::to_string(algorithm.number);
+    }
+    return text;
+}
+
+int PidModule::init() {
+    initialised_ = false;
+    algorithm_ = setup_.pidAlg == -1 ? chooseAutomatically() : setup_.pidAlg;
+    static constexpr int kTreeOfSwitch[] = {101, 102, 103};
+    if (setup_.dtSwitch >= 1 && setup_.dtSwitch <= 3) algorithm_ = kTreeOfSwitch[setup_.dtSwitch - 1];
+
+    mapNames();
+    const int algorithmResult = initAlgorithm();
+    const int checkResult = checkConditionColumns();
+    if (algorithmResult != 0 || checkResult != 0) {
+        const int code = codeBase_ - kInitFailed;
+        errorLeadingCode(code, " : Error occurred during PID initialization.");
+        return code;
+    }
+    preparedWidth_ = SIZE_MAX;
+    initialised_ = true;
+    return 0;
+}
+
+int PidModule::chooseAutomatically() {
+    if (setup_.chipType == "TPX3") return 251;
+    if (setup_.chipType == "TPX") return 201;
+    errorCode("Algorithm can not be chosen based on the detector settings. The alg. with number 201 is used.",
+              codeBase_ - kNoChoice);
+    return 201;
+}
+
+// The module keeps its own column table, bound by the same rules as the engine's: the last entry of a name wins.
+void PidModule::mapNames() {
+    slots_.fill(-1);
+    for (size_t i = 0; i < names_.size(); ++i) {
+        Var slot{};
+        if (findVariable(names_[i], slot)) {
+            slots_[static_cast<size_t>(slot)] = static_cast<int>(i);
+        } else {
+            printWarning(to_, std::string(kPrefix) + "Unknown variable names found in elist: " + names_[i]);
+        }
+    }
+}
+
+int PidModule::initAlgorithm() {
+    classes_.clear();
+    classNames_.clear();
+    spec_ = findPidAlgorithm(algorithm_);
+    if (spec_ == nullptr) {
+        errorCode("Wrong settings in PID algorithms switch: " + std::to_string(algorithm_) +
+                      " - has to be: " + validNumbersText() + ".",
+                  codeBase_ - kNoChoice);
+        printMsg(to_, std::string(kPrefix) + "Algorithm is chosen based on used detectors settings.");
+        algorithm_ = chooseAutomatically();
+        spec_ = findPidAlgorithm(algorithm_);
+    }
+    if (spec_ == nullptr) {
+        errorCode("Algorithm switch failed to pass check for valid values.", codeBase_ - kInvalidNumber);
+        return codeBase_ - kInvalidNumber;
+    }
+    buildClasses();
+    if (classes_.size() != spec_->classes.size()) {
+        errorCode("Error occurred during algorithm initialization.", codeBase_ - kBuildFailed);
+        return codeBase_ - kBuildFailed;
+    }
+    return spec_->family() == PidFamily::NeuralNetwork ? initNetwork() : 0;
+}
+
+void PidModule::buildClasses() {
+    const bool network = spec_->family() == PidFamily::NeuralNetwork;
+    for (const ClassSpec& spec : spec_->classes) {
+        PidClass& built = classes_.emplace_back();
+        built.description = spec.description;
+        built.particles.assign(spec.particles, spec.particles + spec.particleCount());
+        const std::span<const ConditionSpec> conditions =
+            network ? networkFeatures() : std::span<const ConditionSpec>(spec.conditions, spec.conditionCount());
+        for (const ConditionSpec& condition : conditions) {
+            PidClass::Condition& added = built.conditions.emplace_back();
+            added.variable = condition.variable;
+            added.lower = condition.lower;
+            added.upper = condition.upper;
+            Var slot{};
+            if (findVariable(condition.variable, slot) && slots_[static_cast<size_t>(slot)] >= 0)
+                added.column = static_cast<uint32_t>(slots_[static_cast<size_t>(slot)]);
+        }
+        classNames_.push_back(built.description);
+    }
+}
+
+// This build carries no runtime for the saved network models: loading a model fails as it does when the model is
+// missing, and the initialisation fails with it.
+int PidModule::initNetwork() {
+    const std::string modelDirectory = setup_.modelPath + std::string(spec_->modelDirectory) + "/";
+    std::error_code ec;
+    const bool present = std::filesystem::is_directory(modelDirectory, ec);
+    const int status = present ? kModelStatusUnavailable : kModelStatusNotFound;
+    const std::string statusText = present ? "No runtime available to load the saved model: " + modelDirectory
+                                           : "Saved model directory not found: " + modelDirectory;
+    if (algorithm_ == 252) {
+        const int code = codeBase_ - kModelNotLoaded;
+        errorLeadingCode(code, " : Error occurred during DNN model load. TF code: " + std::to_string(status) +
+                                   ". TF msg: " + statusText);
+        error(std::to_string(code) + " :Can not start TF session with model 252.");
+        return code;
+    }
+    error("Can not start TF session with model " + std::to_string(algorithm_) + ". TF error code: " + statusText);
+    const int normsResult = loadNorms(modelDirectory + std::string(kNormFile));
+    if (normsResult != 0) return normsResult;
+    errorCode("Error occurred during algorithm initialization.", codeBase_ - kBuildFailed);
+    return codeBase_ - kBuildFailed;
+}
+
+int PidModule::loadNorms(const std::string& path) {
+    norms_.clear();
+    std::ifstream in(path);
+    if (!in.is_open()) {
+        errorLeadingCode(codeBase_ - kNormsNotOpened, " : Can not open file with data norms: " + path);
+        return codeBase_ - kNormsNotOpened;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() >= 2) break;
+    }
+    if (line.size() >= 2) norms_ = scanNumbers(line);
+    // One norm per input feature: a line of another length does not match the feature list.
+    if (norms_.size() != networkFeatures().size()) {
+        norms_.clear();
+        errorLeadingCode(codeBase_ - kNormsNotRead, " : Can not load data norms from file: " + path);
+        return codeBase_ - kNormsNotRead;
+    }
+    for (double norm : norms_) {
+        if (norm == 0.0) {
+            errorCode("Norm has invalid 0 value.", codeBase_ - kZeroNorm);
+            return codeBase_ - kZeroNorm;
+        }
+    }
+    return 0;
+}
+
+int PidModule::checkConditionColumns() const {
+    for (const PidClass& pidClass : classes_) {
+        for (const PidClass::Condition& condition : pidClass.conditions) {
+            if (condition.column == PidClass::kNoColumn) {
+                errorCode("Check failed with cluster var indexes uninitialization. Missing index for: " +
+                              condition.variable,
+                          codeBase_ - kMissingColumn);
+                return codeBase_ - kMissingColumn;
+            }
+        }
+    }
+    return 0;
+}
+
+int PidModule::refuseUninitialised() const {
+    const int code = codeBase_ - kNotInitialised;
+    errorLeadingCode(code, " : Can not process cluster because the initialization was not done.");
+    return code;
+}
+
+void PidModule::prepare(size_t width) {
+    if (width == preparedWidth_) return;
+    rowConditions_.clear();
+    classEnds_.clear();
+    for (const PidClass& pidClass : classes_) {
+        for (const PidClass::Condition& condition : pidClass.conditions) {
+            if (condition.column < width) rowConditions_.push_back({condition.column, condition.lower, condition.upper});
+        }
+        classEnds_.push_back(rowConditions_.size());
+    }
+    preparedWidth_ = width;
+}
+
+int PidModule::classify(const ClusterBatch& batch, std::vector<int>& out, bool clearFirst) {
+    if (!initialised_) return refuseUninitialised();
+    if (clearFirst) out.clear();
+    if (family() == PidFamily::NeuralNetwork) {
+        errorLeadingCode(codeBase_ - kBatchFailed, " : Error occurred during multi cluster processing.");
+        return codeBase_ - kBatchFailed;
+    }
+    prepare(batch.width());
+    out.reserve(out.size() + batch.size());
+    for (size_t r = 0; r < batch.size(); ++r) out.push_back(classifyRow(batch.row(r).data()));
+    return 0;
+}
+
+int PidModule::processBatch(ClusterBatch& batch) {
+    if (!initialised_) return refuseUninitialised();
+    const size_t width = batch.width();
+    if (family() == PidFamily::NeuralNetwork || classColumn_ < 0 || static_cast<size_t>(classColumn_) >= width) {
+        errorLeadingCode(codeBase_ - kBatchFailed, " : Error occurred during multi cluster processing.");
+        return codeBase_ - kBatchFailed;
+    }
+    prepare(width);
+    const size_t column = static_cast<size_t>(classColumn_);
+    for (size_t r = 0; r < batch.size(); ++r) {
+        double* row = batch.row(r).data();
+        row[column] = static_cast<double>(classifyRow(row));
+    }
+    return 0;
+}
+
+std::vector<std::string> PidModule::reportLines() const {
+    const DetectorSpec detector = spec_ != nullptr ? spec_->detector : DetectorSpec{};
+    std::vector<std::string> lines;
+    lines.push_back("Alg description:                " + std::string(spec_ != nullptr ? spec_->description : ""));
+    lines.push_back("Alg switch:                     " + std::to_string(algorithm_));
+    lines.push_back("Optimized for detector\n");
+    lines.push_back("     Chip type:                 " + std::string(detector.chipType));
+    lines.push_back("     Sensor material:           " + std::string(detector.sensMat));
+    lines.push_back("     Sensor thickness:          " + formatG(detector.sensThick) + " um\n");
+    lines.push_back("     Sensor bias:               " + formatG(detector.sensBias) + " V\n");
+    lines.push_back("Classes:\n");
+    for (size_t k = 0; k < classes_.size(); ++k)
+        lines.push_back("     " + std::to_string(k + 1) + ") " + classes_[k].description);
+    lines.push_back("     " + std::to_string(classes_.size() + 1) + ") Others\n");
+    return lines;
+}
+
+void PidModule::report(const MessageTarget& to) const {
+    const std::vector<std::string> lines = reportLines();
+    printReportSection("PARTICLE CLASSIFICATION", lines, to);
+}
+
+void PidModule::error(std::string_view text) const { printError(to_, std::string(kPrefix) + std::string(text)); }
+
+void PidModule::errorCode(std::string_view text, int code) const {
+    printErrorCode(to_, std::string(kPrefix) + std::string(text), code);
+}
+
+void PidModule::errorLeadingCode(int code, std::string_view text) const {
+    error(std::to_string(code) + std::string(text));
+    std::cerr << code << ';';
+    std::cerr.flush();
+}
+
+}  // namespace zel

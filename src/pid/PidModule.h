@@ -1,0 +1,138 @@
+#pragma once
+// Particle identification: gives every cluster of a batch the number of the first class of the chosen algorithm
+// whose range conditions it meets, or -1 ("Others") when none does. The algorithm is chosen by number, by the
+// decision-tree switch, or from the chip type; its classes come from the algorithm tables.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cluster/ClusterBatch.h"
+#include "cluster/VariableNames.h"
+#include "common/Messages.h"
+#include "engine/Module.h"
+#include "pid/PidAlgorithms.h"
+
+namespace zel {
+
+// One class of the chosen algorithm as the module holds it.
+struct PidClass {
+    // Column of the variable in the cluster rows; all bits set while the name list does not carry it.
+    static constexpr uint32_t kNoColumn = UINT32_MAX;
+
+    struct Condition {
+        uint32_t column = kNoColumn;
+        std::string variable;
+        double lower = 0.0;
+        double upper = 0.0;
+    };
+
+    std::string description;
+    std::vector<ParticleSpec> particles;
+    std::vector<Condition> conditions;
+};
+
+class PidModule : public Module {
+public:
+    struct Setup {
+        std::string chipType, sensMat, modelPath;
+        double sensThick = 0.0, sensBias = 0.0;
+        int pidAlg = -1;    // -1: chosen from the chip type
+        int dtSwitch = -1;  // 1, 2 or 3 select the decision trees 101, 102, 103 over any other choice
+    };
+
+    PidModule(const Setup& setup, const std::vector<std::string>& variableNames, const MessageTarget& messages,
+              int codeBase);
+
+    // Chooses and checks the algorithm, builds its classes, maps the variable names and checks that every
+    // condition has a column. 0, or the code of the failed initialisation (base - 105).
+    int init();
+
+    int algorithm() const { return algorithm_; }
+    bool isInitialised() const { return initialised_; }
+    PidFamily family() const { return algorithm_ >= 200 ? PidFamily::NeuralNetwork : PidFamily::Heuristic; }
+    const std::vector<PidClass>& classes() const { return classes_; }
+    int classCount() const { return static_cast<int>(classes_.size()); }
+    // The class descriptions in class order, without "Others".
+    const std::vector<std::string>& classNames() const { return classNames_; }
+
+    // Column of the batch rows that receives the class of each row.
+    void setClassColumn(int index) { classColumn_ = index; }
+    int classColumn() const { return classColumn_; }
+
+    // Appends one class number per row, in row order (emptying `out` first when asked). 0 or an error code.
+    int classify(const ClusterBatch& batch, std::vector<int>& out, bool clearFirst);
+
+    // Writes each row's class, as a double (-1 for none), into the class column. 0 or an error code.
+    int processBatch(ClusterBatch& batch) override;
+
+    // The "PARTICLE CLASSIFICATION" section of the settings report.
+    void report(const MessageTarget& to) const override;
+    std::vector<std::string> reportLines() const;
+
+    std::string_view name() const override { return "PID"; }
+
+    // The valid algorithm numbers joined with ", ".
+    static std::string validNumbersText();
+
+private:
+    // A condition of the prepared class table: the bounds and the column they apply to.
+    struct RowCondition {
+        size_t column;
+        double lower;
+        double upper;
+    };
+
+    int chooseAutomatically();
+    void mapNames();
+    int initAlgorithm();
+    void buildClasses();
+    int initNetwork();
+    int loadNorms(const std::string& path);
+    int checkConditionColumns() const;
+    int refuseUninitialised() const;
+
+    // Drops the conditions whose column lies beyond rows of `width` values (they pass) and flattens the rest.
+    void prepare(size_t width);
+    int classifyRow(const double* row) const {
+        size_t c = 0;
+        for (size_t k = 0; k < classEnds_.size(); ++k) {
+            const size_t end = classEnds_[k];
+            while (c < end) {
+                const RowCondition& condition = rowConditions_[c];
+                const double value = row[condition.column];
+                if (!(value >= condition.lower && value <= condition.upper)) break;  // a NaN never passes
+                ++c;
+            }
+            if (c == end) return static_cast<int>(k);
+            c = end;
+        }
+        return -1;
+    }
+
+    void error(std::string_view text) const;
+    void errorCode(std::string_view text, int code) const;
+    // A message that begins with its code, also written to the error stream.
+    void errorLeadingCode(int code, std::string_view text) const;
+
+    Setup setup_;
+    std::vector<std::string> names_;
+    MessageTarget to_;
+    int codeBase_;
+
+    int algorithm_ = -1;
+    const AlgorithmSpec* spec_ = nullptr;
+    bool initialised_ = false;
+    std::array<int, kVarSlotCount> slots_{};
+    std::vector<PidClass> classes_;
+    std::vector<std::string> classNames_;
+    std::vector<double> norms_;
+    int classColumn_ = -1;
+
+    std::vector<RowCondition> rowConditions_;
+    std::vector<size_t> classEnds_;
+    size_t preparedWidth_ = SIZE_MAX;
+};
+
+}  // namespace zel
