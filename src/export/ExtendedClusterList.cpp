@@ -1,0 +1,198 @@
+#include "export/ExtendedClusterList.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace zel {
+namespace {
+
+constexpr size_t kMarksPerChunk = 1 << 16;
+constexpr size_t kOutputChunk = 1 << 20;
+constexpr int kCanNotOpen = -3016;
+constexpr int kNoHeader = -3017;
+
+void stripLineEnd(std::string& line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+}
+
+int32_t classOfValue(double value) {
+    return std::isfinite(value) ? static_cast<int32_t>(std::lround(value)) : -1;
+}
+
+}  // namespace
+
+ExtendedClusterList::ExtendedClusterList(ExtendedClusterListSetup setup) : setup_(std::move(setup)) {
+    const std::string tag = std::to_string(::getpid());
+    marksName_ = setup_.fullName + ".marks" + tag;
+    partName_ = setup_.fullName + ".part" + tag;
+}
+
+ExtendedClusterList::~ExtendedClusterList() { discard(); }
+
+int ExtendedClusterList::append(const ClusterBatch& batch, const MessageTarget& to) {
+    if (!setup_.clusterListExported) return 0;
+    if (marks_ == nullptr && !marksFailed_) {
+        marks_ = std::fopen(marksName_.c_str(), "w+b");
+        marksFailed_ = marks_ == nullptr;
+        pending_.reserve(kMarksPerChunk);
+    }
+    if (marksFailed_) {
+        printErrorCode(to, "ExtClist can not be opened: " + setup_.fullName, kCanNotOpen);
+        return kCanNotOpen;
+    }
+    const size_t width = batch.width();
+    auto column = [width](int index) { return index >= 0 && static_cast<size_t>(index) < width ? index : -1; };
+    const int classColumn = column(setup_.classColumn);
+    const int filterColumn = column(setup_.filterColumn);
+    const int edgeColumn = column(setup_.edgeColumn);
+    for (size_t r = 0; r < batch.size(); ++r) {
+        const auto row = batch.row(r);
+        const bool passes = filterColumn < 0 || row[filterColumn] != 0.0;
+        const bool onEdge = edgeColumn >= 0 && row[edgeColumn] != 0.0;
+        Mark mark{};
+        mark.pidClass = classColumn >= 0 ? classOfValue(row[classColumn]) : -1;
+        mark.filterPass = passes ? 1 : 0;
+        mark.keep = !(setup_.dropFiltered && !passes) && !(setup_.dropEdge && onEdge);
+        pending_.push_back(mark);
+        if (pending_.size() == kMarksPerChunk && flushMarks() != 0) break;
+    }
+    marked_ += batch.size();
+    if (marksFailed_) {
+        printErrorCode(to, "ExtClist can not be opened: " + setup_.fullName, kCanNotOpen);
+        return kCanNotOpen;
+    }
+    return 0;
+}
+
+int ExtendedClusterList::flushMarks() {
+    if (marks_ != nullptr && !pending_.empty() &&
+        std::fwrite(pending_.data(), sizeof(Mark), pending_.size(), marks_) != pending_.size())
+        marksFailed_ = true;
+    pending_.clear();
+    return marksFailed_ ? -1 : 0;
+}
+
+bool ExtendedClusterList::nextMark(Mark& mark) {
+    if (pendingRead_ == pending_.size()) {
+        pending_.resize(kMarksPerChunk);
+        const size_t got = marks_ != nullptr ? std::fread(pending_.data(), sizeof(Mark), kMarksPerChunk, marks_) : 0;
+        pending_.resize(got);
+        pendingRead_ = 0;
+        if (got == 0) return false;
+    }
+    mark = pending_[pendingRead_++];
+    return true;
+}
+
+int ExtendedClusterList::write(const MessageTarget& to) {
+    if (!setup_.clusterListExported) {
+        printWarning(to, "CList is not exported, therefore extended Clist can not be created.");
+        return 0;
+    }
+    std::ifstream in(setup_.clusterListName);
+    if (!in.is_open()) {
+        printErrorCode(to, "Clist can not be opened: " + setup_.clusterListName, kCanNotOpen);
+        return kCanNotOpen;
+    }
+    std::string names;
+    std::string units;
+    const bool haveNames = static_cast<bool>(std::getline(in, names));
+    const bool haveUnits = haveNames && static_cast<bool>(std::getline(in, units));
+    stripLineEnd(names);
+    stripLineEnd(units);
+    if (!haveUnits || names.empty()) {
+        printErrorCode(to, "Can not read header from clist: " + setup_.clusterListName, kNoHeader);
+        return kNoHeader;
+    }
+
+    if (flushMarks() != 0 || (marks_ != nullptr && std::fseek(marks_, 0, SEEK_SET) != 0)) marksFailed_ = true;
+    std::FILE* out = marksFailed_ ? nullptr : std::fopen(partName_.c_str(), "wb");
+    if (out == nullptr) {
+        printErrorCode(to, "ExtClist can not be opened: " + setup_.fullName, kCanNotOpen);
+        discard();
+        return kCanNotOpen;
+    }
+    if (setup_.classColumn >= 0) {
+        names += "\tPIDClass";
+        units += "\t-";
+    }
+    if (setup_.filterColumn >= 0) {
+        names += "\tFilterPass";
+        units += "\t-";
+    }
+    names += '\n';
+    units += '\n';
+    std::fputs(names.c_str(), out);
+    std::fputs(units.c_str(), out);
+    const int copied = copyLines(in, out);
+    const bool closed = std::fclose(out) == 0;
+    std::error_code ec;
+    if (copied == 0 && closed) std::filesystem::rename(partName_, setup_.fullName, ec);
+    if (copied != 0 || !closed || ec) {
+        printErrorCode(to, "ExtClist can not be opened: " + setup_.fullName, kCanNotOpen);
+        discard();
+        return kCanNotOpen;
+    }
+    discard();
+    return 0;
+}
+
+// Cluster lines take the marks in order; lines that hold no cluster (comments) pass through unchanged.
+int ExtendedClusterList::copyLines(std::istream& in, std::FILE* out) {
+    std::string chunk;
+    chunk.reserve(kOutputChunk + 4096);
+    std::string line;
+    bool failed = false;
+    auto drain = [&] {
+        if (std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size()) failed = true;
+        chunk.clear();
+    };
+    Mark mark{};
+    while (std::getline(in, line)) {
+        stripLineEnd(line);
+        if (line.empty()) continue;
+        if (line.front() == '#') {
+            chunk.append(line).push_back('\n');
+        } else {
+            if (!nextMark(mark)) break;
+            if (!mark.keep) continue;
+            chunk.append(line);
+            appendValues(chunk, mark);
+            chunk.push_back('\n');
+        }
+        if (chunk.size() >= kOutputChunk) drain();
+    }
+    drain();
+    return failed ? -1 : 0;
+}
+
+void ExtendedClusterList::appendValues(std::string& line, const Mark& mark) const {
+    char digits[16];
+    if (setup_.classColumn >= 0) {
+        const auto result = std::to_chars(digits, digits + sizeof digits, mark.pidClass);
+        line.push_back('\t');
+        line.append(digits, result.ptr);
+    }
+    if (setup_.filterColumn >= 0) {
+        line.push_back('\t');
+        line.push_back(mark.filterPass != 0 ? '1' : '0');
+    }
+}
+
+void ExtendedClusterList::discard() {
+    if (marks_ != nullptr) {
+        std::fclose(marks_);
+        marks_ = nullptr;
+    }
+    pending_.clear();
+    pendingRead_ = 0;
+    std::error_code ec;
+    std::filesystem::remove(marksName_, ec);
+    std::filesystem::remove(partName_, ec);
+}
+
+}  // namespace zel

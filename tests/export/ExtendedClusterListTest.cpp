@@ -1,0 +1,157 @@
+#include "export/ExtendedClusterList.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace {
+
+using zel::ClusterBatch;
+using zel::ExtendedClusterList;
+using zel::ExtendedClusterListSetup;
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Rows of the engine: X, Y, PIDClass, FilterPass, IsSensEdge.
+class ExtClist : public ::testing::Test {
+protected:
+    ExtClist() {
+        static std::atomic<int> counter{0};
+        dir = std::filesystem::temp_directory_path() /
+              ("zel_extclist_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+        std::filesystem::create_directories(dir);
+        log.open(dir / "log.txt");
+        setup.clusterListName = (dir / "CList.clist").string();
+        setup.fullName = (dir / "CListExt.clist").string();
+        setup.clusterListExported = true;
+        setup.classColumn = 2;
+        setup.filterColumn = 3;
+        setup.edgeColumn = 4;
+    }
+    ~ExtClist() override {
+        log.close();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    void writeClist(const std::string& text) { std::ofstream(setup.clusterListName, std::ios::binary) << text; }
+    std::string messages() {
+        log.flush();
+        return readFile(dir / "log.txt");
+    }
+    zel::MessageTarget to() { return zel::MessageTarget{&log, false, true}; }
+
+    std::filesystem::path dir;
+    std::ofstream log;
+    ExtendedClusterListSetup setup;
+};
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+const std::string kClist =
+    "DetectorID\tEventID\tX\r\n-\t-\tpx\r\n0\t1\t10.5\r\n# note\r\n0\t2\t20.5\r\n\r\n0\t3\t30.5\r\n0\t4\t40.5\r\n";
+
+TEST_F(ExtClist, HeaderAndLinesGainClassAndFilterColumns) {
+    writeClist(kClist);
+    ExtendedClusterList list(setup);
+    ASSERT_EQ(list.append(ClusterBatch::fromRows({{10.5, 1, 0, 1, 0}, {20.5, 2, -1, 0, 0}}), to()), 0);
+    ASSERT_EQ(list.append(ClusterBatch::fromRows({{30.5, 3, 2, 1, 1}, {40.5, 4, 1, 1, 0}}), to()), 0);
+    EXPECT_EQ(list.markedCount(), 4u);
+    ASSERT_EQ(list.write(to()), 0);
+    EXPECT_EQ(readFile(setup.fullName),
+              "DetectorID\tEventID\tX\tPIDClass\tFilterPass\n-\t-\tpx\t-\t-\n0\t1\t10.5\t0\t1\n# note\n"
+              "0\t2\t20.5\t-1\t0\n0\t3\t30.5\t2\t1\n0\t4\t40.5\t1\t1\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);  // no scratch files left
+}
+
+TEST_F(ExtClist, FilterAndEdgeRulesLeaveClustersOut) {
+    writeClist(kClist);
+    setup.dropFiltered = true;
+    setup.dropEdge = true;
+    ExtendedClusterList list(setup);
+    list.append(ClusterBatch::fromRows({{0, 0, 0, 1, 0}, {0, 0, 1, 0, 0}, {0, 0, 2, 1, kNaN}, {0, 0, 1, 1, 0}}), to());
+    ASSERT_EQ(list.write(to()), 0);
+    EXPECT_EQ(readFile(setup.fullName),
+              "DetectorID\tEventID\tX\tPIDClass\tFilterPass\n-\t-\tpx\t-\t-\n0\t1\t10.5\t0\t1\n# note\n"
+              "0\t4\t40.5\t1\t1\n");
+}
+
+TEST_F(ExtClist, OnlyTheColumnsOfActiveModulesAreAdded) {
+    writeClist(kClist);
+    setup.filterColumn = -1;
+    setup.dropFiltered = true;  // no filter column: nothing fails the filter
+    ExtendedClusterList list(setup);
+    // Fewer marked clusters than lines: the lines the run never reached are left out.
+    list.append(ClusterBatch::fromRows({{0, 0, 1, 0, 0}, {0, 0, 0, 0, 0}}), to());
+    ASSERT_EQ(list.write(to()), 0);
+    EXPECT_EQ(readFile(setup.fullName),
+              "DetectorID\tEventID\tX\tPIDClass\n-\t-\tpx\t-\n0\t1\t10.5\t1\n# note\n0\t2\t20.5\t0\n");
+}
+
+TEST_F(ExtClist, MarksSpanManyChunksInOrder) {
+    constexpr int kRows = 70001;  // more than one chunk of marks
+    std::string text = "X\tY\npx\tpx\n";
+    std::vector<std::vector<double>> rows;
+    for (int i = 0; i < kRows; ++i) {
+        text += std::to_string(i) + "\t0\n";
+        rows.push_back({double(i), 0, double(i % 7), 1, 0});
+    }
+    writeClist(text);
+    ExtendedClusterList list(setup);
+    ASSERT_EQ(list.append(ClusterBatch::fromRows(rows), to()), 0);
+    ASSERT_EQ(list.write(to()), 0);
+    std::ifstream in(setup.fullName);
+    std::string line;
+    std::getline(in, line);
+    std::getline(in, line);
+    int count = 0;
+    while (std::getline(in, line)) {
+        ASSERT_EQ(line, std::to_string(count) + "\t0\t" + std::to_string(count % 7) + "\t1");
+        ++count;
+    }
+    EXPECT_EQ(count, kRows);
+}
+
+TEST_F(ExtClist, WithoutExportedClusterListOnlyWarns) {
+    writeClist(kClist);
+    setup.clusterListExported = false;
+    ExtendedClusterList list(setup);
+    EXPECT_EQ(list.append(ClusterBatch::fromRows({{0, 0, 0, 1, 0}}), to()), 0);
+    EXPECT_EQ(list.write(to()), 0);
+    EXPECT_FALSE(std::filesystem::exists(setup.fullName));
+    EXPECT_EQ(messages(), "[WARNING]  CList is not exported, therefore extended Clist can not be created.\n");
+}
+
+TEST_F(ExtClist, UnreadableListsGiveTheirCodes) {
+    {
+        ExtendedClusterList list(setup);  // no cluster list on disk
+        EXPECT_EQ(list.write(to()), -3016);
+        EXPECT_NE(messages().find("[ERROR] -3016 : Clist can not be opened: " + setup.clusterListName + "\n"),
+                  std::string::npos);
+    }
+    for (const std::string& header : {std::string(), std::string("X\tY\n")}) {
+        writeClist(header);
+        ExtendedClusterList list(setup);
+        EXPECT_EQ(list.write(to()), -3017);
+    }
+    EXPECT_NE(messages().find("[ERROR] -3017 : Can not read header from clist: " + setup.clusterListName + "\n"),
+              std::string::npos);
+
+    writeClist(kClist);
+    setup.fullName = (dir / "missing" / "CListExt.clist").string();
+    ExtendedClusterList list(setup);
+    EXPECT_EQ(list.append(ClusterBatch::fromRows({{0, 0, 0, 1, 0}}), to()), -3016);
+    EXPECT_EQ(list.write(to()), -3016);
+    EXPECT_NE(messages().find("[ERROR] -3016 : ExtClist can not be opened: " + setup.fullName + "\n"), std::string::npos);
+}
+
+}  // namespace
