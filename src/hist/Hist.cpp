@@ -1,0 +1,61 @@
+#include "hist/Hist.h"
+
+namespace zel {
+
+void Hist::Reset() {
+    title_.clear();
+    name_.clear();
+    axisTitles_.clear();
+    fileOutPath_.clear();
+    fileOutName_.clear();
+    fileOutEndData_.clear();
+    fileOutEndInfo_.clear();
+    doPlot_ = true;
+    doSparseExport_ = true;
+    inputDirectory_.clear();
+    inputName_.clear();
+    inputEndData_.clear();
+    inputEndInfo_.clear();
+    binsGiven_ = false;
+    ownLog_ = false;
+    logFileName_.clear();
+    logDirectory_.clear();
+}
+
+void Hist::SetOwnLog(bool own, std::string directory, std::string fileName) {
+    ownLog_ = own;
+    logDirectory_ = std::move(directory);
+    logFileName_ = std::move(fileName);
+}
+
+int Hist::OpenOwnLog() {
+    if (!ownLog_ || !messages_.doLog) return 0;
+    if (ownLogStream_ && ownLogStream_->is_open()) return 0;
+    auto stream = std::make_shared<std::ofstream>(logDirectory_ + logFileName_, std::ios::trunc);
+    if (!stream->is_open()) return ReportCode("Can not open log file: " + logDirectory_ + logFileName_, 100);
+    ownLogStream_ = std::move(stream);
+    messages_.log = ownLogStream_.get();
+    return 0;
+}
+
+int Hist::ReportCode(const std::string& text, int number) const {
+    const int code = errorBase_ - number;
+    printErrorCode(messages_, text, code);
+    return code;
+}
+
+void Hist::Fail(const std::string& text, int number) const { failWith(messages_, text, errorBase_ - number); }
+
+void Hist::SetInput(std::string directory, std::string name, std::string endData, std::string endInfo) {
+    inputDirectory_ = std::move(directory);
+    inputName_ = std::move(name);
+    inputEndData_ = std::move(endData);
+    inputEndInfo_ = std::move(endInfo);
+}
+
+int Hist::LoadOwnConfig() {
+    if (config_->isLoaded() || config_->inputFileName().empty()) return 0;
+    return config_->load();
+}
+
+}  // namespace zel

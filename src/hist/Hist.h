@@ -1,0 +1,114 @@
+#pragma once
+// Common base of the histogram classes: names, titles, axis titles, plotting and export options, output and input
+// file locations, and where the histogram's messages go. Every code a histogram reports is its error-code base
+// minus a fixed number, so an owner can shift the codes into a range of its own.
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/ConfigFile.h"
+#include "common/Messages.h"
+
+namespace zel {
+
+class Hist {
+public:
+    Hist() = default;
+    virtual ~Hist() = default;
+    Hist(const Hist&) = default;
+    Hist& operator=(const Hist&) = default;
+    Hist(Hist&&) noexcept = default;
+    Hist& operator=(Hist&&) noexcept = default;
+
+    // Clears every name, title and location and restores the option defaults. Where messages go (console and log
+    // switches, log stream) and the error-code base describe the owner's setup, not the histogram, and stay.
+    virtual void Reset();
+    virtual int Init() { return 0; }
+    virtual int LoadConfig() { return 0; }
+    virtual int Export() { return 0; }
+    virtual void Print() {}
+
+    const std::string& GetTitle() const { return title_; }
+    const std::string& GetName() const { return name_; }
+    const std::vector<std::string>& GetAxisTitles() const { return axisTitles_; }
+    void SetTitle(std::string title) { title_ = std::move(title); }
+    void SetName(std::string name) { name_ = std::move(name); }
+    void SetAxisTitles(std::vector<std::string> titles) { axisTitles_ = std::move(titles); }
+
+    // The configuration the histogram was built from, or none.
+    const ConfigFile* GetConfig() const { return config_.get(); }
+
+    // Output files: FileOut_Path + FileOut_Name + FileOut_EndData (data) and + FileOut_EndInfo (information).
+    const std::string& GetFileOutPath() const { return fileOutPath_; }
+    const std::string& GetFileOutName() const { return fileOutName_; }
+    const std::string& GetFileOutEndData() const { return fileOutEndData_; }
+    const std::string& GetFileOutEndInfo() const { return fileOutEndInfo_; }
+    void SetFileOutPath(std::string path) { fileOutPath_ = std::move(path); }
+    void SetFileOutName(std::string name) { fileOutName_ = std::move(name); }
+    void SetFileOutEndData(std::string ending) { fileOutEndData_ = std::move(ending); }
+    void SetFileOutEndInfo(std::string ending) { fileOutEndInfo_ = std::move(ending); }
+
+    bool GetDoPlot() const { return doPlot_; }
+    bool GetDoSparseExport() const { return doSparseExport_; }
+    void SetDoPlot(bool on) { doPlot_ = on; }
+    void SetDoSparseExport(bool on) { doSparseExport_ = on; }
+
+    // Input files of a histogram built from files.
+    const std::string& GetInputDirectory() const { return inputDirectory_; }
+    const std::string& GetInputName() const { return inputName_; }
+    const std::string& GetInputEndData() const { return inputEndData_; }
+    const std::string& GetInputEndInfo() const { return inputEndInfo_; }
+    // True for a histogram whose bins come from its files rather than from its parameters.
+    bool GetBinsGiven() const { return binsGiven_; }
+
+    // Messages: console and log switches and the log stream (owned elsewhere unless the histogram opens its own).
+    const MessageTarget& GetMessageTarget() const { return messages_; }
+    void SetMessageTarget(const MessageTarget& to) { messages_ = to; }
+    void SetPrint(bool print) { messages_.print = print; }
+    void SetDoLog(bool doLog) { messages_.doLog = doLog; }
+    void SetLogStream(std::ofstream* log) { messages_.log = log; }
+    // With the own-log flag, Init opens log directory + log file name and writes the messages there.
+    void SetOwnLog(bool own, std::string directory, std::string fileName);
+    bool GetOwnLog() const { return ownLog_; }
+
+    int GetErrorCodeBase() const { return errorBase_; }
+    void SetErrorCodeBase(int base) { errorBase_ = base; }
+
+protected:
+    // Opens the own log when asked for; 0, or the code of "Can not open log file: " (base - 100).
+    int OpenOwnLog();
+    // Reports `text` with code base - number and returns that code.
+    int ReportCode(const std::string& text, int number) const;
+    // Reports `text` with code base - number and raises it (constructor failures).
+    [[noreturn]] void Fail(const std::string& text, int number) const;
+    void SetInput(std::string directory, std::string name, std::string endData, std::string endInfo);
+    // Loads the configuration unless it is already loaded or was assembled in memory (it names no input file).
+    // 0, or the sum of the reader's codes.
+    int LoadOwnConfig();
+
+    std::string title_;
+    std::string name_;
+    std::vector<std::string> axisTitles_;
+    std::shared_ptr<ConfigFile> config_;
+    std::string fileOutPath_;
+    std::string fileOutName_;
+    std::string fileOutEndData_;
+    std::string fileOutEndInfo_;
+    bool doPlot_ = true;
+    bool doSparseExport_ = true;
+    std::string inputDirectory_;
+    std::string inputName_;
+    std::string inputEndData_;
+    std::string inputEndInfo_;
+    bool binsGiven_ = false;
+    bool ownLog_ = false;
+    std::string logFileName_;
+    std::string logDirectory_;
+    // The own log stream, shared by copies of the histogram.
+    std::shared_ptr<std::ofstream> ownLogStream_;
+    MessageTarget messages_{nullptr, true, true};
+    int errorBase_ = 0;
+};
+
+}  // namespace zel

@@ -1,0 +1,60 @@
+#pragma once
+// One binned axis of a histogram. NBin regular bins lie between Min and Max; the low-edge list has NBin + 2
+// entries: entry 0 repeats Min (the underflow slot), entries 1 ... NBin are the lower edges of the bins and entry
+// NBin + 1 equals Max (the lower edge of the overflow slot). Bins are open below and closed above, except that the
+// first bin also holds Min.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace zel {
+
+struct HistAxis {
+    int nBin = 0;
+    double min = 0;
+    double max = 0;
+    std::vector<double> lowEdges;
+    int equidist = 1;
+    double width = -1;
+
+    // Values this close to a bin edge, in units of the bin width, count as lying on it.
+    static constexpr double kEdgeTolerance = 1e-10;
+
+    // Slot of x: 0 below Min (and for NaN), NBin + 1 above Max, -1 when the axis has no edges. O(1) for equal bins,
+    // a binary search over the edges otherwise.
+    int find(double x) const {
+        if (lowEdges.empty()) return -1;
+        if (!(x >= min)) return 0;
+        if (x > max) return nBin + 1;
+        if (x == min) return 1;
+        if (equidist == 1) {
+            const double t = (x - min) / width;
+            const double nearest = std::round(t);
+            const int bin = std::fabs(t - nearest) < kEdgeTolerance ? static_cast<int>(nearest)
+                                                                     : static_cast<int>(std::floor(t)) + 1;
+            return std::clamp(bin, 1, nBin);
+        }
+        // The first upper edge at or above x closes x's bin.
+        auto upper = std::lower_bound(lowEdges.begin() + 2, lowEdges.begin() + nBin + 2, x);
+        return static_cast<int>(upper - lowEdges.begin()) - 1;
+    }
+
+    // Midpoint of bin i (1 ... NBin).
+    double center(int i) const { return 0.5 * (lowEdges[static_cast<size_t>(i)] + lowEdges[static_cast<size_t>(i) + 1]); }
+
+    // Equal bins of width (max - min) / nBin; the last edge is Max itself so that it matches exactly.
+    void layoutEquidistant(int bins, double lo, double hi);
+    // Bins between consecutive entries of `edges` (n + 1 ascending values for n bins); the first is repeated in
+    // front as the underflow slot's edge.
+    void layoutFromEdges(const std::vector<double>& edges);
+    // The n + 1 bin edges (entries 1 ... NBin + 1), as written to and read from information files.
+    std::vector<double> binEdges() const;
+
+    // Appends the consistency findings of the axis to `findings`. `label` names the axis in the texts ("" or
+    // "X "), `minName` and `maxName` its limits ("Xmin", "Ymax", ...).
+    void check(const std::string& label, const std::string& minName, const std::string& maxName,
+               std::vector<std::string>& findings) const;
+};
+
+}  // namespace zel

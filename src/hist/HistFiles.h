@@ -1,0 +1,80 @@
+#pragma once
+// File helpers shared by the histogram classes: numbers written so that they read back unchanged, the numbers of
+// one data line read without allocation, whole-file reading, and output files that replace their target only when
+// they were written completely.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/ConfigFile.h"
+
+namespace zel {
+
+// Readers of one key of an information-file section. Each returns false and leaves `value` unchanged when the
+// section is missing, the key is absent or it carries no value of the wanted kind, so absent keys keep defaults.
+bool infoNumber(const ConfigSection* section, std::string_view key, double& value);
+// The key or else its alternative spelling.
+bool infoNumber(const ConfigSection* section, std::string_view key, std::string_view alternative, double& value);
+// Nearest integer of the first number.
+bool infoInt(const ConfigSection* section, std::string_view key, std::string_view alternative, int& value);
+// True when the first number equals 1.
+bool infoFlag(const ConfigSection* section, std::string_view key, bool& value);
+bool infoNumbers(const ConfigSection* section, std::string_view key, std::vector<double>& values);
+// The first string value.
+bool infoText(const ConfigSection* section, std::string_view key, std::string& value);
+bool infoTexts(const ConfigSection* section, std::string_view key, std::vector<std::string>& values);
+
+// Appends `value` in the stream's default notation (six significant digits) when that text reads back to the same
+// double, and otherwise in the shortest text that does, so exported contents and edges survive a reload.
+void appendHistNumber(std::string& out, double value);
+
+// The first numbers of a line, at most `capacity`: runs of digits and ".-+eE", each converted by its longest valid
+// decimal prefix (a run without one is skipped). Returns how many were stored.
+size_t scanLineNumbers(std::string_view line, double* numbers, size_t capacity);
+
+// Calls `onLine` for every line of `text` (without its line end, a trailing '\r' removed).
+template <class OnLine>
+void forEachLine(std::string_view text, OnLine&& onLine) {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        onLine(line);
+        start = end + 1;
+    }
+}
+
+// Result of reading a whole text file.
+enum class FileRead { Ok, CannotOpen, CannotRead };
+FileRead readTextFile(const std::string& path, std::string& text);
+
+// A file written under a temporary name beside its target and renamed onto the target by `commit`; a file that is
+// never committed is removed, so a failed export leaves the previous target (or none) in place.
+class PendingFile {
+public:
+    explicit PendingFile(std::string target);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    // Suffix appended to the target's name to form the temporary name.
+    const std::string& suffix() const { return suffix_; }
+    const std::string& temporary() const { return temporary_; }
+    const std::string& target() const { return target_; }
+
+    // Writes `content` as the whole temporary file; false when it cannot be written.
+    bool write(std::string_view content);
+    // Moves the temporary file onto the target; false when that fails (the temporary file is then removed).
+    bool commit();
+
+private:
+    std::string target_;
+    std::string suffix_;
+    std::string temporary_;
+    bool committed_ = false;
+};
+
+}  // namespace zel
