@@ -1,7 +1,9 @@
 #include "ClusterFeatures.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace zel::clusterer {
@@ -175,19 +177,39 @@ void FeatureCalculator::computeNeighbours(std::span<const Pixel> pixels, Feature
 }
 
 // Largest distance between two pixel centres: directly for small clusters, over the convex hull for large ones.
+// Only the first and last pixel of each row can be hull corners; taking them row by row gives the candidates
+// already in (y, x) order, so the hull needs no sorting.
 double FeatureCalculator::largestDistance(std::span<const Pixel> pixels) {
-    points_.clear();
-    for (const Pixel& p : pixels) points_.push_back({p.x, p.y});
     int64_t best = 0;
-    if (points_.size() <= 48) {
-        for (size_t i = 0; i < points_.size(); ++i) {
-            for (size_t j = i + 1; j < points_.size(); ++j) best = std::max(best, squaredDistance(points_[i], points_[j]));
+    if (pixels.size() <= 12) {
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            for (size_t j = i + 1; j < pixels.size(); ++j) {
+                best = std::max(best, squaredDistance({pixels[i].x, pixels[i].y}, {pixels[j].x, pixels[j].y}));
+            }
         }
         return std::sqrt(static_cast<double>(best));
     }
-    std::sort(points_.begin(), points_.end());
-    points_.erase(std::unique(points_.begin(), points_.end()), points_.end());
-    // Monotone chain: lower hull, then upper hull.
+    int top = pixels.front().y, bottom = pixels.front().y;
+    for (const Pixel& p : pixels) {
+        top = std::min(top, p.y);
+        bottom = std::max(bottom, p.y);
+    }
+    const size_t rows = static_cast<size_t>(bottom - top + 1);
+    rowFirst_.assign(rows, INT32_MAX);
+    rowLast_.assign(rows, INT32_MIN);
+    for (const Pixel& p : pixels) {
+        size_t row = static_cast<size_t>(p.y - top);
+        rowFirst_[row] = std::min(rowFirst_[row], p.x);
+        rowLast_[row] = std::max(rowLast_[row], p.x);
+    }
+    points_.clear();
+    for (size_t row = 0; row < rows; ++row) {
+        if (rowFirst_[row] > rowLast_[row]) continue;
+        int32_t y = top + static_cast<int32_t>(row);
+        points_.push_back({y, rowFirst_[row]});
+        if (rowLast_[row] != rowFirst_[row]) points_.push_back({y, rowLast_[row]});
+    }
+    // Monotone chain over the (y, x)-ordered candidates: one chain, then the other.
     hull_.assign(2 * points_.size(), Point{});
     size_t k = 0;
     for (size_t i = 0; i < points_.size(); ++i) {

@@ -45,6 +45,8 @@ private:
 
     FeatureSettings settings_;
     std::vector<uint8_t> occupied_;  // marks of the current cluster's pixels; cleared after each cluster
+    std::vector<int32_t> rowFirst_;
+    std::vector<int32_t> rowLast_;
     std::vector<std::array<int32_t, 2>> points_;
     std::vector<std::array<int32_t, 2>> hull_;
 };

@@ -13,7 +13,7 @@
 namespace zel::clusterer {
 namespace {
 
-constexpr size_t kPixelsPerRead = 1 << 16;
+constexpr size_t kPixelsPerRead = 1 << 14;
 
 std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 

@@ -144,11 +144,11 @@ void ClogWriter::writeCluster(std::span<const Pixel> pixels, bool withFourth) {
         out = writeInteger(out, p.y);
         *out++ = ',';
         *out++ = ' ';
-        out = writeShortest(out, p.value);
+        out = writeCompact(out, p.value, 6);
         if (withFourth) {
             *out++ = ',';
             *out++ = ' ';
-            out = writeShortest(out, p.time);
+            out = writeCompact(out, p.time, 6);
         }
         *out++ = ']';
         *out++ = ' ';

@@ -8,16 +8,35 @@ namespace {
 
 constexpr long long kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
-char* writeDigits(char* out, unsigned long long value) {
-    char digits[24];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n > 0) *out++ = digits[--n];
-    return out;
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+int digitCount(unsigned long long value) {
+    int count = 1;
+    while (value >= 10000) {
+        value /= 10000;
+        count += 4;
+    }
+    return count + (value >= 10) + (value >= 100) + (value >= 1000);
 }
+
+// Writes exactly `count` digits of `value` (leading zeros included), two at a time from the end.
+char* writeDigitsFixed(char* out, unsigned long long value, int count) {
+    char* end = out + count;
+    char* at = end;
+    while (at - out >= 2) {
+        unsigned pair = static_cast<unsigned>(value % 100) * 2;
+        value /= 100;
+        *--at = kPairs[pair + 1];
+        *--at = kPairs[pair];
+    }
+    if (at > out) *--at = static_cast<char>('0' + value % 10);
+    return end;
+}
+
+char* writeDigits(char* out, unsigned long long value) { return writeDigitsFixed(out, value, digitCount(value)); }
 
 }  // namespace
 
@@ -33,31 +52,36 @@ char* writeFixed(char* out, double value, int decimals) {
     const long long scale = kPowers[decimals];
     // Integer arithmetic while the scaled value fits comfortably; the library formatter otherwise.
     if (std::isfinite(value) && std::fabs(value) < 9.0e17 / static_cast<double>(scale)) {
-        long long scaled = std::llround(value * static_cast<double>(scale));
+        double scaledValue = value * static_cast<double>(scale);
+        long long scaled = static_cast<long long>(scaledValue + (scaledValue < 0 ? -0.5 : 0.5));
         if (scaled < 0) *out++ = '-';
         unsigned long long magnitude =
             scaled < 0 ? 0ULL - static_cast<unsigned long long>(scaled) : static_cast<unsigned long long>(scaled);
         out = writeDigits(out, magnitude / static_cast<unsigned long long>(scale));
         if (decimals > 0) {
             *out++ = '.';
-            unsigned long long fraction = magnitude % static_cast<unsigned long long>(scale);
-            for (int d = decimals - 1; d >= 0; --d) {
-                out[d] = static_cast<char>('0' + fraction % 10);
-                fraction /= 10;
-            }
-            out += decimals;
+            out = writeDigitsFixed(out, magnitude % static_cast<unsigned long long>(scale), decimals);
         }
         return out;
     }
     return std::to_chars(out, out + 47, value, std::chars_format::fixed, decimals).ptr;
 }
 
-char* writeShortest(char* out, double value) { return std::to_chars(out, out + 31, value).ptr; }
+char* writeCompact(char* out, double value, int decimals) {
+    char* start = out;
+    out = writeFixed(out, value, decimals);
+    char* point = out;
+    while (point > start && *(point - 1) != '.') --point;
+    if (point == start) return out;  // no decimal point written
+    while (out > point && *(out - 1) == '0') --out;
+    if (out == point) --out;  // drop the point itself
+    return out;
+}
 
 bool OutputFile::open(const std::string& path, bool append) {
     close();
     file_ = std::fopen(path.c_str(), append ? "ab" : "wb");
-    buffer_.resize(1 << 20);
+    buffer_.resize(1 << 16);  // small enough to stay in the cache between writes
     used_ = 0;
     failed_ = false;
     return file_ != nullptr;

@@ -9,8 +9,8 @@ namespace zel::clusterer {
 
 // Appends `value` with a fixed number of decimals (0 to 9) at `out`; returns the end. Needs 48 free chars.
 char* writeFixed(char* out, double value, int decimals);
-// Appends the shortest text that reads back as exactly `value`. Needs 32 free chars.
-char* writeShortest(char* out, double value);
+// Appends `value` rounded to `decimals` decimals without trailing zeros ("12", "9187.5"). Needs 48 free chars.
+char* writeCompact(char* out, double value, int decimals);
 // Appends a whole number. Needs 24 free chars.
 char* writeInteger(char* out, long long value);
 

@@ -9,7 +9,7 @@ bool earlier(const Pixel& a, const Pixel& b) { return a.time < b.time; }
 
 // Insertion sort for the nearly ordered stream; gives up (false) when the disorder would make it slow.
 bool insertionSort(std::vector<Pixel>& pixels) {
-    size_t budget = 8 * pixels.size() + 64;
+    size_t budget = 64 * pixels.size() + 64;
     for (size_t i = 1; i < pixels.size(); ++i) {
         if (!(pixels[i].time < pixels[i - 1].time)) continue;
         Pixel moving = pixels[i];
@@ -168,6 +168,7 @@ int32_t TimeClusterer::newCluster(double start) {
     }
     OpenCluster& cluster = slots_[static_cast<size_t>(slot)];
     cluster.serial = nextSerial_++;
+    if (nextSerial_ == 0) nextSerial_ = 1;
     cluster.start = start;
     openOrder_.push_back(QueueEntry{slot, cluster.serial});
     return slot;

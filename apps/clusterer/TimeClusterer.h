@@ -37,19 +37,20 @@ private:
         int32_t next;
     };
     struct OpenCluster {
-        uint64_t serial = 0;  // 0: slot unused
+        uint32_t serial = 0;  // 0: slot unused
         double start = 0.0;
         int32_t head = -1;
         int32_t tail = -1;
         int32_t count = 0;
     };
+    // The cluster of the last pixel at a position; kept small so that the whole matrix stays in the cache.
     struct CellOwner {
-        uint64_t serial = 0;
+        uint32_t serial = 0;
         int32_t slot = -1;
     };
     struct QueueEntry {
         int32_t slot;
-        uint64_t serial;
+        uint32_t serial;
     };
 
     void sortPending();
@@ -80,7 +81,7 @@ private:
     std::vector<Node> nodes_;
     int32_t freeNodes_ = -1;
     std::deque<QueueEntry> openOrder_; // open clusters in creation order
-    uint64_t nextSerial_ = 1;
+    uint32_t nextSerial_ = 1;  // wraps after 2^32 clusters; a stale position is long out of the window by then
     std::vector<Pixel> emitted_;
 
     long long latePixels_ = 0;

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ClustererOptions.h"
+
+namespace zel::clusterer {
+namespace {
+
+// Splits a command as the shell does for these commands: blanks separate, double quotes group.
+std::vector<std::string> shellWords(const std::string& command) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false, inWord = false;
+    for (char ch : command) {
+        if (ch == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (ch == ' ' && !quoted) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += ch;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}
+
+ParseResult parseWords(const std::vector<std::string>& words, ClustererOptions& options) {
+    std::vector<const char*> argv;
+    for (const auto& w : words) argv.push_back(w.c_str());
+    return parseCommandLine(static_cast<int>(argv.size()), argv.data(), options);
+}
+
+ParseResult parse(const std::string& command, ClustererOptions& options) {
+    return parseWords(shellWords(command), options);
+}
+
+TEST(ClustererOptions, ReadsTheFullEngineCommandLine) {
+    // As the engine builds it: doubled blanks, "--stat-file" right after a trailing blank, the input last.
+    const std::string command =
+        "\"/opt/zel/clusterer\"  --korelist \"/out/EventList\"  -c \"/cal/\"  --clust-feat-list \"/out/CList\"  "
+        "--frame-occupancy-limit 12.000000  --frame-start-num 7  --pix-count-max 500  -l \"/out/ClusterLog.clog\"  "
+        "--corr-tpx-high-energy  --measmode \"itot+count\"  --el-coinctoadiff 100.000000  --el-thickness 500.000000  "
+        "--l2d-corr-formula 3  --log  --debug --stat-file \"/out/ClustererStatFile.txt\"  \"/data/run 1.t3pa\" ";
+    ClustererOptions o;
+    ParseResult result = parse(command, o);
+    ASSERT_EQ(result.outcome, ParseOutcome::Run) << result.message;
+    EXPECT_EQ(o.elistBase, "/out/EventList");
+    EXPECT_EQ(o.calibrationDir, "/cal/");
+    EXPECT_EQ(o.clusterListBase, "/out/CList");
+    EXPECT_DOUBLE_EQ(o.frameOccupancyLimit, 12.0);
+    EXPECT_EQ(o.frameStartNum, 7);
+    EXPECT_EQ(o.pixCountMax, 500);
+    EXPECT_EQ(o.clogPath, "/out/ClusterLog.clog");
+    EXPECT_TRUE(o.tpxHighEnergyCorr);
+    EXPECT_EQ(o.measMode, "itot+count");
+    EXPECT_DOUBLE_EQ(o.coincToaDiff, 100.0);
+    EXPECT_DOUBLE_EQ(o.thickness, 500.0);
+    EXPECT_EQ(o.lengthCorrFormula, 3);
+    EXPECT_TRUE(o.log);
+    EXPECT_TRUE(o.debug);
+    EXPECT_EQ(o.statFile, "/out/ClustererStatFile.txt");
+    ASSERT_EQ(o.inputs.size(), 1u);
+    EXPECT_EQ(o.inputs[0], "/data/run 1.t3pa");
+    // The correction cannot be honoured and is reported, not dropped silently.
+    ASSERT_EQ(result.ignored.size(), 1u);
+    EXPECT_NE(result.ignored[0].find("--corr-tpx-high-energy"), std::string::npos);
+}
+
+TEST(ClustererOptions, AbsentOptionsKeepTheirDefaults) {
+    ClustererOptions o;
+    ASSERT_EQ(parse("clusterer --frame-start-num 0 --l2d-corr-formula 1 in.clog", o).outcome, ParseOutcome::Run);
+    EXPECT_TRUE(o.elistBase.empty());
+    EXPECT_TRUE(o.clogPath.empty());
+    EXPECT_TRUE(o.calibrationDir.empty());
+    EXPECT_DOUBLE_EQ(o.toaWindow, 200.0);
+    EXPECT_EQ(o.width, 256);
+    EXPECT_EQ(o.height, 256);
+    EXPECT_DOUBLE_EQ(o.thickness, 300.0);
+    EXPECT_DOUBLE_EQ(o.coincToaDiff, 100.0);
+    EXPECT_LE(o.pixCountMax, 0);
+    EXPECT_LE(o.frameOccupancyLimit, 0.0);
+}
+
+TEST(ClustererOptions, OwnOptionsAcceptBothSpellings) {
+    ClustererOptions o;
+    ASSERT_EQ(parse("clusterer --toa-window=150 --width 128 --height=64 --detector-id 3 in.t3pa", o).outcome,
+              ParseOutcome::Run);
+    EXPECT_DOUBLE_EQ(o.toaWindow, 150.0);
+    EXPECT_EQ(o.width, 128);
+    EXPECT_EQ(o.height, 64);
+    EXPECT_EQ(o.detectorId, 3);
+}
+
+TEST(ClustererOptions, RefusesWhatItCannotUse) {
+    const char* bad[] = {
+        "clusterer --frobnicate in.t3pa",            // unknown option
+        "clusterer --korelist",                      // value missing
+        "clusterer --pix-count-max many in.t3pa",    // not a number
+        "clusterer --frame-start-num 1.5 in.t3pa",   // not a whole number
+        "clusterer --l2d-corr-formula 4 in.t3pa",    // no such formula
+        "clusterer --measmode \"tot\" in.t3pa",      // unknown measurement mode
+        "clusterer --log=1 in.t3pa",                 // a switch with a value
+        "clusterer --korelist out",                  // no input left
+        "clusterer --width 0 in.t3pa",
+    };
+    for (const char* command : bad) {
+        ClustererOptions o;
+        ParseResult result = parse(command, o);
+        EXPECT_EQ(result.outcome, ParseOutcome::Error) << command;
+        EXPECT_FALSE(result.message.empty()) << command;
+    }
+}
+
+TEST(ClustererOptions, HelpWinsAndListsEveryOption) {
+    ClustererOptions o;
+    EXPECT_EQ(parse("clusterer --korelist x --help", o).outcome, ParseOutcome::Help);
+    std::string usage = usageText();
+    for (const char* name : {"--korelist", "-c", "--clust-feat-list", "--frame-occupancy-limit", "--frame-start-num",
+                             "--pix-count-max", "-l", "--corr-tpx-high-energy", "--measmode", "--el-coinctoadiff",
+                             "--el-thickness", "--l2d-corr-formula", "--log", "--debug", "--stat-file",
+                             "--toa-window", "--width", "--height"}) {
+        EXPECT_NE(usage.find(std::string("  ") + name + " "), std::string::npos) << name;
+    }
+}
+
+}  // namespace
+}  // namespace zel::clusterer

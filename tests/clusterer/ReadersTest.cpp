@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include "ClogReader.h"
+#include "FrameFileReader.h"
+#include "InputKind.h"
+#include "T3paReader.h"
+#include "TestFiles.h"
+
+namespace zel::clusterer {
+namespace {
+
+using testing::ScratchDir;
+
+TEST(T3paReader, MapsMatrixIndexAndTimeAndSkipsBadLines) {
+    ScratchDir dir;
+    std::string path = dir.write("run.t3pa",
+                                 "Index\tMatrix Index\tToA\tToT\tFToA\tOverflow\n"
+                                 "0\t515\t1000\t12\t3\t0\n"
+                                 "1\t 0 \t40\t7\t0\t0\r\n"
+                                 "2\t99999\t41\t7\t0\t0\n"   // outside a 256 x 256 matrix
+                                 "3\t17\tgarbage\n"
+                                 "\n"
+                                 "4\t65535\t2\t1\t15\t1");   // no line end at the end
+    T3paReader reader(256, 256);
+    std::string error;
+    ASSERT_TRUE(reader.open(path, error)) << error;
+    std::vector<Pixel> pixels;
+    while (reader.readPixels(pixels, 2)) {
+    }
+    ASSERT_EQ(pixels.size(), 3u);
+    EXPECT_EQ(pixels[0].x, 3);  // 515 = 2 × 256 + 3
+    EXPECT_EQ(pixels[0].y, 2);
+    EXPECT_DOUBLE_EQ(pixels[0].value, 12.0);
+    EXPECT_DOUBLE_EQ(pixels[0].time, 1000 * 25.0 - 3 * 1.5625);
+    EXPECT_EQ(pixels[1].x, 0);
+    EXPECT_DOUBLE_EQ(pixels[1].time, 1000.0);
+    EXPECT_EQ(pixels[2].x, 255);
+    EXPECT_EQ(pixels[2].y, 255);
+    EXPECT_DOUBLE_EQ(pixels[2].time, 50 - 15 * 1.5625);
+    EXPECT_EQ(reader.badLines(), 2);
+    EXPECT_EQ(reader.firstBadLine(), 4);
+
+    EXPECT_FALSE(reader.open(dir.file("absent.t3pa"), error));
+    EXPECT_NE(error.find("absent.t3pa"), std::string::npos);
+}
+
+TEST(ClogReader, ReadsFramesAndClustersOfThreeAndFourValues) {
+    ScratchDir dir;
+    std::string path = dir.write("a.clog",
+                                 "Frame 12 (1686735362.528850, 5.000000 s)\n"
+                                 "[1, 2, 80] [2, 2, 55.5] \n"
+                                 "\n"
+                                 "Frame 13 (1686735367.721940, 5.000000 s)\n"
+                                 "[10, 11, 12, 100.5] \n"
+                                 "[300, 1, 5] [4, 4, 6] [1, 2] \n");
+    ClogReader reader(256, 256);
+    std::string error;
+    ASSERT_TRUE(reader.open(path, error));
+    FrameInfo frame;
+    std::vector<Pixel> pixels;
+    ASSERT_EQ(reader.next(frame, pixels), ClogItem::Frame);
+    EXPECT_EQ(frame.number, 12);
+    EXPECT_DOUBLE_EQ(frame.startSeconds, 1686735362.528850);
+    EXPECT_DOUBLE_EQ(frame.acqSeconds, 5.0);
+    ASSERT_EQ(reader.next(frame, pixels), ClogItem::Cluster);
+    ASSERT_EQ(pixels.size(), 2u);
+    EXPECT_EQ(pixels[1].x, 2);
+    EXPECT_EQ(pixels[1].y, 2);
+    EXPECT_DOUBLE_EQ(pixels[1].value, 55.5);
+    ASSERT_EQ(reader.next(frame, pixels), ClogItem::Frame);
+    EXPECT_EQ(frame.number, 13);
+    ASSERT_EQ(reader.next(frame, pixels), ClogItem::Cluster);
+    ASSERT_EQ(pixels.size(), 1u);
+    EXPECT_DOUBLE_EQ(pixels[0].time, 100.5);
+    // A position outside the matrix and a group of two numbers are skipped and counted.
+    ASSERT_EQ(reader.next(frame, pixels), ClogItem::Cluster);
+    ASSERT_EQ(pixels.size(), 1u);
+    EXPECT_EQ(pixels[0].x, 4);
+    EXPECT_EQ(reader.badPixels(), 2);
+    EXPECT_EQ(reader.firstBadLine(), 6);
+    EXPECT_EQ(reader.next(frame, pixels), ClogItem::End);
+}
+
+TEST(ClogReader, TellsTimesOfArrivalFromHitCounts) {
+    ScratchDir dir;
+    EXPECT_EQ(ClogReader::inspectFourthValue(dir.write("a.clog", "Frame 1 (0, 1 s)\n[1, 1, 5] \n")),
+              FourthValue::Absent);
+    EXPECT_EQ(ClogReader::inspectFourthValue(dir.write("b.clog", "Frame 1 (0, 1 s)\n[1, 1, 5, 3] [1, 2, 5, 7] \n")),
+              FourthValue::Integer);
+    EXPECT_EQ(ClogReader::inspectFourthValue(
+                  dir.write("c.clog", "Frame 1 (0, 1 s)\n[1, 1, 5, 3] \n[1, 1, 5, 4] [2, 2, 9, 17.1875] \n")),
+              FourthValue::TimeOfArrival);
+}
+
+TEST(FrameFileReader, ReadsOneTextFrame) {
+    ScratchDir dir;
+    std::string path = dir.write("f.txt", "0 0 0 0\n0 7 0 0\n0 0 0 3.5\n");
+    FrameFileReader reader(4, 3);
+    std::string error;
+    ASSERT_TRUE(reader.open(path, error));
+    std::vector<Pixel> pixels;
+    FrameInfo frame;
+    ASSERT_EQ(reader.next(pixels, frame, error), FrameFileReader::Result::Frame);
+    ASSERT_EQ(pixels.size(), 2u);
+    EXPECT_EQ(pixels[0].x, 1);
+    EXPECT_EQ(pixels[0].y, 1);
+    EXPECT_EQ(pixels[1].x, 3);
+    EXPECT_EQ(pixels[1].y, 2);
+    EXPECT_DOUBLE_EQ(pixels[1].value, 3.5);
+    EXPECT_FALSE(frame.hasStartTime);
+    EXPECT_EQ(reader.next(pixels, frame, error), FrameFileReader::Result::End);
+}
+
+TEST(FrameFileReader, ReadsFramesWithDescriptorTimesAndRefusesBrokenFrames) {
+    ScratchDir dir;
+    std::string path = dir.write("m.pmf", "1 0\n0 0\n0 0\n0 2\n");
+    dir.write("m.pmf.dsc",
+              "A2\n[F0]\nType=i16 [X,C] width=2 height=2\n\"Acq time\" (\"Acquisition time [s]\"):\ndouble[1]\n"
+              "0.5\n\"Start time\" (\"Acquisition start time\"):\ndouble[1]\n100.25\n\n[F1]\n"
+              "\"Start time\" (\"Acquisition start time\"):\ndouble[1]\n101.0\n");
+    FrameFileReader reader(2, 2);
+    std::string error;
+    ASSERT_TRUE(reader.open(path, error));
+    EXPECT_TRUE(reader.hasDescriptor());
+    std::vector<Pixel> pixels;
+    FrameInfo frame;
+    ASSERT_EQ(reader.next(pixels, frame, error), FrameFileReader::Result::Frame);
+    EXPECT_TRUE(frame.hasStartTime);
+    EXPECT_DOUBLE_EQ(frame.startSeconds, 100.25);
+    EXPECT_DOUBLE_EQ(frame.acqSeconds, 0.5);
+    ASSERT_EQ(reader.next(pixels, frame, error), FrameFileReader::Result::Frame);
+    EXPECT_DOUBLE_EQ(frame.startSeconds, 101.0);
+    ASSERT_EQ(pixels.size(), 1u);
+    EXPECT_EQ(pixels[0].x, 1);
+    EXPECT_EQ(pixels[0].y, 1);
+
+    FrameFileReader broken(2, 2);
+    ASSERT_TRUE(broken.open(dir.write("b.pmf", "1 0\n0 0\n0 0\n"), error));
+    EXPECT_EQ(broken.next(pixels, frame, error), FrameFileReader::Result::Frame);
+    EXPECT_EQ(broken.next(pixels, frame, error), FrameFileReader::Result::Error);
+    EXPECT_NE(error.find("ends inside a frame"), std::string::npos);
+    ASSERT_TRUE(broken.open(dir.write("c.txt", "1 0 4\n0 0\n"), error));
+    EXPECT_EQ(broken.next(pixels, frame, error), FrameFileReader::Result::Error);
+}
+
+TEST(InputKind, ByExtensionThenByContent) {
+    ScratchDir dir;
+    EXPECT_EQ(detectInputKind(dir.write("a.t3pa", "x")), InputKind::T3pa);
+    EXPECT_EQ(detectInputKind(dir.write("a.clog", "x")), InputKind::Clog);
+    EXPECT_EQ(detectInputKind(dir.write("a.pmf", "0 1\n")), InputKind::FrameMatrix);
+    EXPECT_EQ(detectInputKind(dir.write("a.bmf", "x")), InputKind::Unsupported);
+    EXPECT_EQ(detectInputKind(dir.write("a.t3r", "x")), InputKind::Unsupported);
+    EXPECT_EQ(detectInputKind(dir.write("log.txt", "\nFrame 1 (0, 1 s)\n")), InputKind::Clog);
+    EXPECT_EQ(detectInputKind(dir.write("m.txt", "0 1 2\n")), InputKind::FrameMatrix);
+    EXPECT_EQ(detectInputKind(dir.write("p.dat", "Index\tMatrix Index\tToA\n")), InputKind::T3pa);
+    EXPECT_EQ(detectInputKind(dir.write("w.txt", "hello world\n")), InputKind::Unknown);
+    EXPECT_EQ(detectInputKind(dir.write("e.txt", "")), InputKind::Unknown);
+    EXPECT_EQ(detectInputKind(dir.file("nothing.t3pa")), InputKind::Missing);
+    EXPECT_EQ(detectInputKind(dir.file("")), InputKind::FrameDirectory);
+}
+
+}  // namespace
+}  // namespace zel::clusterer
