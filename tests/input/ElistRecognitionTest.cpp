@@ -1,0 +1,89 @@
+#include "input/ElistRecognition.h"
+
+#include "InputTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+using zel::ElistKind;
+
+const std::vector<std::string> kEngineNames = {"DetectorID", "EventID", "X", "Y", "E", "T", "MyExtra"};
+
+struct ElistName : ::testing::Test {
+    zel::test::Scratch scratch;
+    ElistKind kind;
+
+    int recognise(const std::string& name, const std::string& text) {
+        scratch.write(name, text);
+        return zel::recogniseElist(scratch.path(), name, kEngineNames, kind, scratch.target());
+    }
+    int raised(const std::string& name, const std::string& text) {
+        try {
+            recognise(name, text);
+        } catch (const std::runtime_error& error) {
+            return std::stoi(error.what());
+        }
+        return 0;
+    }
+};
+
+const std::string kValid = "EventID\tX\tY\tT\n-\tpx\tpx\tns\n0\t1\t2\t3\n";
+
+TEST_F(ElistName, NameMarkersDecideBeforeTheContent) {
+    EXPECT_EQ(recognise("run.elist", kValid), 0);
+    EXPECT_TRUE(kind.isElist);
+    EXPECT_EQ(recognise("EventList.korelist", kValid), 0);
+    EXPECT_TRUE(kind.isElist);
+    EXPECT_EQ(recognise("elist_ClusterLog.txt", kValid), 0);
+    EXPECT_FALSE(kind.isElist);
+    EXPECT_EQ(recognise("clusters.txt", kValid), 0);
+    EXPECT_FALSE(kind.isElist);
+}
+
+TEST_F(ElistName, HeaderlessRowsOfElevenNumbersAreElistSimple) {
+    EXPECT_EQ(raised("a.elist", "1 2 3 4 5 6 7 8 9 10 11\n1 2 3 4 5 6 7 8 9 10 11\n"), -1014);
+    EXPECT_NE(scratch.messages().find("-1014 : Input data recognized as ElistSimple. It can not be processed because "
+                                      "the names of variables are missing."),
+              std::string::npos);
+    // Ten numbers are not enough to call it ElistSimple; without known names it is no event list either.
+    EXPECT_EQ(raised("b.elist", "1 2 3 4 5 6 7 8 9 10\n"), 0);
+    EXPECT_FALSE(kind.isElist);
+}
+
+TEST_F(ElistName, ShortFilesMustAgreeInNamesUnitsAndFirstRow) {
+    EXPECT_EQ(raised("a.elist", "EventID X Y T\n- px px\n0 1 2 3\n"), -1016);
+    EXPECT_EQ(raised("b.elist", "EventID X Y T\n- px px ns\n0 1 2\n"), -1016);
+    EXPECT_EQ(raised("c.elist", "EventID X Y T\n- px px ns\n"), -1016);
+    EXPECT_NE(scratch.messages().find("-1016 : Corrupted elist file."), std::string::npos);
+    // From five lines on the header is not compared with the rows.
+    EXPECT_EQ(raised("d.elist", "EventID X Y T\n- px px\n0 1 2 3\n0 1 2 3\n0 1 2 3\n"), 0);
+    EXPECT_TRUE(kind.isElist);
+}
+
+TEST_F(ElistName, KindsComeFromUnitsAndClassColumns) {
+    ASSERT_EQ(recognise("a.elist", kValid), 0);
+    EXPECT_FALSE(kind.unitsSeconds || kind.hasPIDClass || kind.hasFilterPass);
+    ASSERT_EQ(recognise("b.elist", "EventID X Y T PIDClass FilterPass\n- px px s - -\n0 1 2 3 1 1\n"), 0);
+    EXPECT_TRUE(kind.isElist && kind.unitsSeconds && kind.hasPIDClass && kind.hasFilterPass);
+}
+
+TEST_F(ElistName, EngineNamesKnownNamesAndOlderNamesCount) {
+    ASSERT_EQ(recognise("a.elist", "MyExtra Other\n- -\n1 2\n"), 0);
+    EXPECT_TRUE(kind.isElist);
+    ASSERT_EQ(recognise("b.elist", "LET Other\n- -\n1 2\n"), 0);
+    EXPECT_TRUE(kind.isElist);
+    ASSERT_EQ(recognise("c.elist", "x y t\n- - -\n1 2 3\n"), 0);
+    EXPECT_TRUE(kind.isElist);
+    ASSERT_EQ(recognise("d.elist", "Foo Bar\n- -\n1 2\n"), 0);
+    EXPECT_FALSE(kind.isElist);
+}
+
+TEST_F(ElistName, UnreadableFileIsReported) {
+    EXPECT_EQ(zel::recogniseElist(scratch.path(), "none.elist", kEngineNames, kind, scratch.target()), -1015);
+    EXPECT_NE(scratch.messages().find("-1015 : Can not open input file: none.elist"), std::string::npos);
+}
+
+}  // namespace
