@@ -62,7 +62,8 @@ struct GenPixel {
 void usage() {
     std::puts(
         "Usage: zel_gen_raw --format t3pa|clog|clog-toa|txt|pmf --out PATH [options]\n"
-        "  --truth PATH          ground truth: one line per cluster (Frame Kind Size E X Y T)\n"
+        "  --truth PATH          ground truth: one line per cluster (Frame Kind Size E X Y T; T in ns,\n"
+        "                        -1 for text frames, which carry no time)\n"
         "  --seed N              random seed (default 1)\n"
         "  --clusters N          number of clusters (default 1000)\n"
         "  --pixels N            generate until N pixels are written (overrides --clusters)\n"
@@ -364,9 +365,10 @@ void writeTruth(Output* truth, long long frame, Shape shape, const std::vector<G
     truth->text("\n");
 }
 
-// Timepix3 time stamps: time = ToA × 25 − FToA × 1.5625 ns; the encoded time is returned.
+// Timepix3 time stamps: time = ToA × 25 − FToA × 1.5625 ns. The encoded time (the first stamp at or after
+// `time`) is returned; encoding an encoded time gives it back unchanged.
 double encodeTime(double time, long long& toa, int& ftoa) {
-    toa = static_cast<long long>(std::floor(time / 25.0)) + 1;
+    toa = static_cast<long long>(std::ceil(time / 25.0));
     ftoa = std::min(15, static_cast<int>(std::floor((static_cast<double>(toa) * 25.0 - time) / 1.5625)));
     return static_cast<double>(toa) * 25.0 - ftoa * 1.5625;
 }
@@ -508,7 +510,8 @@ void generateFrames(const Settings& s, std::mt19937_64& random, Output* truth) {
             shapes.make(shape, pixels);
             if (!placement.place(pixels, 0.0, random)) continue;
             for (const GenPixel& p : pixels) matrix[static_cast<size_t>(p.y) * static_cast<size_t>(s.width) + p.x] += p.value;
-            writeTruth(truth, frame, shape, pixels, frameStart(s, frame) * 1e9);
+            // Text frames carry no time: -1 in the ground truth.
+            writeTruth(truth, frame, shape, pixels, pmf ? frameStart(s, frame) * 1e9 : -1.0);
         }
         if (pmf) {
             writeMatrix(*pmf, s, matrix);
