@@ -77,6 +77,9 @@ void ReadWholeFile(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(ReadWholeFile)->Arg(100000)->Arg(static_cast<int64_t>(zel::Elist::kDefaultBatchSize))->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadWholeFile)
+    ->Arg(100000)
+    ->Arg(static_cast<int64_t>(zel::Elist::kDefaultBatchSize))
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

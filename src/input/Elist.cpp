@@ -18,6 +18,9 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr size_t kReadBufferSize = size_t{2} << 20;  // also the longest header line accepted
 constexpr size_t kWriteFlushSize = size_t{1} << 20;
 
+constexpr std::string_view kLineTooLongText = "Data line longer than 1023 characters is not supported.";
+static_assert(Elist::kMaxDataLineLength == 1023);
+
 constexpr double kSecondsToNs = 1e9;
 constexpr double kMmToPixels = 18.181818181818183;  // one pixel is 0.055 mm
 constexpr double kRadiansToDegrees = 57.29577951308232;
@@ -131,7 +134,8 @@ Elist::LineStatus Elist::nextLine(std::string_view& line, bool& terminated) {
         size_t available = bufferEnd_ - bufferBegin_;
         const void* lineEnd = available > 0 ? std::memchr(begin, '\n', available) : nullptr;
         if (lineEnd != nullptr || (fileEnded_ && available > 0)) {
-            size_t length = lineEnd != nullptr ? static_cast<size_t>(static_cast<const char*>(lineEnd) - begin) : available;
+            size_t length =
+                lineEnd != nullptr ? static_cast<size_t>(static_cast<const char*>(lineEnd) - begin) : available;
             terminated = lineEnd != nullptr;
             bufferBegin_ += length + (terminated ? 1 : 0);
             if (length > 0 && begin[length - 1] == '\r') --length;
@@ -316,12 +320,12 @@ int Elist::readBatch(ClusterBatch& batch) {
         moreData_ = false;
         return failWithCode("Elist header has not been scanned: " + name_, kCodeNotScanned);
     }
+    if (int written = flushWrites(); written != 0) return written;
     while (moreData_ && rowsInBatch_ < batchSize_) {
         if (!lookAhead_ && !fetchDataLine()) break;
         lookAhead_ = false;
         if (pendingStatus_ == LineStatus::TooLong) {
-            return failAtLine("Data line longer than " + std::to_string(kMaxDataLineLength) + " characters is not supported.",
-                              kCodeLineTooLong);
+            return failAtLine(kLineTooLongText, kCodeLineTooLong);
         }
         if (pendingStatus_ == LineStatus::Failed) return failAtLine("Elist can not be read further.", kCodeReadFailed);
         std::span<double> row = batch.appendRow();
@@ -341,8 +345,7 @@ int Elist::readBatch(ClusterBatch& batch) {
 
 int Elist::parseLine(std::string_view line, bool terminated, std::span<double> row, bool& skip) {
     if (line.size() > kMaxDataLineLength) {
-        return failAtLine("Data line longer than " + std::to_string(kMaxDataLineLength) + " characters is not supported.",
-                          kCodeLineTooLong);
+        return failAtLine(kLineTooLongText, kCodeLineTooLong);
     }
     const char* p = line.data();
     const char* end = p + line.size();
@@ -378,8 +381,9 @@ int Elist::parseLine(std::string_view line, bool terminated, std::span<double> r
         return 0;
     }
     if (count < width && terminated) {
-        return failAtLine("Data line has " + std::to_string(count) + " values for " + std::to_string(width) + " variable names.",
-                          kCodeTooFewValues);
+        return failAtLine(
+            "Data line has " + std::to_string(count) + " values for " + std::to_string(width) + " variable names.",
+            kCodeTooFewValues);
     }
     if (count < width || skip) {
         skip = true;
@@ -441,7 +445,14 @@ int Elist::applyRowRules(std::span<double> row) {
 
 int Elist::flushWrites() {
     if (writeBuffer_.empty()) return 0;
+    // In update mode rows go to the end of the file and reading goes on where it was, up to the new end.
+    long readPosition = mode_ == 'u' ? std::ftell(file_.get()) : 0;
+    if (mode_ == 'u') std::fseek(file_.get(), 0, SEEK_END);
     size_t written = std::fwrite(writeBuffer_.data(), 1, writeBuffer_.size(), file_.get());
+    if (mode_ == 'u') {
+        std::fseek(file_.get(), readPosition, SEEK_SET);
+        fileEnded_ = false;
+    }
     bool complete = written == writeBuffer_.size();
     writeBuffer_.clear();
     if (!complete) return failWithCode("Elist could not be written completely: " + name_, kCodeWriteFailed);

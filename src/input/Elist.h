@@ -83,8 +83,8 @@ public:
     size_t rowsInBatch() const { return rowsInBatch_; }
     size_t rowsRead() const { return rowsRead_; }
 
-    // Writing in 'w' or 'a' mode: the two header lines joined by tabs, then rows, each value "%0.f" when it is
-    // an integer and "%.3f" otherwise, tab separated.
+    // Writing in 'w', 'a' or 'u' mode (update mode writes at the end of the file): the two header lines joined by
+    // tabs, then rows, each value "%0.f" when it is an integer and "%.3f" otherwise, tab separated.
     int writeHeader(const std::vector<std::string>& names, const std::vector<std::string>& units);
     int writeRow(std::span<const double> row);
     int writeRows(const ClusterBatch& batch);

@@ -176,7 +176,8 @@ TEST_F(ElistFile, HeaderOnlyGivesAnEmptyLastBatchAndAnEmptyFileFailsTheScan) {
     EXPECT_EQ(empty->readBatch(batch), kBase - Elist::kCodeNotScanned);
     auto blank = open("\n\n", kBase - Elist::kCodeNoNames, "f.elist");
     std::string log = scratch.messages();
-    EXPECT_NE(log.find("Incorrect elist or different data format: e.elist\n[ERROR]    Scan failed."), std::string::npos);
+    EXPECT_NE(log.find("Incorrect elist or different data format: e.elist\n[ERROR]    Scan failed."),
+              std::string::npos);
 }
 
 TEST_F(ElistFile, UnitsLineShorterThanNamesFailsTheScan) {
@@ -276,8 +277,9 @@ TEST_F(ElistFile, TruncatedLastLineIsSkippedWithAWarning) {
     ASSERT_EQ(complete->readBatch(batch), 0);
     EXPECT_EQ(batch.size(), 2u);
     std::string log = scratch.messages();
-    EXPECT_NE(log.find("[WARNING]  Incomplete last line of elist is skipped. Elist: " + scratch.path() + "a.elist, line 5."),
-              std::string::npos);
+    EXPECT_NE(
+        log.find("[WARNING]  Incomplete last line of elist is skipped. Elist: " + scratch.path() + "a.elist, line 5."),
+        std::string::npos);
     EXPECT_NE(log.find("b.elist, line 4."), std::string::npos);
 }
 
@@ -302,12 +304,17 @@ TEST_F(ElistFile, WrittenListReadsBackWithIntegersAndThreeDecimals) {
     EXPECT_EQ(text.str(),
               "EventID\tX\tY\tT\n-\tpx\tpx\tns\n1\t2.500\t-3\t1000000000.250\n2\t0.123\t7\t5\n2\t0.123\t7\t5\n");
 
-    Elist back(scratch.path(), "w.elist", 'r', scratch.target(), kBase);
+    // Update mode reads the list and writes at its end; the appended row is read in its turn.
+    Elist back(scratch.path(), "w.elist", 'u', scratch.target(), kBase);
     ASSERT_EQ(back.init(), 0);
+    back.setBatchSize(1);
+    ASSERT_EQ(back.readBatch(batch), 0);
+    ASSERT_EQ(back.writeRow(rows.row(0)), 0);
+    back.setBatchSize(10);
     ASSERT_EQ(back.readBatch(batch), 0);
     ASSERT_EQ(batch.size(), 3u);
-    EXPECT_DOUBLE_EQ(batch.at(0, 3), 1e9 + 0.25);
-    EXPECT_DOUBLE_EQ(batch.at(1, 1), 0.123);
+    EXPECT_DOUBLE_EQ(batch.at(2, 1), 2.5);
+    EXPECT_DOUBLE_EQ(batch.at(0, 1), 0.123);
 }
 
 }  // namespace
