@@ -106,9 +106,11 @@ public:
     void ComputeStatistics();
     // Scales every entry by 1 / m, m the integer nearest to integral / norm. -1 without content, -2 for norm < 1.
     int Normalize(double norm);
-    // Merges runs of k bins. -1 for k < 2 or without edges.
+    // Merges runs of k bins. A remainder forms a narrower last bin that counts in NBin, Xmax stays, and the
+    // histogram then has variable bins. -1 for k < 2 or without edges.
     int Rebin(int k);
-    // Regroups the bins into the bins between the ascending `edges`. -1 ... -5 on failure, histogram unchanged.
+    // Regroups the bins, by their centres, into the variable bins between the ascending `edges`; bins below and
+    // above them join the under- and overflow. -1 ... -5 on failure, histogram unchanged.
     int RebinToEdges(const std::vector<double>& edges);
 
     int GetNBin() const { return axis_.nBin; }

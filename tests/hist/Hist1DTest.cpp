@@ -337,6 +337,31 @@ TEST_F(HistFilesTest, SparseFileKeepsFirstBinsNonEmptyBinsAndOverflow) {
     EXPECT_EQ(back.GetOverflow(), 1);
 }
 
+TEST_F(HistFilesTest, LimitsRoundedInTheInfoFileComeBackExactly) {
+    // The information file keeps six significant digits; the data file keeps the exact limits.
+    Hist1D h("far", 10, 1234567.5, 1234577.5, 0, quiet);
+    h.Fill(1234570.2, 2);
+    h.SetFileOutPath(directory());
+    h.SetFileOutName("far");
+    ASSERT_EQ(h.Export(), 0);
+    ASSERT_THAT(readFile("far.hist_info"), testing::HasSubstr("Xmin=1.23457e+06"));
+    Hist1D back(directory(), "far", ".hist", ".hist_info", 0, quiet);
+    EXPECT_EQ(back.GetXmin(), 1234567.5);
+    EXPECT_EQ(back.GetXmax(), 1234577.5);
+    EXPECT_EQ(back.GetContents(), h.GetContents());
+}
+
+TEST_F(HistFilesTest, OwnLogThatCannotOpenFailsInit) {
+    Hist1D h = tenBins();
+    h.SetMessageTarget(quiet);
+    h.SetOwnLog(true, directory() + "missing/", "hist.log");
+    EXPECT_EQ(h.Init(), -100);
+    h.SetOwnLog(true, directory(), "hist.log");
+    ASSERT_EQ(h.Init(), 0);
+    EXPECT_EQ(h.Normalize(1), -1);
+    EXPECT_THAT(readFile("hist.log"), testing::HasSubstr("Normalization can not be done. No bin content."));
+}
+
 TEST_F(HistFilesTest, FailedExportLeavesNoFile) {
     Hist1D h = tenBins();
     h.SetMessageTarget(quiet);
