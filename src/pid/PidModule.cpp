@@ -1,5 +1,6 @@
 #include "pid/PidModule.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -208,11 +209,24 @@ void PidModule::prepare(size_t width) {
     classEnds_.clear();
     for (const PidClass& pidClass : classes_) {
         for (const PidClass::Condition& condition : pidClass.conditions) {
-            if (condition.column < width) rowConditions_.push_back({condition.column, condition.lower, condition.upper});
+            if (condition.column < width)
+                rowConditions_.push_back({condition.column, condition.lower, condition.upper, 0});
         }
         classEnds_.push_back(rowConditions_.size());
     }
     preparedWidth_ = width;
+}
+
+void PidModule::reorderConditions() {
+    size_t begin = 0;
+    for (const size_t end : classEnds_) {
+        const auto first = rowConditions_.begin() + static_cast<std::ptrdiff_t>(begin);
+        const auto last = rowConditions_.begin() + static_cast<std::ptrdiff_t>(end);
+        std::stable_sort(first, last, [](const RowCondition& a, const RowCondition& b) { return a.rejected > b.rejected; });
+        // Halving keeps the order following the data as it changes.
+        for (auto c = first; c != last; ++c) c->rejected /= 2;
+        begin = end;
+    }
 }
 
 int PidModule::classify(const ClusterBatch& batch, std::vector<int>& out, bool clearFirst) {
@@ -225,6 +239,7 @@ int PidModule::classify(const ClusterBatch& batch, std::vector<int>& out, bool c
     prepare(batch.width());
     out.reserve(out.size() + batch.size());
     for (size_t r = 0; r < batch.size(); ++r) out.push_back(classifyRow(batch.row(r).data()));
+    reorderConditions();
     return 0;
 }
 
@@ -241,6 +256,7 @@ int PidModule::processBatch(ClusterBatch& batch) {
         double* row = batch.row(r).data();
         row[column] = static_cast<double>(classifyRow(row));
     }
+    reorderConditions();
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -110,6 +111,42 @@ TEST_F(Pid, FullTreeGivesTheEarlierOfTwoFittingClasses) {
     auto neutron = row({{"Size", 50}, {"Height", 400}, {"EpixMean", 200}, {"LET", 0.6}});
     EXPECT_EQ(classify({both, onlySecond, neutron}), (std::vector<int>{1, 2, 13}));
     EXPECT_EQ(module->classCount(), 15);
+}
+
+// Against a plain reading of the tables, batch after batch, while the module reorders its conditions.
+TEST_F(Pid, EveryTreeAgreesWithThePlainReadingOfItsTable) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int number : {101, 102, 103, 104, 171, 172, 173}) {
+        ASSERT_EQ(make(number).init(), 0);
+        const zel::AlgorithmSpec& spec = *zel::findPidAlgorithm(number);
+        for (int pass = 0; pass < 3; ++pass) {
+            std::vector<std::vector<double>> rows;
+            std::vector<int> expected;
+            for (int r = 0; r < 4000; ++r) {
+                // Values spread over the ranges the trees look at, a few NaN.
+                const double size = std::floor(unit(random) * 60), epix = unit(random) * 400;
+                auto values = row({{"Size", size}, {"EpixMean", epix}, {"E", size * epix}, {"Height", epix * (1 + 4 * unit(random))},
+                                   {"Roundness", unit(random) * 1.3}, {"Linearity", unit(random)}, {"Thin", unit(random)},
+                                   {"LengthProj", unit(random) * 10}, {"LET", unit(random) * 12},
+                                   {"BorderPixCount", std::floor(unit(random) * 20)}});
+                if (r % 97 == 0) values[static_cast<size_t>(r) % values.size()] = kNaN;
+                int cls = -1;
+                for (size_t k = 0; k < spec.classes.size() && cls < 0; ++k) {
+                    bool all = true;
+                    for (size_t c = 0; c < spec.classes[k].conditionCount(); ++c) {
+                        const auto& condition = spec.classes[k].conditions[c];
+                        const double v = values[static_cast<size_t>(std::find(names.begin(), names.end(), condition.variable) - names.begin())];
+                        all = all && v >= condition.lower && v <= condition.upper;
+                    }
+                    if (all) cls = static_cast<int>(k);
+                }
+                rows.push_back(values);
+                expected.push_back(cls);
+            }
+            ASSERT_EQ(classify(rows), expected) << number << " pass " << pass;
+        }
+    }
 }
 
 TEST_F(Pid, AlgorithmHundredPutsEveryClusterUnderOthers) {
