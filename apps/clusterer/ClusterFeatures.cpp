@@ -26,9 +26,7 @@ int64_t squaredDistance(const Point& a, const Point& b) {
 
 }  // namespace
 
-FeatureCalculator::FeatureCalculator(const FeatureSettings& settings)
-    : settings_(settings),
-      occupied_(static_cast<size_t>(settings.width) * static_cast<size_t>(settings.height), 0) {}
+FeatureCalculator::FeatureCalculator(const FeatureSettings& settings) : settings_(settings) {}
 
 double FeatureCalculator::correctedLength(int formula, double lengthProj, double widthProj) {
     switch (formula) {
@@ -146,28 +144,32 @@ void FeatureCalculator::computeShape(std::span<const Pixel> pixels, FeatureRow& 
     row[kRoundness] = width / length;
 }
 
-// Border, thin and thick pixels from the number of 8-neighbours inside the cluster.
+// Border, thin and thick pixels from the number of 8-neighbours inside the cluster, counted on a small map of the
+// cluster's bounding box with an empty frame around it (positions outside the matrix are outside the cluster).
 void FeatureCalculator::computeNeighbours(std::span<const Pixel> pixels, FeatureRow& row) {
-    const int width = settings_.width, height = settings_.height;
-    auto cell = [width](int x, int y) { return static_cast<size_t>(y) * static_cast<size_t>(width) + x; };
-    for (const Pixel& p : pixels) occupied_[cell(p.x, p.y)] = 1;
+    int left = pixels.front().x, right = left, top = pixels.front().y, bottom = top;
+    for (const Pixel& p : pixels) {
+        left = std::min(left, p.x);
+        right = std::max(right, p.x);
+        top = std::min(top, p.y);
+        bottom = std::max(bottom, p.y);
+    }
+    const size_t stride = static_cast<size_t>(right - left + 3);
+    occupied_.assign(stride * static_cast<size_t>(bottom - top + 3), 0);
+    auto cell = [&](const Pixel& p) {
+        return static_cast<size_t>(p.y - top + 1) * stride + static_cast<size_t>(p.x - left + 1);
+    };
+    for (const Pixel& p : pixels) occupied_[cell(p)] = 1;
     int border = 0, thin = 0, thick = 0;
     for (const Pixel& p : pixels) {
-        int neighbours = 0;
-        for (int dy = -1; dy <= 1; ++dy) {
-            int y = p.y + dy;
-            if (y < 0 || y >= height) continue;
-            for (int dx = -1; dx <= 1; ++dx) {
-                int x = p.x + dx;
-                if ((dx == 0 && dy == 0) || x < 0 || x >= width) continue;
-                neighbours += occupied_[cell(x, y)];
-            }
-        }
+        const uint8_t* above = occupied_.data() + cell(p) - stride - 1;
+        const uint8_t* here = above + stride;
+        const uint8_t* below = here + stride;
+        int neighbours = above[0] + above[1] + above[2] + here[0] + here[2] + below[0] + below[1] + below[2];
         border += neighbours < 8 ? 1 : 0;
         thin += neighbours <= 2 ? 1 : 0;
         thick += neighbours == 8 ? 1 : 0;
     }
-    for (const Pixel& p : pixels) occupied_[cell(p.x, p.y)] = 0;
 
     const double n = static_cast<double>(pixels.size());
     row[kBorderPixCount] = border;
@@ -181,7 +183,7 @@ void FeatureCalculator::computeNeighbours(std::span<const Pixel> pixels, Feature
 // already in (y, x) order, so the hull needs no sorting.
 double FeatureCalculator::largestDistance(std::span<const Pixel> pixels) {
     int64_t best = 0;
-    if (pixels.size() <= 12) {
+    if (pixels.size() <= 6) {
         for (size_t i = 0; i < pixels.size(); ++i) {
             for (size_t j = i + 1; j < pixels.size(); ++j) {
                 best = std::max(best, squaredDistance({pixels[i].x, pixels[i].y}, {pixels[j].x, pixels[j].y}));

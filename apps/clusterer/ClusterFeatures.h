@@ -44,7 +44,7 @@ private:
     double largestDistance(std::span<const Pixel> pixels);
 
     FeatureSettings settings_;
-    std::vector<uint8_t> occupied_;  // marks of the current cluster's pixels; cleared after each cluster
+    std::vector<uint8_t> occupied_;  // map of the current cluster's bounding box
     std::vector<int32_t> rowFirst_;
     std::vector<int32_t> rowLast_;
     std::vector<std::array<int32_t, 2>> points_;

@@ -39,6 +39,10 @@ void ClusterOutput::write(std::span<const Pixel> pixels, const FrameContext& fra
     }
     features_.compute(pixels, row_);
     row_[kT] = frame.pixelTimes ? frame.startNs + row_[kT] : frame.startNs;
+    // Readers of the event list expect times that never run backwards.
+    if (timeSeen_ && row_[kT] < lastTime_) ++statistics_.clustersOutOfOrder;
+    lastTime_ = timeSeen_ ? std::max(lastTime_, row_[kT]) : row_[kT];
+    timeSeen_ = true;
     row_[kDetectorID] = options_.detectorId;
     row_[kFlags] = static_cast<double>(frame.info.number);
 

@@ -28,6 +28,8 @@ public:
     // exist and the run continues an earlier one (frame start number above 0).
     bool open(std::string& error);
 
+    // A new input: its times may start afresh.
+    void beginInput() { timeSeen_ = false; }
     // A frame line in the cluster log.
     void beginFrame(const FrameContext& frame);
     // One finished cluster.
@@ -49,6 +51,8 @@ private:
     FeatureRow row_{};
     long long nextEventId_ = 0;
     double groupStart_ = 0.0;
+    double lastTime_ = 0.0;
+    bool timeSeen_ = false;
     bool groupOpen_ = false;
 };
 

@@ -67,6 +67,10 @@ int ClustererRun::run() {
         reporter_.error("Can not write the statistics file: " + options_.statFile);
         ok = false;
     }
+    if (statistics_.clustersOutOfOrder > 0) {
+        reporter_.warning(std::to_string(statistics_.clustersOutOfOrder) +
+                          " clusters were written with a time before that of an earlier cluster.");
+    }
     if (statistics_.pixelsNonRealRoot > 0) {
         reporter_.warning(std::to_string(statistics_.pixelsNonRealRoot) +
                           " pixels had no real calibration root and were given 0 keV.");
@@ -78,6 +82,7 @@ bool ClustererRun::processInput(const std::string& path) {
     InputKind kind = detectInputKind(path);
     reporter_.debug("Input " + path + ": " + inputKindName(kind));
     ++statistics_.inputs;
+    if (output_) output_->beginInput();
     switch (kind) {
         case InputKind::T3pa: return processT3pa(path);
         case InputKind::Clog: return processClog(path);
@@ -194,7 +199,12 @@ bool ClustererRun::processClog(const std::string& path) {
     const bool pixelTimes = fourth == FourthValue::TimeOfArrival && !counted;
     const bool writeFourth = fourth != FourthValue::Absent;
 
-    // A frame's clusters are held until the frame ends, for the occupancy check.
+    // A frame's clusters are held until the frame ends, for the occupancy check. Logs with times of arrival are
+    // data-driven (a whole Timepix3 run may be one frame): their clusters go out as they come.
+    const bool holdFrames = !pixelTimes;
+    if (!holdFrames && options_.frameOccupancyLimit > 0.0) {
+        reporter_.warning("--frame-occupancy-limit applies to frame data only; not applied to " + path);
+    }
     std::vector<Pixel> framePixels;
     std::vector<size_t> clusterEnds;
     FrameContext frame;
@@ -229,7 +239,11 @@ bool ClustererRun::processClog(const std::string& path) {
         statistics_.pixelsRead += static_cast<long long>(pixels_.size());
         if (counted) calibrateCounted(pixels_);
         else calibrate(pixels_);
-        if (!pixelTimes && !counted) {
+        if (!holdFrames) {
+            output_->write(pixels_, frame);
+            continue;
+        }
+        if (!counted) {
             for (Pixel& p : pixels_) p.time = 0.0;
         }
         framePixels.insert(framePixels.end(), pixels_.begin(), pixels_.end());

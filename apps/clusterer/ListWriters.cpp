@@ -1,5 +1,6 @@
 #include "ListWriters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -134,27 +135,45 @@ void ClogWriter::writeFrame(long long number, double startSeconds, double acqSec
     file_.commit(out);
 }
 
+namespace {
+
+// Whole values (raw ToT, counts) take the short integer path.
+char* writePixelValue(char* out, double value) {
+    if (std::fabs(value) < 1e15) {
+        auto whole = static_cast<long long>(value);
+        if (static_cast<double>(whole) == value) return writeInteger(out, whole);
+    }
+    return writeCompact(out, value, 6);
+}
+
+}  // namespace
+
 void ClogWriter::writeCluster(std::span<const Pixel> pixels, bool withFourth) {
-    for (const Pixel& p : pixels) {
-        char* out = file_.claim(112);
-        *out++ = '[';
-        out = writeInteger(out, p.x);
-        *out++ = ',';
-        *out++ = ' ';
-        out = writeInteger(out, p.y);
-        *out++ = ',';
-        *out++ = ' ';
-        out = writeCompact(out, p.value, 6);
-        if (withFourth) {
+    constexpr size_t kPerPixel = 2 * 24 + 2 * 48 + 8;
+    for (size_t begin = 0; begin < pixels.size(); begin += 256) {
+        size_t end = std::min(pixels.size(), begin + 256);
+        char* out = file_.claim((end - begin) * kPerPixel + 1);
+        for (size_t i = begin; i < end; ++i) {
+            const Pixel& p = pixels[i];
+            *out++ = '[';
+            out = writeInteger(out, p.x);
             *out++ = ',';
             *out++ = ' ';
-            out = writeCompact(out, p.time, 6);
+            out = writeInteger(out, p.y);
+            *out++ = ',';
+            *out++ = ' ';
+            out = writePixelValue(out, p.value);
+            if (withFourth) {
+                *out++ = ',';
+                *out++ = ' ';
+                out = writePixelValue(out, p.time);
+            }
+            *out++ = ']';
+            *out++ = ' ';
         }
-        *out++ = ']';
-        *out++ = ' ';
+        if (end == pixels.size()) *out++ = '\n';
         file_.commit(out);
     }
-    file_.write("\n");
 }
 
 }  // namespace zel::clusterer

@@ -1,6 +1,7 @@
 #include "OutputFile.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 
 namespace zel::clusterer {
@@ -22,10 +23,10 @@ int digitCount(unsigned long long value) {
     return count + (value >= 10) + (value >= 100) + (value >= 1000);
 }
 
-// Writes exactly `count` digits of `value` (leading zeros included), two at a time from the end.
-char* writeDigitsFixed(char* out, unsigned long long value, int count) {
-    char* end = out + count;
-    char* at = end;
+// Writes exactly `count` digits of `value` (leading zeros included), two at a time from the end; values that fit
+// 32 bits take the cheaper 32-bit arithmetic.
+template <typename Unsigned>
+char* writeDigitsFrom(char* at, char* out, Unsigned value) {
     while (at - out >= 2) {
         unsigned pair = static_cast<unsigned>(value % 100) * 2;
         value /= 100;
@@ -33,6 +34,13 @@ char* writeDigitsFixed(char* out, unsigned long long value, int count) {
         *--at = kPairs[pair];
     }
     if (at > out) *--at = static_cast<char>('0' + value % 10);
+    return at;
+}
+
+char* writeDigitsFixed(char* out, unsigned long long value, int count) {
+    char* end = out + count;
+    if (value <= 0xffffffffULL) writeDigitsFrom(end, out, static_cast<uint32_t>(value));
+    else writeDigitsFrom(end, out, value);
     return end;
 }
 
@@ -48,23 +56,44 @@ char* writeInteger(char* out, long long value) {
     return writeDigits(out, static_cast<unsigned long long>(value));
 }
 
-char* writeFixed(char* out, double value, int decimals) {
-    const long long scale = kPowers[decimals];
+namespace {
+
+// The scale is a constant per instantiation, so that the divisions compile to multiplications.
+template <int Decimals>
+char* writeFixedScaled(char* out, double value) {
+    constexpr unsigned long long scale = static_cast<unsigned long long>(kPowers[Decimals]);
     // Integer arithmetic while the scaled value fits comfortably; the library formatter otherwise.
-    if (std::isfinite(value) && std::fabs(value) < 9.0e17 / static_cast<double>(scale)) {
-        double scaledValue = value * static_cast<double>(scale);
-        long long scaled = static_cast<long long>(scaledValue + (scaledValue < 0 ? -0.5 : 0.5));
-        if (scaled < 0) *out++ = '-';
-        unsigned long long magnitude =
-            scaled < 0 ? 0ULL - static_cast<unsigned long long>(scaled) : static_cast<unsigned long long>(scaled);
-        out = writeDigits(out, magnitude / static_cast<unsigned long long>(scale));
-        if (decimals > 0) {
-            *out++ = '.';
-            out = writeDigitsFixed(out, magnitude % static_cast<unsigned long long>(scale), decimals);
-        }
-        return out;
+    if (!(std::fabs(value) < 9.0e17 / static_cast<double>(scale))) {
+        return std::to_chars(out, out + 47, value, std::chars_format::fixed, Decimals).ptr;
     }
-    return std::to_chars(out, out + 47, value, std::chars_format::fixed, decimals).ptr;
+    double scaledValue = value * static_cast<double>(scale);
+    long long scaled = static_cast<long long>(scaledValue + (scaledValue < 0 ? -0.5 : 0.5));
+    if (scaled < 0) *out++ = '-';
+    unsigned long long magnitude =
+        scaled < 0 ? 0ULL - static_cast<unsigned long long>(scaled) : static_cast<unsigned long long>(scaled);
+    out = writeDigits(out, magnitude / scale);
+    if constexpr (Decimals > 0) {
+        *out++ = '.';
+        out = writeDigitsFixed(out, magnitude % scale, Decimals);
+    }
+    return out;
+}
+
+}  // namespace
+
+char* writeFixed(char* out, double value, int decimals) {
+    switch (decimals) {
+        case 0: return writeFixedScaled<0>(out, value);
+        case 1: return writeFixedScaled<1>(out, value);
+        case 2: return writeFixedScaled<2>(out, value);
+        case 3: return writeFixedScaled<3>(out, value);
+        case 4: return writeFixedScaled<4>(out, value);
+        case 5: return writeFixedScaled<5>(out, value);
+        case 6: return writeFixedScaled<6>(out, value);
+        case 7: return writeFixedScaled<7>(out, value);
+        case 8: return writeFixedScaled<8>(out, value);
+        default: return writeFixedScaled<9>(out, value);
+    }
 }
 
 char* writeCompact(char* out, double value, int decimals) {

@@ -21,6 +21,7 @@ bool writeStatFile(const std::string& path, const RunStatistics& s) {
         {"ClustersFound", s.clustersFound},
         {"ClustersDroppedPixCountMax", s.clustersDroppedPixelLimit},
         {"ClustersWritten", s.clustersWritten},
+        {"ClustersOutOfTimeOrder", s.clustersOutOfOrder},
         {"EventsWritten", s.eventsWritten},
         {"PeakHeldPixels", s.peakHeldPixels},
     };

@@ -16,6 +16,7 @@ struct RunStatistics {
     long long clustersFound = 0;
     long long clustersDroppedPixelLimit = 0;
     long long clustersWritten = 0;
+    long long clustersOutOfOrder = 0;      // written with a time before that of an earlier cluster
     long long eventsWritten = 0;
     long long peakHeldPixels = 0;
     double seconds = 0.0;

@@ -30,11 +30,13 @@ bool T3paReader::open(const std::string& path, std::string& error) {
 }
 
 bool T3paReader::parseLine(std::string_view line, Pixel& pixel) const {
-    uint64_t index = 0, matrixIndex = 0, toa = 0, tot = 0, ftoa = 0;
-    if (!column(line, index) || !column(line, matrixIndex) || !column(line, toa) || !column(line, tot) ||
-        !column(line, ftoa)) {
-        return false;
-    }
+    // The running index of the first column is not needed: it is only skipped.
+    size_t digits = 0;
+    while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9') ++digits;
+    if (digits == 0) return false;
+    line.remove_prefix(digits);
+    uint64_t matrixIndex = 0, toa = 0, tot = 0, ftoa = 0;
+    if (!column(line, matrixIndex) || !column(line, toa) || !column(line, tot) || !column(line, ftoa)) return false;
     uint64_t cells = static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_);
     if (matrixIndex >= cells) return false;
     pixel.x = static_cast<int32_t>(matrixIndex % static_cast<uint64_t>(width_));

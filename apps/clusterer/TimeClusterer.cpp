@@ -35,7 +35,7 @@ TimeClusterer::TimeClusterer(int width, int height, double window, double sortMa
       window_(window),
       sortMargin_(sortMargin),
       sink_(std::move(sink)),
-      cells_(static_cast<size_t>(width) * static_cast<size_t>(height)) {}
+      cells_(static_cast<size_t>(width + 2) * static_cast<size_t>(height + 2), -1) {}
 
 void TimeClusterer::sortPending() {
     if (!insertionSort(pending_)) std::stable_sort(pending_.begin(), pending_.end(), earlier);
@@ -76,32 +76,23 @@ void TimeClusterer::finish() {
     }
 }
 
-// The open cluster whose last pixel at `cell` can still take a pixel of `time`, or -1.
-int32_t TimeClusterer::ownerAt(size_t cell, double time) const {
-    const CellOwner& owner = cells_[cell];
-    if (owner.slot < 0) return -1;
-    const OpenCluster& cluster = slots_[static_cast<size_t>(owner.slot)];
-    if (cluster.serial != owner.serial) return -1;
-    if (time - cluster.start > window_ || cluster.start - time > window_) return -1;
-    return owner.slot;
-}
-
 void TimeClusterer::process(const Pixel& pixel) {
     if (anyProcessed_ && pixel.time < processedTime_) ++latePixels_;
     if (!anyProcessed_ || pixel.time > processedTime_) processedTime_ = pixel.time;
     anyProcessed_ = true;
     closeBefore(processedTime_ - window_);
 
+    // Open clusters next to the pixel (or at its place) that can still take it.
     int32_t found[9];
     int count = 0;
-    for (int dy = -1; dy <= 1; ++dy) {
-        int y = pixel.y + dy;
-        if (y < 0 || y >= height_) continue;
-        for (int dx = -1; dx <= 1; ++dx) {
-            int x = pixel.x + dx;
-            if (x < 0 || x >= width_) continue;
-            int32_t slot = ownerAt(static_cast<size_t>(y) * static_cast<size_t>(width_) + x, pixel.time);
+    const size_t stride = static_cast<size_t>(width_) + 2;
+    const size_t centre = cellOf(pixel.x, pixel.y);
+    for (size_t row = centre - stride - 1; row <= centre + stride - 1; row += stride) {
+        for (size_t cell = row; cell < row + 3; ++cell) {
+            int32_t slot = cells_[cell];
             if (slot < 0) continue;
+            double start = slots_[static_cast<size_t>(slot)].start;
+            if (pixel.time - start > window_ || start - pixel.time > window_) continue;
             bool known = false;
             for (int k = 0; k < count; ++k) known = known || found[k] == slot;
             if (!known) found[count++] = slot;
@@ -123,9 +114,7 @@ void TimeClusterer::process(const Pixel& pixel) {
         }
     }
     append(target, pixel);
-    CellOwner& owner = cells_[static_cast<size_t>(pixel.y) * static_cast<size_t>(width_) + pixel.x];
-    owner.slot = target;
-    owner.serial = slots_[static_cast<size_t>(target)].serial;
+    cells_[centre] = target;
 }
 
 void TimeClusterer::closeBefore(double time) {
@@ -146,7 +135,11 @@ void TimeClusterer::close(int32_t slot) {
     OpenCluster& cluster = slots_[static_cast<size_t>(slot)];
     emitted_.clear();
     for (int32_t node = cluster.head; node >= 0; node = nodes_[static_cast<size_t>(node)].next) {
-        emitted_.push_back(nodes_[static_cast<size_t>(node)].pixel);
+        const Pixel& p = nodes_[static_cast<size_t>(node)].pixel;
+        emitted_.push_back(p);
+        // A position hit again later may belong to a newer cluster by now.
+        int32_t& cell = cells_[cellOf(p.x, p.y)];
+        if (cell == slot) cell = -1;
     }
     // The whole list goes back to the free nodes at once.
     nodes_[static_cast<size_t>(cluster.tail)].next = freeNodes_;
@@ -168,7 +161,6 @@ int32_t TimeClusterer::newCluster(double start) {
     }
     OpenCluster& cluster = slots_[static_cast<size_t>(slot)];
     cluster.serial = nextSerial_++;
-    if (nextSerial_ == 0) nextSerial_ = 1;
     cluster.start = start;
     openOrder_.push_back(QueueEntry{slot, cluster.serial});
     return slot;
@@ -202,14 +194,11 @@ void TimeClusterer::append(int32_t slot, const Pixel& pixel) {
 void TimeClusterer::merge(int32_t into, int32_t from) {
     OpenCluster& target = slots_[static_cast<size_t>(into)];
     OpenCluster& source = slots_[static_cast<size_t>(from)];
-    // Positions owned by the merged cluster now belong to the target.
+    // Positions held by the merged cluster now belong to the target.
     for (int32_t node = source.head; node >= 0; node = nodes_[static_cast<size_t>(node)].next) {
         const Pixel& p = nodes_[static_cast<size_t>(node)].pixel;
-        CellOwner& owner = cells_[static_cast<size_t>(p.y) * static_cast<size_t>(width_) + p.x];
-        if (owner.serial == source.serial) {
-            owner.slot = into;
-            owner.serial = target.serial;
-        }
+        int32_t& cell = cells_[cellOf(p.x, p.y)];
+        if (cell == from) cell = into;
     }
     nodes_[static_cast<size_t>(target.tail)].next = source.head;
     target.tail = source.tail;

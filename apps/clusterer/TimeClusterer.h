@@ -37,20 +37,15 @@ private:
         int32_t next;
     };
     struct OpenCluster {
-        uint32_t serial = 0;  // 0: slot unused
+        uint64_t serial = 0;  // 0: slot unused
         double start = 0.0;
         int32_t head = -1;
         int32_t tail = -1;
         int32_t count = 0;
     };
-    // The cluster of the last pixel at a position; kept small so that the whole matrix stays in the cache.
-    struct CellOwner {
-        uint32_t serial = 0;
-        int32_t slot = -1;
-    };
     struct QueueEntry {
         int32_t slot;
-        uint32_t serial;
+        uint64_t serial;
     };
 
     void sortPending();
@@ -61,7 +56,9 @@ private:
     int32_t newNode(const Pixel& pixel);
     void append(int32_t slot, const Pixel& pixel);
     void merge(int32_t into, int32_t from);
-    int32_t ownerAt(size_t cell, double time) const;
+    size_t cellOf(int x, int y) const {
+        return static_cast<size_t>(y + 1) * static_cast<size_t>(width_ + 2) + static_cast<size_t>(x + 1);
+    }
 
     int width_;
     int height_;
@@ -75,13 +72,16 @@ private:
     bool anyProcessed_ = false;
     bool anySeen_ = false;
 
-    std::vector<CellOwner> cells_;     // cluster of the last pixel at each matrix position
+    // Open cluster holding a pixel at each matrix position (-1: none), with a frame of empty cells around the
+    // matrix so that neighbours need no bounds checks. Cells are cleared when their cluster closes, so one int
+    // per cell is enough and the whole matrix stays in the cache.
+    std::vector<int32_t> cells_;
     std::vector<OpenCluster> slots_;
     std::vector<int32_t> freeSlots_;
     std::vector<Node> nodes_;
     int32_t freeNodes_ = -1;
     std::deque<QueueEntry> openOrder_; // open clusters in creation order
-    uint32_t nextSerial_ = 1;  // wraps after 2^32 clusters; a stale position is long out of the window by then
+    uint64_t nextSerial_ = 1;  // creation order of the open clusters; only compared among open ones
     std::vector<Pixel> emitted_;
 
     long long latePixels_ = 0;

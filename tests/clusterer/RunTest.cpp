@@ -163,6 +163,30 @@ TEST(ClustererRun, EventIdGroupsClustersByTheCoincidenceTime) {
     EXPECT_EQ(rows[0][kFlags], 1);  // a Timepix3 input counts as one frame
 }
 
+TEST(ClustererRun, CountsClustersWrittenOutOfTimeOrder) {
+    ScratchDir dir;
+    // A pixel at 0 ns read after many later ones (beyond one read of the stream) becomes a cluster that is
+    // written after later clusters.
+    std::string text = "Index\tMatrix Index\tToA\tToT\tFToA\tOverflow\n";
+    for (int i = 0; i < 20000; ++i) text += "0\t" + std::to_string(i % 60000) + "\t" + std::to_string(1000 + i) + "\t5\t0\t0\n";
+    text += "0\t65000\t0\t5\t0\t0\n";
+    std::string input = dir.write("in.t3pa", text);
+    std::string stat = dir.file("s.txt");
+    ASSERT_EQ(runClusterer({"--toa-sort-margin", "0", "--stat-file", stat, input}), 0);
+    EXPECT_EQ(statValue(stat, "PixelsOutOfOrder"), 1);
+    EXPECT_EQ(statValue(stat, "ClustersOutOfTimeOrder"), 1);
+    // A margin as long as the disorder puts it right.
+    ASSERT_EQ(runClusterer({"--toa-sort-margin", "600000", "--stat-file", stat, input}), 0);
+    EXPECT_EQ(statValue(stat, "PixelsOutOfOrder"), 0);
+    EXPECT_EQ(statValue(stat, "ClustersOutOfTimeOrder"), 0);
+    // Logs with times of arrival are data-driven: the occupancy limit of frames does not apply to them.
+    std::string clog = dir.write("t.clog", "Frame 1 (0, 0 s)\n[1, 1, 5, 0.5] [2, 1, 5, 1.5] [3, 1, 5, 2.5] \n");
+    ASSERT_EQ(runClusterer({"--width", "4", "--height", "4", "--frame-occupancy-limit", "1", "--stat-file", stat,
+                            clog}),
+              0);
+    EXPECT_EQ(statValue(stat, "ClustersWritten"), 1);
+}
+
 TEST(ClustererRun, ClusterLogRoundTripGivesTheSameClusters) {
     ScratchDir dir;
     // A track whose pixels arrive out of order, a dot, and the same position hit again much later.
