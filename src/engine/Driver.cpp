@@ -10,6 +10,7 @@
 #include "export/ExportDirs.h"
 #include "export/ExtendedEventList.h"
 #include "export/SamplingList.h"
+#include "filter/Filter.h"
 #include "input/Elist.h"
 
 namespace zel {
@@ -38,7 +39,7 @@ int Engine::initialise() {
     const MessageTarget to = messages();
 
     if (discoverInputs(settings_, inputs_, to) != 0) failed = true;
-    else recogniseInputs(settings_, inputs_, variables_, to);
+    else if (!inputs_.names.empty()) recogniseInputs(settings_, inputs_, variables_, to);
 
     if (settings_.DoAbortAfterFileRec) {
         printMsg(to, "Abort after recognition of input files.");
@@ -97,8 +98,7 @@ int Engine::initialiseModules() {
         for (const auto& module : modules_) module->closeSample(samplingTime, final);
     });
 
-    // The filter comes with its module.
-    filterActive_ = false;
+    createFilter();
 
     // Coincidence analysis needs times of arrival.
     if (settings_.DoCoinc && (inputs_.clog.counting || inputs_.clog.itotCount ||
@@ -107,6 +107,42 @@ int Engine::initialiseModules() {
 
     modulesCreated_ = true;
     return result;
+}
+
+void Engine::createFilter() {
+    filterActive_ = false;
+    if (!settings_.DoFilter) return;
+    const MessageTarget to = messages();
+    const std::string fileName = settings_.FilterPath + settings_.FilterName;
+    auto switchOff = [&]() {
+        settings_.DoFilter = false;
+        printErrorCode(to, "Error occurred during filter module initialization. Module will not be used in processing.",
+                       -1035);
+    };
+    if (settings_.FilterName.empty() || !isRegularFile(fileName)) {
+        printErrorCode(to, "Can not open file with filter config: " + fileName, -1022);
+        switchOff();
+        return;
+    }
+    std::unique_ptr<Filter> filter;
+    try {
+        filter = std::make_unique<Filter>(settings_.FilterPath, settings_.FilterName, to, kCodeBaseFilter);
+    } catch (int) {
+        switchOff();
+        return;
+    }
+    if (filter->init(variables_.names()) != 0) {
+        switchOff();
+        return;
+    }
+    if (filter->entryCount() == 0) {
+        settings_.DoFilter = false;
+        printWarning(to, "Filter file holds no range of a known variable: " + fileName + ". Filter is switched off.");
+        return;
+    }
+    filter->setPassColumn(variables_.addColumn("FilterPass", "-", Var::FilterPass, true));
+    modules_.push_back(std::move(filter));
+    filterActive_ = true;
 }
 
 int Engine::runFiles() {
@@ -121,7 +157,9 @@ int Engine::runFiles() {
     }
     const MessageTarget to = messages();
     printPhaseHeader("PRE-PROCESSING", to);
+    fileRun_ = true;
 
+    if (inputs_.names.empty()) failWith(to, "No in files were found for processing.", -1038);
     int result = 0;
     if (!exportDirsCreated_) {
         result = createExportDirs(settings_, false, to);
@@ -132,7 +170,12 @@ int Engine::runFiles() {
     if (result == 0) finishProducts();
 
     if (result == 0) {
-        result = exportResults();  // raises -4000 when nothing was processed
+        try {
+            result = exportResults();  // raises -4000 when nothing was processed
+        } catch (...) {
+            if (elistExt_) elistExt_->discard();
+            throw;
+        }
         if (result == 0) {
             removeIntermediateFiles();
             printPhaseHeader("END OF PROCESSING", to);
@@ -180,6 +223,7 @@ int Engine::runInputElist(const std::string& path, const std::string& name, bool
         return -3014;
     }
     if (inputs_.frameBased) reader.setRelativeTime(true);
+    reader.continueFrom(continuity_);
     size_t batchSize = Elist::kDefaultBatchSize;
     const bool limited = settings_.ClusterCount > 0;
     if (limited && static_cast<size_t>(settings_.ClusterCount) < batchSize) batchSize = static_cast<size_t>(settings_.ClusterCount);
@@ -190,7 +234,8 @@ int Engine::runInputElist(const std::string& path, const std::string& name, bool
         variables_.mapNames(to);
     }
 
-    ClusterBatch batch;
+    ClusterBatch batch(reader.names().size());
+    batch.reserveRows(batchSize);  // one allocation for the whole run
     double readHere = 0;
     while (true) {
         if (reader.readBatch(batch) != 0) return -3015;
@@ -201,6 +246,7 @@ int Engine::runInputElist(const std::string& path, const std::string& name, bool
             processBatch(batch);
             ++batchesRead_;
         }
+        continuity_ = reader.continuity();
         if (lastBatch_) break;
         if (limited) {
             const double remaining = settings_.ClusterCount - readHere;
@@ -255,8 +301,10 @@ int Engine::processBatch(ClusterBatch& batch) {
         currentEventId_ = valueAt(row, idCol, currentEventId_);
         const double edge = valueAt(row, edgeCol, 0.0);
         const bool onEdge = !(edge == 0.0);  // a NaN counts as on the edge
-        if ((ignoreEdge && onEdge) || (filterOn && valueAt(row, filterCol, 1.0) == 0.0)) {
+        const bool filteredOut = filterOn && valueAt(row, filterCol, 1.0) == 0.0;
+        if ((ignoreEdge && onEdge) || filteredOut) {
             if (onEdge) products_.countEdgeSkipped();
+            if (filteredOut) products_.countFilteredOut();
         } else {
             const int classIndex = classOf(row);
             products_.addCluster(classIndex, valueAt(row, tCol, 0.0), valueAt(row, eCol, 0.0), valueAt(row, sizeCol, 0.0));
@@ -267,7 +315,8 @@ int Engine::processBatch(ClusterBatch& batch) {
         haveLastRow_ = true;
     }
 
-    if (settings_.DoExportText && settings_.DoCreateElistExt) {
+    // Only a file run exports; pushed batches keep no extended list.
+    if (fileRun_ && settings_.DoExportText && settings_.DoCreateElistExt) {
         if (!elistExt_) {
             ExtendedListRules rules;
             rules.filterColumn = filterCol;

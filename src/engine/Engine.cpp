@@ -83,8 +83,24 @@ void Engine::printBanner() {
 
 void Engine::printReport() {
     const MessageTarget to = messages();
-    printSettingsReport(settings_, to);
-    for (const auto& module : modules_) module->report(to);
+    printSettingsReport(settings_, to, ReportInputs{inputs_.names, inputs_.count});
+    // Each created module reports under its own section title.
+    struct Section {
+        std::string_view module;
+        std::string_view title;
+    };
+    static constexpr Section kSections[] = {
+        {"PID", "PARTICLE CLASSIFICATION"}, {"Mask", "SENSOR MASK"},      {"Filter", "FILTER"},
+        {"SigVec", "SIGNIFICANT VECTOR"},   {"Direction", "DIRECTONAL ANALYSIS"}, {"Compton", "COMPTON CAMERA"},
+        {"Comparator", "RADIATION FIELD RECOGNITION"},
+    };
+    for (const auto& section : kSections) {
+        for (const auto& module : modules_) {
+            if (module->name() != section.module) continue;
+            printReportSection(section.title, {}, to);
+            module->report(to);
+        }
+    }
 }
 
 std::vector<std::vector<double>> Engine::hist1DAll(const std::string& variable) const {
@@ -121,6 +137,10 @@ int Engine::comptonTestProjection(std::vector<double>& projection) {
 
 int Engine::reset() {
     modules_.clear();
+    elistExt_.reset();
+    processingHeaderPrinted_ = false;
+    rfrBestName_.clear();
+    rfrBestScore_ = -1.0;
     modulesCreated_ = false;
     return initialiseModules();
 }

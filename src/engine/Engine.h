@@ -14,6 +14,7 @@
 #include "engine/InputDiscovery.h"
 #include "engine/Module.h"
 #include "engine/Settings.h"
+#include "input/Elist.h"
 
 namespace zel {
 
@@ -78,6 +79,7 @@ public:
     int openLog();
 
 private:
+    void createFilter();
     int runBatchLoop();
     int runInputElist(const std::string& path, const std::string& name, bool lastInput);
     int exportResults();
@@ -103,6 +105,7 @@ private:
     bool exportDirsCreated_ = false;
     bool pidActive_ = false;
     bool filterActive_ = false;
+    bool fileRun_ = false;
 
     double clustersRead_ = 0;
     int batchesRead_ = 0;
@@ -115,7 +118,7 @@ private:
     double comptonMax_ = -1.0;
     int comptonBinsX_ = -1;
     int comptonBinsY_ = -1;
-    std::vector<double> lastRow_;
+    Elist::Continuity continuity_;  // carried across the event lists of one run
 };
 
 }  // namespace zel

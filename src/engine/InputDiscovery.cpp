@@ -79,6 +79,11 @@ int discoverInputs(Settings& settings, InputSet& inputs, const MessageTarget& to
     if (!settings.FileInNames.empty()) {
         inputs.names = settings.FileInNames;
     } else if (!settings.DoMultiFile) {
+        // A host that pushes batches names no input at all; a file run then stops for want of inputs.
+        if (settings.FileInName.empty()) {
+            inputs.count = 0;
+            return 0;
+        }
         inputs.names.push_back(settings.FileInName);
     } else {
         inputs.names = searchInputDirectory(settings);

@@ -72,6 +72,27 @@ public:
     const std::vector<std::string>& fileUnits() const { return fileUnits_; }
     // Column of a role in the rows handed out, -1 when the file has no such column.
     int column(Var role) const { return columns_[static_cast<size_t>(role)]; }
+
+    // Event-ID and time continuity, carried from one reader to the next when several event lists form one run.
+    struct Continuity {
+        double eventOffset = 0.0;
+        double lastRawEvent = 0.0;
+        double lastEvent = 0.0;
+        double timeOffset = 0.0;
+        double lastTime = 0.0;
+        bool anyRow = false;
+    };
+    Continuity continuity() const {
+        return {eventOffset_, lastRawEvent_, lastEvent_, timeOffset_, lastTime_, anyRow_};
+    }
+    void continueFrom(const Continuity& c) {
+        eventOffset_ = c.eventOffset;
+        lastRawEvent_ = c.lastRawEvent;
+        lastEvent_ = c.lastEvent;
+        timeOffset_ = c.timeOffset;
+        lastTime_ = c.lastTime;
+        anyRow_ = c.anyRow;
+    }
     bool isTimeInNs() const { return timeInNs_; }
     bool isCoordinatesInMm() const { return coordinatesInMm_; }
     bool isLegacyLayout() const { return legacyLayout_; }

@@ -1,0 +1,182 @@
+// Bad inputs end with a clear message and code, never a crash, and never leave a results file behind.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/TempDir.h"
+#include "zel/ZEL_API.h"
+
+namespace {
+
+const std::string kHeader = "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\tkeV\tns\tpx\n";
+const std::string kRows = "1\t10\t10\t100\t200000000\t2\n2\t20\t20\t200\t700000000\t3\n3\t30\t30\t300\t900000000\t4\n";
+
+struct BadInput : ::testing::Test {
+    zeltest::TempDir dir{"zel_bad"};
+
+    void SetUp() override { ASSERT_EQ(zel::construct(), 0); }
+    void TearDown() override {
+        zel::destruct();
+        // Whatever happened, no results file and no temporary file may be left.
+        if (!std::filesystem::exists(dir.file("out"))) return;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.file("out"))) {
+            if (!entry.is_regular_file()) continue;
+            const std::string name = entry.path().filename().string();
+            EXPECT_EQ(name, "LogFile.txt") << "left behind: " << entry.path();
+        }
+    }
+
+    // Loads a parameter file naming `input` in the temporary directory.
+    void useInput(const std::string& input, const std::string& extra = "") {
+        dir.write("run.param", "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"" + input + "\"\nFileOutPath = \"" +
+                                   dir.dir() + "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nDoPID = false\n"
+                                   "DoFilter = false\nDoPrint = false\nDoExportGraphics = false\n" + extra);
+        ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    }
+    std::string log() const { return zeltest::TempDir::read(dir.file("out/LogFile.txt")); }
+
+    // processFile's result, or the code it raised.
+    static int runFile() {
+        try {
+            return zel::processFile("", "", "");
+        } catch (const std::runtime_error& error) {
+            return std::stoi(error.what());
+        }
+    }
+};
+
+TEST_F(BadInput, UnusableFilesStopInitialisationWithTheirCode) {
+    struct Case {
+        const char* name;
+        std::string content;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"empty.elist", "", -1020, "Empty in file format: empty.elist"},
+        {"headeronly.elist", kHeader, -1016, "Corrupted elist file."},
+        {"short_units.elist", "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\n1\t2\t3\t4\t5\t6\n", -1016, "Corrupted elist file."},
+        {"five.clog", "Frame 1 (0.0, 1.0 s)\n[1, 2, 3, 4, 5]\n", -1018, "Corrupted clog file."},
+        {"noise.bin", "just some words\n", -1017, "Unknown in file format: noise.bin"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        zel::destruct();
+        zel::construct();
+        dir.write(c.name, c.content);
+        useInput(c.name);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(zel::init(), c.code);
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find(std::to_string(c.code) + ";"), std::string::npos);
+        EXPECT_NE(log().find(c.message), std::string::npos) << log();
+    }
+}
+
+TEST_F(BadInput, InputsThatCannotBeOpenedAreRefused) {
+    std::filesystem::create_directory(dir.file("adir.elist"));
+    useInput("adir.elist");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(zel::init(), -1015);
+    zel::destruct();
+    zel::construct();
+    std::filesystem::create_symlink(dir.file("missing.elist"), dir.file("dangling.elist"));
+    useInput("dangling.elist");
+    EXPECT_EQ(zel::init(), -1015);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log().find("Can not open input file: dangling.elist"), std::string::npos);
+}
+
+TEST_F(BadInput, UnreadableFileIsRefused) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    dir.write("locked.elist", kHeader + kRows);
+    std::filesystem::permissions(dir.file("locked.elist"), std::filesystem::perms::none);
+    useInput("locked.elist");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(zel::init(), -1015);
+    ::testing::internal::GetCapturedStderr();
+}
+
+TEST_F(BadInput, BrokenDataLinesStopTheRunWithProcessingError) {
+    const std::string longLine = "4\t" + std::string(1100, '1') + "\t1\t1\t1\t1\n";
+    struct Case {
+        const char* name;
+        std::string content;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"noid.elist", "X\tY\tE\tT\tSize\npx\tpx\tkeV\tns\tpx\n1\t1\t1\t1\t1\n2\t2\t2\t2\t2\n3\t3\t3\t3\t3\n",
+         " Missing event ID."},
+        {"units.elist", "EventID\tX\tY\tE\tT\tSize\n-\tpx\n" + kRows + kRows, "Elist init failed: units.elist"},
+        {"long.elist", kHeader + kRows + longLine, "long.elist"},
+        {"word.elist", kHeader + kRows + "4\t1\tabc\t1\t1\t1\n", "word.elist"},
+        {"nan_time.elist", kHeader + kRows + "4\t1\t1\t1\tnan\t1\n", "nan_time.elist"},
+        {"inf_id.elist", kHeader + kRows + "inf\t1\t1\t1\t1e9\t1\n", "inf_id.elist"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        zel::destruct();
+        zel::construct();
+        dir.write(c.name, c.content);
+        useInput(c.name);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(runFile(), -3006);
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(log().find(c.message), std::string::npos) << log();
+        EXPECT_NE(log().find("Error occurred during data processing."), std::string::npos);
+    }
+}
+
+TEST_F(BadInput, WindowsLineEndsReadLikeUnixOnes) {
+    std::string crlf;
+    for (char ch : kHeader + kRows) {
+        if (ch == '\n') crlf += '\r';
+        crlf += ch;
+    }
+    dir.write("crlf.elist", crlf);
+    useInput("crlf.elist");
+    ASSERT_EQ(runFile(), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 3);
+    EXPECT_DOUBLE_EQ(zel::getEnergyDep(), 600);
+    std::filesystem::remove_all(dir.file("out/File"));  // a successful run may leave results
+}
+
+TEST_F(BadInput, TruncatedLastLineIsSkippedWithAWarning) {
+    dir.write("cut.elist", kHeader + kRows + "4\t40\t40\t4");
+    useInput("cut.elist");
+    ASSERT_EQ(runFile(), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 3);
+    EXPECT_NE(log().find("[WARNING]"), std::string::npos);
+    std::filesystem::remove_all(dir.file("out/File"));
+}
+
+TEST_F(BadInput, NanInAVariableOtherThanTimeIsKeptAndAnEdgeNanIsSkipped) {
+    dir.write("nan.elist",
+              "EventID\tX\tY\tE\tT\tSize\tIsSensEdge\n-\tpx\tpx\tkeV\tns\tpx\t-\n"
+              "1\t10\t10\t100\t2e8\t2\t0\n2\t20\t20\t200\t7e8\t3\tnan\n3\t30\t30\t300\t9e8\t4\t0\n");
+    useInput("nan.elist", "DoIgnoreClusterSensEdge = true\n");
+    ASSERT_EQ(runFile(), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 2);
+    EXPECT_DOUBLE_EQ(zel::getEnergyDep(), 400);
+    std::filesystem::remove_all(dir.file("out/File"));
+}
+
+TEST_F(BadInput, OutputDirectoryThatCannotBeCreatedStopsInit) {
+    dir.write("blocker", "a file where a directory should be");
+    dir.write("run.param", "FileOutPath = \"" + dir.dir() + "blocker/out/\"\nDoPrint = false\nDoLog = false\n");
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(zel::init(), -1037);
+    ::testing::internal::GetCapturedStderr();
+}
+
+TEST_F(BadInput, ProcessFileWithoutWorkingInitRaisesInitialisationNotDone) {
+    dir.write("empty.elist", "");
+    useInput("empty.elist");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runFile(), -1001);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log().find("Initialization has not been done."), std::string::npos);
+}
+
+}  // namespace

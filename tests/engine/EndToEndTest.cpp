@@ -1,0 +1,162 @@
+// One small run whose products are computed by hand, through a file run and through pushed batches.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+
+#include "support/TempDir.h"
+#include "zel/ZEL_API.h"
+
+namespace {
+
+constexpr double kDoseFactor = 1.0 / (2.329 * 300 * 1237.3618279678);  // µGy per keV, 300 µm Si
+constexpr double kArea = 1.982464;                                      // cm², 256 × 256 pixels of 55 µm
+
+// Three clusters at 0.2 s, 0.7 s and 3.4 s with 100, 200 and 300 keV and 2, 3 and 4 pixels.
+const char* kEventList =
+    "EventID\tX\tY\tE\tT\tSize\n"
+    "-\tpx\tpx\tkeV\tns\tpx\n"
+    "1\t10\t10\t100\t200000000\t2\n"
+    "2\t20\t20\t200\t700000000\t3\n"
+    "3\t30\t30\t300\t3400000000\t4\n";
+
+std::string paramFile(const zeltest::TempDir& dir) {
+    return "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"run.elist\"\nFileOutPath = \"" + dir.dir() +
+           "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nDoPID = false\nDoFilter = false\nDoPrint = false\n"
+           "DoExportGraphics = false\nTimeSampling = 1\n";
+}
+
+struct EndToEnd : ::testing::Test {
+    zeltest::TempDir dir{"zel_e2e"};
+    void SetUp() override { ASSERT_EQ(zel::construct(), 0); }
+    void TearDown() override { zel::destruct(); }
+};
+
+TEST_F(EndToEnd, FileRunGivesHandComputedProducts) {
+    dir.write("run.elist", kEventList);
+    dir.write("run.param", paramFile(dir));
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+
+    // The 3.4 s cluster closes three samples; the end of the input closes a final one of 0.4 s.
+    const double live = 3.4;
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 3);
+    EXPECT_DOUBLE_EQ(zel::getEnergyDep(), 600);
+    EXPECT_NEAR(zel::getCountRate(), 3 / live, 1e-12);
+    EXPECT_NEAR(zel::getDose(), 600 * kDoseFactor, 1e-15);
+    EXPECT_NEAR(zel::getDoseRate(), 600 * kDoseFactor * 3600 / live, 1e-12);
+    EXPECT_NEAR(zel::getFluence(), 3 / kArea, 1e-12);
+    EXPECT_NEAR(zel::getFlux(), 3 / kArea / live, 1e-12);
+
+    const auto elapsed = zel::getElapsedTimes();
+    ASSERT_EQ(elapsed.size(), 4u);
+    EXPECT_DOUBLE_EQ(elapsed[0], 1);
+    EXPECT_DOUBLE_EQ(elapsed[2], 3);
+    EXPECT_NEAR(elapsed[3], 3.4, 1e-9);
+    EXPECT_EQ(zel::getCountParticleTime(), (std::vector<double>{2, 0, 0, 1}));
+    const auto doseRates = zel::getDoseRateTime();
+    ASSERT_EQ(doseRates.size(), 4u);
+    EXPECT_NEAR(doseRates[0], 300 * kDoseFactor * 3600, 1e-12);  // each sample counts one sampling time
+    EXPECT_NEAR(doseRates[3], 300 * kDoseFactor * 3600, 1e-12);
+    const auto byClass = zel::getCountParticleTimeClass();
+    ASSERT_EQ(byClass.size(), 1u);  // one class without particle identification
+    EXPECT_EQ(byClass[0], (std::vector<double>{2, 0, 0, 1}));
+
+    // The results files carry the same numbers.
+    auto json = nlohmann::json::parse(zeltest::TempDir::read(dir.file("out/File/SamplingList.json")));
+    EXPECT_EQ(json["CountParticle_Sum_cnt"], 3);
+    EXPECT_EQ(json["CountSample_cnt"], 4);
+    EXPECT_EQ(json["CountParticle_Sum_Sample_cnt"], (std::vector<double>{2, 0, 0, 1}));
+    EXPECT_NEAR(json["TimeLive_Sum_s+1"].get<double>(), 3.4, 1e-9);
+    const std::string text = zeltest::TempDir::read(dir.file("out/File/SamplingList.txt"));
+    EXPECT_NE(text.find("CountParticle_Sum [-]:"), std::string::npos);
+
+    const std::string ext = zeltest::TempDir::read(dir.file("out/File/EventListExt.korelist"));
+    EXPECT_EQ(ext,
+              "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\tkeV\tns\tpx\n"
+              "1\t10\t10\t100\t200000000.000\t2\n2\t20\t20\t200\t700000000.000\t3\n3\t30\t30\t300\t3400000000.000\t4\n");
+}
+
+TEST_F(EndToEnd, PushedBatchesGiveTheSameProductsWithoutTheFinalSample) {
+    zel::setDoLog(false);
+    zel::setDoPrint(false);
+    zel::setFileOutPath(dir.dir());
+    zel::setClusterVarOrder({"EventID", "X", "Y", "E", "T", "Size"});
+    ASSERT_EQ(zel::init(), 0);
+    ASSERT_EQ(zel::processClusters({{1, 10, 10, 100, 2e8, 2}, {2, 20, 20, 200, 7e8, 3}}), 0);
+    double current = 0;
+    zel::getCurrentCountParticle(current);
+    EXPECT_DOUBLE_EQ(current, 2);
+    ASSERT_EQ(zel::processClusters({{3, 30, 30, 300, 3.4e9, 4}}), 0);
+
+    // Pushed batches never end the input: three samples are closed and the 3.4 s cluster stays in the open one.
+    EXPECT_EQ(zel::getElapsedTimes(), (std::vector<double>{1, 2, 3}));
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 3);
+    EXPECT_NEAR(zel::getCountRate(), 1.0, 1e-12);
+    EXPECT_NEAR(zel::getDoseRate(), 600 * kDoseFactor * 3600 / 3, 1e-12);
+    EXPECT_NEAR(zel::getFlux(), 3 / kArea / 3, 1e-12);
+    EXPECT_EQ(zel::getCountParticleTime(), (std::vector<double>{2, 0, 0}));
+    zel::getCurrentCountParticle(current);
+    EXPECT_DOUBLE_EQ(current, 1);
+    zel::getCurrentDose(current);
+    EXPECT_NEAR(current, 300 * kDoseFactor, 1e-15);
+    double rate = 0;
+    zel::getCurrentCountRate(rate, 2.0);
+    EXPECT_DOUBLE_EQ(rate, 0.5);
+    EXPECT_EQ(zel::resetCurrDataStorage(), 0);
+    zel::getCurrentCountParticle(current);
+    EXPECT_DOUBLE_EQ(current, 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 3);  // the run totals stay
+}
+
+TEST_F(EndToEnd, EmptyBatchIsReportedButAccepted) {
+    zel::setDoLog(false);
+    zel::setDoPrint(false);
+    zel::setFileOutPath(dir.dir());
+    ASSERT_EQ(zel::init(), 0);
+    EXPECT_EQ(zel::processClusters({}), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 0);
+}
+
+TEST_F(EndToEnd, WithoutExportDirectoriesResultsGoIntoTheOutputDirectory) {
+    dir.write("run.elist", kEventList);
+    dir.write("run.param", paramFile(dir) + "DoCreateExportDir = false\n");
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("out/SamplingList.json")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("out/EventListExt.korelist")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/File")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/Hist")));
+}
+
+TEST_F(EndToEnd, NothingProcessedStopsTheExportAndWritesNothing) {
+    // Every cluster touches the sensor edge and edge clusters are ignored.
+    dir.write("run.elist",
+              "EventID\tX\tY\tE\tT\tIsSensEdge\n-\tpx\tpx\tkeV\tns\t-\n1\t0\t0\t10\t100\t1\n2\t0\t5\t10\t200\t1\n");
+    dir.write("run.param", paramFile(dir) + "DoIgnoreClusterSensEdge = true\n");
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    try {
+        zel::processFile("", "", "");
+        FAIL() << "the export should have stopped the run";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "-4000");
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.file("out")))
+        EXPECT_FALSE(entry.is_regular_file() && entry.path().filename() != "LogFile.txt") << entry.path();
+}
+
+TEST_F(EndToEnd, ConcatenatedEventListsContinueIdsAndTimes) {
+    dir.write("a.elist", kEventList);
+    dir.write("b.elist", kEventList);
+    dir.write("run.param", paramFile(dir) + "FileInName = \"a.elist\" \"b.elist\"\nTimeSampling = 10\n");
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 6);
+    EXPECT_DOUBLE_EQ(zel::getEnergyDep(), 1200);
+    // The second list's times come after the first's: 6.8 s of data in one 10 s sample closed at the end.
+    const auto elapsed = zel::getElapsedTimes();
+    ASSERT_EQ(elapsed.size(), 1u);
+    EXPECT_NEAR(elapsed[0], 6.8, 1e-9);
+}
+
+}  // namespace
