@@ -1,4 +1,5 @@
 // The processing driver: initialisation, the file flow, the batch step and the end-of-run steps.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <stdexcept>
@@ -228,10 +229,12 @@ int Engine::runInputElist(const std::string& path, const std::string& name, bool
     const bool limited = settings_.ClusterCount > 0;
     if (limited && static_cast<size_t>(settings_.ClusterCount) < batchSize) batchSize = static_cast<size_t>(settings_.ClusterCount);
     reader.setBatchSize(batchSize);
-    // The reader's columns are the engine's: its header became the variable list at recognition.
-    if (inputs_.kind == InputKind::Elist && reader.names() != variables_.names()) {
-        variables_.setList(reader.names(), reader.units());
-        variables_.mapNames(to);
+    // The first list's header became the variable list at recognition (the modules may have appended columns);
+    // every list of the run must carry the same columns in the same order.
+    const auto& names = variables_.names();
+    if (reader.names().size() > names.size() || !std::equal(reader.names().begin(), reader.names().end(), names.begin())) {
+        printErrorCode(to, "Elist " + name + " has other variables than the variable list of this run.", -3014);
+        return -3014;
     }
 
     ClusterBatch batch(reader.names().size());

@@ -76,7 +76,8 @@ void writeClassification(ResultsDocument& doc, const Engine& engine) {
 
 void writeFilter(ResultsDocument& doc, const Engine& engine) {
     const Products& p = engine.products();
-    const double processed = p.clustersProcessed();
+    // Shares of all clusters handed to the engine, whether the filter let them through or not.
+    const double processed = p.clustersSeen();
     const double omitted = p.filteredOut();
     doc.setLabelWidth(40);
     doc.subsection("Filter");
