@@ -86,6 +86,12 @@ void FeatureCalculator::computeEnergy(std::span<const Pixel> pixels, FeatureRow&
 
 // Principal axes of the unweighted pixel positions and the extents of the cluster along them.
 void FeatureCalculator::computeShape(std::span<const Pixel> pixels, FeatureRow& row) {
+    if (pixels.size() == 1) {  // a dot has no direction: the general case below gives the same values
+        row[kAngleAzim] = 0.0;
+        row[kStdAlong] = row[kStdPerp] = row[kLinearity] = 0.0;
+        row[kLengthProj] = row[kWidthProj] = row[kRoundness] = 1.0;
+        return;
+    }
     const double n = static_cast<double>(pixels.size());
     double meanX = 0.0, meanY = 0.0;
     for (const Pixel& p : pixels) {

@@ -156,12 +156,12 @@ bool ClustererRun::processT3pa(const std::string& path) {
     output_->beginFrame(frame);
     TimeClusterer clusterer(options_.width, options_.height, options_.toaWindow, options_.toaSortMargin,
                             [this, &frame](std::span<const Pixel> cluster) { output_->write(cluster, frame); });
-    pixels_.clear();
-    while (reader.readPixels(pixels_, kPixelsPerRead)) {
-        statistics_.pixelsRead += static_cast<long long>(pixels_.size());
-        calibrate(pixels_);
-        clusterer.addPixels(pixels_);
-        pixels_.clear();
+    std::vector<Pixel>& intake = clusterer.intake();
+    for (size_t before = intake.size(); reader.readPixels(intake, kPixelsPerRead); before = intake.size()) {
+        std::span<Pixel> fresh(intake.data() + before, intake.size() - before);
+        statistics_.pixelsRead += static_cast<long long>(fresh.size());
+        calibrate(fresh);
+        clusterer.acceptIntake(before);
     }
     clusterer.finish();
     statistics_.pixelsOutOfOrder += clusterer.latePixels();

@@ -106,8 +106,9 @@ void EventListWriter::writeRow(const FeatureRow& row) {
     char* out = file_.claim(kColumnCount * 48 + 2);
     for (int i = 0; i < kColumnCount; ++i) {
         if (i > 0) *out++ = '\t';
-        out = kDecimals[i] < 0 ? writeInteger(out, std::llround(row[static_cast<size_t>(i)]))
-                               : writeFixed(out, row[static_cast<size_t>(i)], kDecimals[i]);
+        double value = row[static_cast<size_t>(i)];
+        out = kDecimals[i] < 0 ? writeInteger(out, static_cast<long long>(value + (value < 0 ? -0.5 : 0.5)))
+                               : writeFixed(out, value, kDecimals[i]);
     }
     *out++ = '\n';
     file_.commit(out);
@@ -137,13 +138,27 @@ void ClogWriter::writeFrame(long long number, double startSeconds, double acqSec
 
 namespace {
 
-// Whole values (raw ToT, counts) take the short integer path.
+// Whole values (raw ToT, counts) take the short integer path, values with at most four decimals (Timepix3 times
+// are multiples of 1/16 ns) a short fixed one; the rest is written with six decimals.
 char* writePixelValue(char* out, double value) {
-    if (std::fabs(value) < 1e15) {
-        auto whole = static_cast<long long>(value);
-        if (static_cast<double>(whole) == value) return writeInteger(out, whole);
+    if (!(std::fabs(value) < 1e14)) return writeCompact(out, value, 6);
+    auto whole = static_cast<long long>(value);
+    if (static_cast<double>(whole) == value) return writeInteger(out, whole);
+    double scaled = value * 1e4;
+    auto tenThousandths = static_cast<long long>(scaled);
+    if (static_cast<double>(tenThousandths) != scaled) return writeCompact(out, value, 6);
+    if (tenThousandths < 0) {
+        *out++ = '-';
+        tenThousandths = -tenThousandths;
     }
-    return writeCompact(out, value, 6);
+    out = writeInteger(out, tenThousandths / 10000);
+    *out++ = '.';
+    long long fraction = tenThousandths % 10000;
+    for (long long unit = 1000; fraction != 0; unit /= 10) {
+        *out++ = static_cast<char>('0' + fraction / unit);
+        fraction %= unit;
+    }
+    return out;
 }
 
 }  // namespace

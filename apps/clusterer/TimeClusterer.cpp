@@ -42,13 +42,18 @@ void TimeClusterer::sortPending() {
 }
 
 void TimeClusterer::addPixels(std::span<const Pixel> pixels) {
-    if (pixels.empty()) return;
-    for (const Pixel& p : pixels) {
-        if (!anySeen_ || p.time > newestTime_) newestTime_ = p.time;
+    size_t before = pending_.size();
+    pending_.insert(pending_.end(), pixels.begin(), pixels.end());
+    acceptIntake(before);
+}
+
+void TimeClusterer::acceptIntake(size_t before) {
+    if (pending_.size() == before) return;
+    for (size_t i = before; i < pending_.size(); ++i) {
+        if (!anySeen_ || pending_[i].time > newestTime_) newestTime_ = pending_[i].time;
         anySeen_ = true;
     }
-    pending_.insert(pending_.end(), pixels.begin(), pixels.end());
-    held_ += pixels.size();
+    held_ += pending_.size() - before;
     peakHeld_ = std::max(peakHeld_, held_);
     sortPending();
     // Only pixels older than the newest one by the margin are final in their order.

@@ -22,6 +22,10 @@ public:
 
     // Takes the next pixels of the stream (positions inside the matrix).
     void addPixels(std::span<const Pixel> pixels);
+    // The same without a copy: a reader appends pixels to intake() directly, then calls acceptIntake with the
+    // size intake() had before.
+    std::vector<Pixel>& intake() { return pending_; }
+    void acceptIntake(size_t before);
     // Processes what is left and closes every open cluster.
     void finish();
 
