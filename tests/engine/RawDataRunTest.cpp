@@ -1,0 +1,81 @@
+// Raw data through the clusterer program and back into the engine: generated Timepix3 pixels, and the real
+// ground-level cosmic measurement (cluster log in ToT with its calibration matrices) when it is at hand.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/TempDir.h"
+#include "zel/ZEL_API.h"
+
+namespace {
+
+const std::string kBin = ZEL_BIN_DIR "/";
+const std::string kCosmic = ZEL_SHARED_DATA_DIR "/cosmic-tpx-si300/";
+
+struct RawDataRun : ::testing::Test {
+    zeltest::TempDir dir{"zel_raw"};
+    std::filesystem::path before = std::filesystem::current_path();
+    void SetUp() override {
+        if (!std::filesystem::exists(kBin + "clusterer")) GTEST_SKIP() << "clusterer not built";
+        std::filesystem::current_path(dir.dir());  // the clusterer's statistics file is written here
+        ASSERT_EQ(zel::construct(), 0);
+    }
+    void TearDown() override {
+        zel::destruct();
+        std::filesystem::current_path(before);
+    }
+    void load(const std::string& inputPath, const std::string& inputName, const std::string& extra) {
+        dir.write("run.param", "FileInPath = \"" + inputPath + "\"\nFileInName = \"" + inputName +
+                                   "\"\nFileOutPath = \"" + dir.dir() + "out/\"\nLogPath = \"" + dir.dir() +
+                                   "out/\"\nClustererPath = \"" + kBin + "\"\nDoPID = false\nDoFilter = false\n"
+                                   "DoPrint = false\nDoExportGraphics = false\nDoLogClustererCmd = true\n" + extra);
+        ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    }
+    std::string log() const { return zeltest::TempDir::read(dir.file("out/LogFile.txt")); }
+};
+
+TEST_F(RawDataRun, GeneratedTimepix3PixelsAreClusteredAndProcessed) {
+    const std::string generate = kBin + "zel_gen_raw --format t3pa --clusters 300 --rate 1000 --separate --seed 3 --out " +
+                                 dir.file("gen.t3pa") + " --truth " + dir.file("truth.txt") + " > /dev/null";
+    ASSERT_EQ(std::system(generate.c_str()), 0);
+    load(dir.dir(), "gen.t3pa", "IsEnergyCalibrated = true\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 300);  // separate clusters come back one for one
+    EXPECT_NE(log().find("Clustere command: |\"" + kBin + "clusterer\""), std::string::npos);
+    // Intermediate event lists are removed at the end; the results stay.
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/File/EventList.korelist")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("out/File/SamplingList.json")));
+}
+
+TEST_F(RawDataRun, EventListOfAnEarlierRunIsUsedWhenTheCommandIsNotRun) {
+    const std::string generate =
+        kBin + "zel_gen_raw --format t3pa --clusters 50 --separate --seed 4 --out " + dir.file("gen.t3pa") + " > /dev/null";
+    ASSERT_EQ(std::system(generate.c_str()), 0);
+    load(dir.dir(), "gen.t3pa", "IsEnergyCalibrated = true\nDoRemoveElist = false\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    zel::destruct();
+    zel::construct();
+    load(dir.dir(), "gen.t3pa", "IsEnergyCalibrated = true\nDoRunClustererCmd = false\nDoRemoveOldElist = false\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 50);
+    EXPECT_NE(log().find("Clustere command:"), std::string::npos);
+}
+
+TEST_F(RawDataRun, CosmicBackgroundGivesAFractionOfAMicrograyPerHour) {
+    if (!std::filesystem::exists(kCosmic + "cosmic.clog")) GTEST_SKIP() << "cosmic measurement not at hand";
+    load(kCosmic, "cosmic.clog", "CalMat = \"" + kCosmic + "\"\nTimeSampling = 1000\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    const double count = zel::getCountParticle();
+    const double doseRate = zel::getDoseRate();
+    std::printf("cosmic: %.0f clusters, %.4g uGy/h over %.0f s\n", count, doseRate, zel::getElapsedTimes().back());
+    EXPECT_GT(count, 500);
+    EXPECT_GT(doseRate, 0.01);
+    EXPECT_LT(doseRate, 1.0);
+    // 1000 frames of 5 s with about 0.2 s between them: the run spans about 5200 s.
+    EXPECT_NEAR(zel::getElapsedTimes().back(), 5200, 100);
+    EXPECT_NE(log().find(" -c \"" + kCosmic + "\""), std::string::npos);
+}
+
+}  // namespace
