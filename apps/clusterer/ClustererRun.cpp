@@ -52,8 +52,21 @@ bool ClustererRun::prepare() {
 int ClustererRun::run() {
     auto started = std::chrono::steady_clock::now();
     frameNumber_ = options_.frameStartNum;
+    reporter_.debug("Matrix " + std::to_string(options_.width) + " x " + std::to_string(options_.height) +
+                    ", time window " + formatG(options_.toaWindow) + " ns, sort margin " +
+                    formatG(options_.toaSortMargin) + " ns, coincidence time " + formatG(options_.coincToaDiff) +
+                    " ns, thickness " + formatG(options_.thickness) + " um, length formula " +
+                    std::to_string(options_.lengthCorrFormula) + ", frames from " +
+                    std::to_string(options_.frameStartNum + 1) +
+                    (options_.calibrationDir.empty() ? ", no calibration" : ", calibration " + options_.calibrationDir));
     bool ok = prepare();
-    for (size_t i = 0; ok && i < options_.inputs.size(); ++i) ok = processInput(options_.inputs[i]);
+    for (size_t i = 0; ok && i < options_.inputs.size(); ++i) {
+        RunStatistics before = statistics_;
+        ok = processInput(options_.inputs[i]);
+        reporter_.debug(options_.inputs[i] + ": " + std::to_string(statistics_.pixelsRead - before.pixelsRead) +
+                        " pixels, " + std::to_string(statistics_.framesRead - before.framesRead) + " frames, " +
+                        std::to_string(statistics_.clustersWritten - before.clustersWritten) + " clusters written");
+    }
     if (output_) {
         std::string error;
         if (!output_->close(error)) {

@@ -48,7 +48,35 @@ char* writeDigits(char* out, unsigned long long value) { return writeDigitsFixed
 
 }  // namespace
 
+namespace {
+
+// Text of 0 to 999 (positions, raw ToT), four chars each: up to three digits and their count.
+struct SmallNumbers {
+    char text[1000][4];
+    constexpr SmallNumbers() : text{} {
+        for (int v = 0; v < 1000; ++v) {
+            int digits = v >= 100 ? 3 : v >= 10 ? 2 : 1;
+            int rest = v;
+            for (int d = digits - 1; d >= 0; --d) {
+                text[v][d] = static_cast<char>('0' + rest % 10);
+                rest /= 10;
+            }
+            text[v][3] = static_cast<char>(digits);
+        }
+    }
+};
+constexpr SmallNumbers kSmallNumbers;
+
+}  // namespace
+
 char* writeInteger(char* out, long long value) {
+    if (value >= 0 && value < 1000) {
+        const char* text = kSmallNumbers.text[value];
+        out[0] = text[0];
+        out[1] = text[1];
+        out[2] = text[2];
+        return out + text[3];
+    }
     if (value < 0) {
         *out++ = '-';
         return writeDigits(out, 0ULL - static_cast<unsigned long long>(value));
