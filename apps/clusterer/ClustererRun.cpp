@@ -103,13 +103,14 @@ bool ClustererRun::processInput(const std::string& path) {
         case InputKind::FrameDirectory: return processFrameDirectory(path);
         case InputKind::Missing: reporter_.error("Input file not found: " + path); return false;
         case InputKind::Unreadable: reporter_.error("Can not open input file: " + path); return false;
+        case InputKind::Empty: reporter_.error("Input file is empty: " + path); return false;
         case InputKind::Unsupported:
             reporter_.error("Raw data of the kind " + std::filesystem::path(path).extension().string() +
                             " is not supported by this clusterer: " + path);
             return false;
         case InputKind::Unknown: break;
     }
-    reporter_.error("Input is empty or of an unknown format: " + path);
+    reporter_.error("Input of an unknown format: " + path);
     return false;
 }
 

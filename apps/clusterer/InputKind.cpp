@@ -26,6 +26,7 @@ InputKind detectInputKind(const std::string& path) {
     for (std::string_view unsupported : {".t3p", ".t3r", ".bmf", ".plog"}) {
         if (extension == unsupported) return InputKind::Unsupported;
     }
+    if (fs::file_size(path, code) == 0) return InputKind::Empty;
     if (extension == ".t3pa") return InputKind::T3pa;
     if (extension == ".clog") return InputKind::Clog;
     if (extension == ".pmf") return InputKind::FrameMatrix;
@@ -54,6 +55,7 @@ const char* inputKindName(InputKind kind) {
         case InputKind::FrameDirectory: return "directory of frame files";
         case InputKind::Unsupported: return "unsupported raw data";
         case InputKind::Missing: return "missing";
+        case InputKind::Empty: return "empty";
         case InputKind::Unreadable: return "unreadable";
         case InputKind::Unknown: break;
     }

@@ -4,7 +4,7 @@
 
 namespace zel::clusterer {
 
-enum class InputKind { Missing, Unreadable, Unknown, Unsupported, T3pa, Clog, FrameMatrix, FrameDirectory };
+enum class InputKind { Missing, Unreadable, Empty, Unknown, Unsupported, T3pa, Clog, FrameMatrix, FrameDirectory };
 
 // ".t3pa" pixel data, ".clog" cluster logs, ".pmf" frames, a directory of frame files; other names by content:
 // a first line with "Frame" is a cluster log, a first line of numbers a frame matrix, a header naming the

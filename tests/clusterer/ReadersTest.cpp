@@ -154,7 +154,8 @@ TEST(InputKind, ByExtensionThenByContent) {
     EXPECT_EQ(detectInputKind(dir.write("m.txt", "0 1 2\n")), InputKind::FrameMatrix);
     EXPECT_EQ(detectInputKind(dir.write("p.dat", "Index\tMatrix Index\tToA\n")), InputKind::T3pa);
     EXPECT_EQ(detectInputKind(dir.write("w.txt", "hello world\n")), InputKind::Unknown);
-    EXPECT_EQ(detectInputKind(dir.write("e.txt", "")), InputKind::Unknown);
+    EXPECT_EQ(detectInputKind(dir.write("e.txt", "")), InputKind::Empty);
+    EXPECT_EQ(detectInputKind(dir.write("e.t3pa", "")), InputKind::Empty);
     EXPECT_EQ(detectInputKind(dir.file("nothing.t3pa")), InputKind::Missing);
     EXPECT_EQ(detectInputKind(dir.file("")), InputKind::FrameDirectory);
 }
