@@ -1,0 +1,85 @@
+#pragma once
+// The cluster-position maps of one class set ("Total", a class name or "Others"): six 256 x 256 maps of the sensor
+// that add a cluster quantity (energy, size, LET, mean pixel energy, height, or 1 for the count map) at the
+// cluster's position X, Y.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cluster/ClusterVariables.h"
+#include "cluster/VariableNames.h"
+#include "common/Messages.h"
+#include "hist/Hist2D.h"
+
+namespace zel {
+
+// One map of the set: name prefix, title (the map's description), z-axis title and the added quantity.
+struct ClusterMapSpec {
+    std::string_view prefix;
+    std::string_view title;
+    std::string_view zAxisTitle;
+    Var quantity;
+    bool count;  // adds 1 instead of a quantity
+};
+
+inline constexpr std::array<ClusterMapSpec, 6> kClusterMapSpecs{{
+    {"Hist2D_EMap_", "Sensor map of cluster sum of deposited energy", "E [keV]", Var::E, false},
+    {"Hist2D_SMap_", "Sensor map of cluster size", "S [px]", Var::Size, false},
+    {"Hist2D_LETMap_", "Sensor map of cluster LET", "LET [keV/um]", Var::LET, false},
+    {"Hist2D_EpixMap_", "Sensor map of cluster mean energy per pixel", "Epix [keV/px]", Var::EpixMean, false},
+    {"Hist2D_HMap_", "Sensor map of cluster height", "H [keV]", Var::Height, false},
+    {"Hist2D_CountMap_", "Sensor map of cluster position (only count)", "N [-]", Var::Count, true},
+}};
+
+class ClusterMaps {
+public:
+    static constexpr int kMapCount = static_cast<int>(kClusterMapSpecs.size());
+    // The maps cover the pixel matrix of a 256 x 256 chip whatever the sensor size.
+    static constexpr int kMapBins = 256;
+
+    // Creates the six maps named prefix + suffix and resolves the columns of X, Y and the quantities once. The
+    // sensor size does not change the binning.
+    ClusterMaps(std::string suffix, int sensWidth, int sensHeight, const ClusterVariables& variables,
+                const MessageTarget& messages = {nullptr, true, false}, int codeBase = 0);
+
+    // Adds one evaluated cluster to every map whose quantity has a column (the count map always, weight 1). A row
+    // without a position column adds nothing.
+    void Fill(std::span<const double> row) {
+        if (xColumn_ >= row.size() || yColumn_ >= row.size()) return;
+        const double x = row[xColumn_];
+        const double y = row[yColumn_];
+        for (const MapFill& fill : fills_) {
+            const double weight = fill.column == kCountWeight ? 1.0 : fill.column < row.size() ? row[fill.column] : 0.0;
+            fill.map->Fill(x, y, weight);
+        }
+    }
+
+    // Writes every map into `directory` as map name + the histogram endings. 0, or the sum of the failed exports'
+    // codes.
+    int ExportAll(const std::string& directory);
+
+    // The six maps in table order.
+    const Hist2D& map(int which) const { return maps_[static_cast<size_t>(which)]; }
+    const std::string& suffix() const { return suffix_; }
+
+private:
+    // A map that receives clusters, with the column of its quantity or kCountWeight for the count map.
+    struct MapFill {
+        Hist2D* map;
+        size_t column;
+    };
+    static constexpr size_t kNoColumn = SIZE_MAX;
+    static constexpr size_t kCountWeight = SIZE_MAX - 1;
+
+    std::string suffix_;
+    MessageTarget messages_;
+    std::vector<Hist2D> maps_;
+    std::vector<MapFill> fills_;
+    size_t xColumn_ = kNoColumn;
+    size_t yColumn_ = kNoColumn;
+};
+
+}  // namespace zel

@@ -1,0 +1,78 @@
+#include "hist/ClusterMaps.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "hist/HistTestSupport.h"
+
+namespace {
+
+using histtest::HistFilesTest;
+using testing::ElementsAre;
+using zel::ClusterMaps;
+using zel::ClusterVariables;
+using zel::Hist2D;
+
+const zel::MessageTarget kSilent{nullptr, false, false};
+enum Map { kE, kS, kLET, kEpix, kH, kCount };
+
+// Variables in the given column order, mapped.
+ClusterVariables variablesOf(std::vector<std::string> names) {
+    ClusterVariables variables;
+    variables.setOrder(std::move(names));
+    variables.mapNames(kSilent);
+    return variables;
+}
+
+TEST(ClusterMaps, SixSensorMapsNamedWithTheSuffix) {
+    const ClusterMaps maps("proton", 512, 128, variablesOf({"X", "Y"}), kSilent);
+    std::vector<std::string> titles;
+    for (int i = 0; i < ClusterMaps::kMapCount; ++i) titles.push_back(maps.map(i).GetTitle());
+    EXPECT_THAT(titles, ElementsAre("Hist2D_EMap_proton", "Hist2D_SMap_proton", "Hist2D_LETMap_proton",
+                                    "Hist2D_EpixMap_proton", "Hist2D_HMap_proton", "Hist2D_CountMap_proton"));
+    // 256 x 256 pixels over 0..256 whatever the sensor.
+    const Hist2D& energy = maps.map(kE);
+    EXPECT_EQ(energy.GetNBinX(), 256);
+    EXPECT_EQ(energy.GetNBinY(), 256);
+    EXPECT_EQ(energy.GetXmax(), 256);
+    EXPECT_EQ(energy.GetName(), "Sensor map of cluster sum of deposited energy");
+    EXPECT_THAT(energy.GetAxisTitles(), ElementsAre("X [px]", "Y [px]", "E [keV]"));
+    EXPECT_THAT(maps.map(kCount).GetAxisTitles(), ElementsAre("X [px]", "Y [px]", "N [-]"));
+}
+
+TEST(ClusterMaps, EachMapAddsItsQuantityAtThePosition) {
+    // Column order of a host batch: the quantities away from their default places, no LET column.
+    ClusterMaps maps("Total", 256, 256, variablesOf({"Height", "E", "Y", "EpixMean", "X", "Size"}), kSilent);
+    maps.Fill(std::vector<double>{30.0, 120.0, 20.5, 40.0, 10.5, 3.0});
+    maps.Fill(std::vector<double>{5.0, 80.0, 20.9, 16.0, 10.1, 5.0});
+    maps.Fill(std::vector<double>{1.0, 1.0, 300.0, 1.0, 10.5, 1.0});  // above the map
+
+    const std::array<double, 6> expected{200.0, 8.0, 0.0, 56.0, 35.0, 2.0};
+    for (int i = 0; i < ClusterMaps::kMapCount; ++i) {
+        EXPECT_EQ(maps.map(i).GetBinContent(10.5, 20.5), expected[static_cast<size_t>(i)]) << maps.map(i).GetTitle();
+        EXPECT_EQ(maps.map(i).GetBinContent(11.5, 20.5), 0.0);
+    }
+    EXPECT_EQ(maps.map(kCount).GetOverflowY()[10], 1.0);  // x 10.5 lies in column 11
+    EXPECT_EQ(maps.map(kLET).GetOverflowY()[10], 0.0);     // no LET column: the map is left out
+    EXPECT_EQ(maps.map(kH).GetOverflowY()[10], 1.0);
+}
+
+TEST(ClusterMaps, RowsWithoutPositionAddNothing) {
+    ClusterMaps maps("Total", 256, 256, variablesOf({"E", "Size"}), kSilent);
+    maps.Fill(std::vector<double>{100.0, 2.0});
+    for (int i = 0; i < ClusterMaps::kMapCount; ++i) EXPECT_EQ(maps.map(i).GetContents().front(), 0.0);
+    EXPECT_EQ(maps.map(kCount).GetBinContent(0.5, 0.5), 0.0);
+}
+
+TEST_F(HistFilesTest, ClusterMapsExportAndLoadBack) {
+    ClusterMaps maps("Others", 256, 256, variablesOf({"X", "Y", "E", "Size", "LET", "EpixMean", "Height"}), quiet);
+    maps.Fill(std::vector<double>{3.2, 250.7, 42.0, 2.0, 1.5, 21.0, 30.0});
+    ASSERT_EQ(maps.ExportAll(directory()), 0);
+    EXPECT_EQ(files().size(), 12u);
+    Hist2D loaded(directory(), "Hist2D_LETMap_Others", ".hist", ".hist_info", 0, kSilent);
+    EXPECT_EQ(loaded.GetContents(), maps.map(kLET).GetContents());
+    EXPECT_EQ(loaded.GetBinContent(3.5, 250.5), 1.5);
+    EXPECT_EQ(loaded.GetName(), "Sensor map of cluster LET");
+}
+
+}  // namespace
