@@ -9,10 +9,12 @@
 #include "engine/Engine.h"
 #include "engine/SettingsReport.h"
 #include "export/ExportDirs.h"
+#include "export/ExtendedClusterList.h"
 #include "export/ExtendedEventList.h"
 #include "export/SamplingList.h"
 #include "filter/Filter.h"
 #include "input/Elist.h"
+#include "pid/PidModule.h"
 
 namespace zel {
 namespace {
@@ -79,9 +81,7 @@ int Engine::initialiseModules() {
         return -1023;
     }
 
-    // Particle identification comes with its module; until then every cluster is of one class.
-    pidActive_ = false;
-    classNames_.clear();
+    createPID();
 
     // Cleared product storage, sized for the classes.
     ProductSetup setup;
@@ -90,7 +90,7 @@ int Engine::initialiseModules() {
     setup.sensorDensity = settings_.SensDens;
     setup.sensorThicknessUm = settings_.SensThick;
     setup.radiologyUnits = settings_.DoDoseUnitRadiology;
-    setup.classCount = pidActive_ ? classCount() : 0;
+    setup.classCount = pidActive_ ? classCount() : 0;  // the classes without "Others"
     setup.timeSampling = settings_.TimeSampling;
     setup.timeAcq = settings_.TimeAcq;
     products_.setup(setup, to);
@@ -108,6 +108,33 @@ int Engine::initialiseModules() {
 
     modulesCreated_ = true;
     return result;
+}
+
+void Engine::createPID() {
+    pidActive_ = false;
+    classNames_.clear();
+    if (!settings_.DoPID) return;
+    const MessageTarget to = messages();
+    PidModule::Setup setup;
+    setup.chipType = settings_.ChipType;
+    setup.sensMat = settings_.SensMat;
+    setup.modelPath = settings_.ModelPath;
+    setup.sensThick = settings_.SensThick;
+    setup.sensBias = settings_.SensBias;
+    setup.pidAlg = settings_.PIDAlg;
+    setup.dtSwitch = settings_.DTSwitch;
+    auto pid = std::make_unique<PidModule>(setup, variables_.names(), to, kCodeBasePID);
+    if (pid->init() != 0) {
+        settings_.DoPID = false;
+        printErrorCode(to, "Error occurred during PID module initialization. Module will not be used in processing.",
+                       -1039);
+        return;
+    }
+    pid->setClassColumn(variables_.addColumn("PIDClass", "-", Var::PIDClass, true));
+    classNames_ = pid->classNames();
+    classNames_.push_back("Others");
+    modules_.push_back(std::move(pid));
+    pidActive_ = true;
 }
 
 void Engine::createFilter() {
@@ -174,7 +201,7 @@ int Engine::runFiles() {
         try {
             result = exportResults();  // raises -4000 when nothing was processed
         } catch (...) {
-            if (elistExt_) elistExt_->discard();
+            discardExtendedLists();
             throw;
         }
         if (result == 0) {
@@ -183,7 +210,7 @@ int Engine::runFiles() {
             return 0;
         }
     }
-    if (elistExt_) elistExt_->discard();
+    discardExtendedLists();
     printErrorCode(to, "Error occurred during data processing.", -3006);
     return -3006;
 }
@@ -293,8 +320,23 @@ int Engine::processBatch(ClusterBatch& batch) {
     const int filterCol = variables_.index(Var::FilterPass);
     products_.beginBatch(batch, tCol, inputs_.frameBased);
 
+    // Whole-batch steps in module order: classification, filter, frame counting.
+    struct BatchFailure {
+        std::string_view module;
+        const char* message;
+        int code;
+    };
+    static constexpr BatchFailure kBatchFailures[] = {
+        {"PID", "Error occurred during PID processing.", -3009},
+        {"Filter", "Error occurred during filtering.", -3010},
+    };
     int failures = 0;
-    for (const auto& module : modules_) failures += module->processBatch(batch) != 0;
+    for (const auto& module : modules_) {
+        if (module->processBatch(batch) == 0) continue;
+        ++failures;
+        for (const auto& failure : kBatchFailures)
+            if (module->name() == failure.module) printErrorCode(to, failure.message, failure.code);
+    }
 
     const bool ignoreEdge = settings_.DoIgnoreClusterSensEdge;
     const bool filterOn = filterActive_ && settings_.DoFilter;
@@ -334,6 +376,23 @@ int Engine::processBatch(ClusterBatch& batch) {
         if (elistExt_->isOpen() && elistExt_->append(batch) != 0) ++failures;
     }
 
+    if (fileRun_ && inputs_.rawToCluster && settings_.DoExportText && wantsExtendedClusterList()) {
+        if (!clistExt_) {
+            ExtendedClusterListSetup setup;
+            setup.clusterListName = clustererOutputDir(settings_) + settings_.CListName + ".clist";
+            const std::string name = settings_.CListExtName.empty() ? "CListExt" : settings_.CListExtName;
+            setup.fullName = settings_.FileOutPath + settings_.ExportDirFile + name + ".clist";
+            setup.clusterListExported = settings_.DoExportCList;
+            setup.classColumn = pidActive_ ? variables_.index(Var::PIDClass) : -1;
+            setup.filterColumn = filterOn ? filterCol : -1;
+            setup.edgeColumn = edgeCol;
+            setup.dropFiltered = filterOn && !settings_.DoExportClistExtFilter;
+            setup.dropEdge = ignoreEdge && !settings_.DoExportClistExtSensEdge;
+            clistExt_ = std::make_unique<ExtendedClusterList>(setup);
+        }
+        if (clistExt_->append(batch, to) != 0) ++failures;
+    }
+
     if (failures != 0) {
         printErrorCode(to, "Error occurred during clusters processing.", -3008);
         return -3008;
@@ -341,12 +400,15 @@ int Engine::processBatch(ClusterBatch& batch) {
     return 0;
 }
 
+bool Engine::wantsExtendedClusterList() const {
+    // Asked for by exporting the cluster list, or by naming the extended one (which then warns that the
+    // cluster list is not exported).
+    return settings_.DoExportCList || !settings_.CListExtName.empty();
+}
+
 int Engine::classOf(std::span<const double> row) const {
     if (!pidActive_) return 0;
-    const double value = valueAt(row, variables_.index(Var::PIDClass), -1.0);
-    const int classes = classCount();
-    if (!(value >= 0.0) || value >= classes) return classes;  // "Others"
-    return static_cast<int>(value);
+    return products_.classOf(valueAt(row, variables_.index(Var::PIDClass), -1.0));
 }
 
 void Engine::finishProducts() { products_.computeTotals(); }
@@ -370,6 +432,11 @@ int Engine::exportResults() {
         result += elistExt_->commit(to);
         if (result == 0) printMsg(to, "Extended event list:\t\t\t" + elistExt_->fileName());
     }
+    if (settings_.DoExportText && clistExt_) {
+        const int written = clistExt_->write(to);
+        result += written;
+        if (written == 0 && settings_.DoExportCList) printMsg(to, "Extended cluster list:\t\t\t" + clistExt_->fileName());
+    }
     if (settings_.DoExportText) result += writeSamplingList(*this, to);
     for (const auto& module : modules_) result += module->exportResults(to);
     if (result != 0) {
@@ -377,6 +444,11 @@ int Engine::exportResults() {
         return -4022;
     }
     return 0;
+}
+
+void Engine::discardExtendedLists() {
+    if (elistExt_) elistExt_->discard();
+    if (clistExt_) clistExt_->discard();
 }
 
 void Engine::removeIntermediateFiles() {

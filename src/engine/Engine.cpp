@@ -6,6 +6,7 @@
 #include "common/Paths.h"
 #include "engine/ParamFile.h"
 #include "engine/SettingsReport.h"
+#include "export/ExtendedClusterList.h"
 #include "export/ExtendedEventList.h"
 
 #ifndef ZEL_BUILD_ID
@@ -138,6 +139,7 @@ int Engine::comptonTestProjection(std::vector<double>& projection) {
 int Engine::reset() {
     modules_.clear();
     elistExt_.reset();
+    clistExt_.reset();
     processingHeaderPrinted_ = false;
     rfrBestName_.clear();
     rfrBestScore_ = -1.0;

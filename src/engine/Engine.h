@@ -19,6 +19,7 @@
 namespace zel {
 
 class ExtendedEventList;
+class ExtendedClusterList;
 
 class Engine {
 public:
@@ -55,7 +56,9 @@ public:
     bool isInitialised() const { return initialised_; }
     bool isPIDActive() const { return pidActive_; }
     bool isFilterActive() const { return filterActive_; }
-    int classCount() const { return static_cast<int>(classNames_.size()); }
+    // Number of particle classes of the algorithm, without "Others".
+    int classCount() const { return classNames_.empty() ? 0 : static_cast<int>(classNames_.size()) - 1; }
+    // The class names followed by "Others" (empty without particle identification).
     const std::vector<std::string>& classNames() const { return classNames_; }
     double clustersRead() const { return clustersRead_; }
     int batchesRead() const { return batchesRead_; }
@@ -79,11 +82,14 @@ public:
     int openLog();
 
 private:
+    void createPID();
     void createFilter();
     int runBatchLoop();
     int runInputElist(const std::string& path, const std::string& name, bool lastInput);
     int exportResults();
     void removeIntermediateFiles();
+    void discardExtendedLists();
+    bool wantsExtendedClusterList() const;
     void printBanner();
     int classOf(std::span<const double> row) const;
 
@@ -94,6 +100,7 @@ private:
     std::unique_ptr<std::ofstream> log_;
     std::vector<std::unique_ptr<Module>> modules_;
     std::unique_ptr<ExtendedEventList> elistExt_;
+    std::unique_ptr<ExtendedClusterList> clistExt_;
     std::vector<std::string> classNames_;
 
     bool initialised_ = false;

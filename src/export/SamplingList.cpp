@@ -48,9 +48,7 @@ void writeGeneral(ResultsDocument& doc, const Engine& engine) {
 void writeClassification(ResultsDocument& doc, const Engine& engine) {
     const Products& p = engine.products();
     doc.subsection("Particle classification");
-    std::vector<std::string> names = engine.classNames();
-    names.push_back("Others");
-    doc.addStringList("ClassNames", names);
+    doc.addStringList("ClassNames", engine.classNames());
     doc.addInteger("AlgorithmSwitch", engine.settings().PIDAlg, "-");
     std::vector<double> percent;
     for (double count : p.countClass()) percent.push_back(percentOf(count, p.clustersProcessed()));
@@ -122,7 +120,6 @@ void writeClassSamples(ResultsDocument& doc, const Engine& engine) {
     const Products& p = engine.products();
     std::vector<std::string> columns{"SamplingNum"};
     for (const auto& name : engine.classNames()) columns.push_back(name);
-    columns.push_back("Others");
     std::vector<std::string> labels;
     for (int i = 0; i < p.sampleCount(); ++i) labels.push_back(std::to_string(i + 1));
     struct ClassTable {

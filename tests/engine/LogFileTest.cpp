@@ -22,7 +22,7 @@ struct LogFile : ::testing::Test {
         std::filesystem::current_path(before);
     }
     void load(const std::string& text) {
-        dir.write("run.param", "FileOutPath = \"" + dir.dir() + "out/\"\nDoPrint = false\n" + text);
+        dir.write("run.param", "FileOutPath = \"" + dir.dir() + "out/\"\nDoPrint = false\nDoPID = false\n" + text);
         ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
     }
 };

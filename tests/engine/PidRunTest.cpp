@@ -1,0 +1,65 @@
+// Particle classes through a whole run: per-class products, the class getters and the per-class results.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "support/TempDir.h"
+#include "zel/ZEL_API.h"
+
+namespace {
+
+constexpr double kDoseFactor = 1.0 / (2.329 * 300 * 1237.3618279678);
+
+// Algorithm 101 sorts by Height and EpixMean: low, mid and high LET, and a cluster no class takes ("Others").
+const char* kEventList =
+    "EventID\tX\tY\tE\tT\tSize\tHeight\tEpixMean\n-\tpx\tpx\tkeV\tns\tpx\tkeV\tkeV\n"
+    "1\t10\t10\t10\t1e8\t1\t20\t10\n"
+    "2\t20\t20\t200\t2e8\t4\t100\t50\n"
+    "3\t30\t30\t3000\t3e8\t15\t2000\t200\n"
+    "4\t40\t40\t50\t1.4e9\t1\t20\t200\n";
+
+struct PidRun : ::testing::Test {
+    zeltest::TempDir dir{"zel_pid"};
+    void SetUp() override {
+        ASSERT_EQ(zel::construct(), 0);
+        dir.write("run.elist", kEventList);
+        dir.write("run.param", "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"run.elist\"\nFileOutPath = \"" +
+                                   dir.dir() + "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nPIDAlg = 101\n"
+                                   "DoFilter = false\nDoPrint = false\nDoExportGraphics = false\nDoCheckPrereq = false\n");
+        ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+        ASSERT_EQ(zel::processFile("", "", ""), 0);
+    }
+    void TearDown() override { zel::destruct(); }
+};
+
+TEST_F(PidRun, ProductsAreBookedPerClassWithOthersLast) {
+    const auto names = zel::getPIDClassNames();
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names.back(), "Others");
+    // Two samples: the first holds the three classified clusters, the last the one no class took.
+    const auto counts = zel::getCountParticleTimeClass();
+    ASSERT_EQ(counts.size(), 4u);
+    EXPECT_EQ(counts[0], (std::vector<double>{1, 0}));
+    EXPECT_EQ(counts[2], (std::vector<double>{1, 0}));
+    EXPECT_EQ(counts[3], (std::vector<double>{0, 1}));
+    const auto doses = zel::getDoseTimeClass();
+    EXPECT_NEAR(doses[2][0], 3000 * kDoseFactor, 1e-15);
+    EXPECT_NEAR(doses[3][1], 50 * kDoseFactor, 1e-15);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 4);
+}
+
+TEST_F(PidRun, ResultsCarryTheClassesAndTheExtendedListTheirNumbers) {
+    auto json = nlohmann::json::parse(zeltest::TempDir::read(dir.file("out/File/SamplingList.json")));
+    EXPECT_EQ(json["ClassNames"].size(), 4u);
+    EXPECT_EQ(json["ClassNames"][3], "Others");
+    EXPECT_EQ(json["AlgorithmSwitch_cnt"], 101);
+    EXPECT_EQ(json["CountParticle_Sum_Class_cnt"], (std::vector<double>{1, 1, 1, 1}));
+    EXPECT_EQ(json["CountParticle_Sum_Class_perc"], (std::vector<double>{25, 25, 25, 25}));
+    EXPECT_EQ(json["TotalValues_ClassCount"], (std::vector<double>{1, 1, 1, 1}));
+    EXPECT_EQ(json["CountParticle_Sample_ClassOthers"], (std::vector<double>{0, 1}));
+    const std::string ext = zeltest::TempDir::read(dir.file("out/File/EventListExt.korelist"));
+    EXPECT_EQ(ext.substr(0, ext.find('\n')), "EventID\tX\tY\tE\tT\tSize\tHeight\tEpixMean\tPIDClass");
+    EXPECT_NE(ext.find("\t2000\t200\t2\n"), std::string::npos);
+    EXPECT_NE(ext.find("\t20\t200\t-1\n"), std::string::npos);
+}
+
+}  // namespace
