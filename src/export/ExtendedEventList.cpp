@@ -3,14 +3,23 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <filesystem>
 
 namespace zel {
 namespace {
 
-// "%g" and "%.3f" through std::to_chars, which formats exactly as printf does but far faster.
+// "%g" and "%.3f" through std::to_chars, which formats exactly as printf does but far faster. Whole numbers below
+// a million, the most common values of a cluster row, print in "%g" as plain integers.
 char* putNumber(char* out, char* end, double value, bool threeDecimals) {
+    if (!threeDecimals && value > -1e6 && value < 1e6) {
+        const auto whole = static_cast<int32_t>(value);
+        if (static_cast<double>(whole) == value && !(whole == 0 && std::signbit(value))) {
+            auto result = std::to_chars(out, end, whole);
+            return result.ec == std::errc() ? result.ptr : out;
+        }
+    }
     auto result = threeDecimals ? std::to_chars(out, end, value, std::chars_format::fixed, 3)
                                 : std::to_chars(out, end, value, std::chars_format::general, 6);
     return result.ec == std::errc() ? result.ptr : out;
