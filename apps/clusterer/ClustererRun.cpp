@@ -6,6 +6,7 @@
 
 #include "ClogReader.h"
 #include "FrameFileReader.h"
+#include "HeldClusters.h"
 #include "T3paReader.h"
 #include "TimeClusterer.h"
 #include "common/Text.h"
@@ -213,29 +214,25 @@ bool ClustererRun::processClog(const std::string& path) {
     const bool pixelTimes = fourth == FourthValue::TimeOfArrival && !counted;
     const bool writeFourth = fourth != FourthValue::Absent;
 
-    // A frame's clusters are held until the frame ends, for the occupancy check. Logs with times of arrival are
-    // data-driven (a whole Timepix3 run may be one frame): their clusters go out as they come.
-    const bool holdFrames = !pixelTimes;
-    if (!holdFrames && options_.frameOccupancyLimit > 0.0) {
+    // A frame's clusters are held until the frame ends: for the occupancy check, or, with times of arrival, to write
+    // them in time order. Logs with times of arrival are data-driven (a whole Timepix3 run may be one frame): no
+    // occupancy applies, and beyond one matrix of pixels the earlier half of what is held goes out.
+    if (pixelTimes && options_.frameOccupancyLimit > 0.0) {
         reporter_.warning("--frame-occupancy-limit applies to frame data only; not applied to " + path);
     }
-    std::vector<Pixel> framePixels;
-    std::vector<size_t> clusterEnds;
+    const size_t holdLimit = static_cast<size_t>(options_.width) * static_cast<size_t>(options_.height);
+    HeldClusters held;
     FrameContext frame;
     bool inFrame = false;
+    auto write = [this, &frame](std::span<const Pixel> cluster) { output_->write(cluster, frame); };
     auto flushFrame = [&]() {
         if (!inFrame) return;
-        if (frameOverOccupancy(framePixels.size())) {
+        if (!pixelTimes && frameOverOccupancy(held.pixelCount())) {
             ++statistics_.framesSkippedOccupancy;
-        } else {
-            size_t begin = 0;
-            for (size_t end : clusterEnds) {
-                output_->write(std::span<const Pixel>(framePixels.data() + begin, end - begin), frame);
-                begin = end;
-            }
+            held.clear();
+            return;
         }
-        framePixels.clear();
-        clusterEnds.clear();
+        held.releaseAll(pixelTimes, write);
     };
 
     FrameInfo read;
@@ -253,15 +250,13 @@ bool ClustererRun::processClog(const std::string& path) {
         statistics_.pixelsRead += static_cast<long long>(pixels_.size());
         if (counted) calibrateCounted(pixels_);
         else calibrate(pixels_);
-        if (!holdFrames) {
-            output_->write(pixels_, frame);
-            continue;
+        double earliest = pixels_.front().time;
+        for (Pixel& p : pixels_) {
+            earliest = std::min(earliest, p.time);
+            if (!pixelTimes && !counted) p.time = 0.0;
         }
-        if (!counted) {
-            for (Pixel& p : pixels_) p.time = 0.0;
-        }
-        framePixels.insert(framePixels.end(), pixels_.begin(), pixels_.end());
-        clusterEnds.push_back(framePixels.size());
+        held.add(pixels_, pixelTimes ? earliest : 0.0);
+        if (pixelTimes && held.pixelCount() > holdLimit) held.releaseEarlierHalf(write);
     }
     flushFrame();
     statistics_.pixelsSkippedInput += reader.badPixels();

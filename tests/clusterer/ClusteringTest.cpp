@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "FrameClusterer.h"
+#include "HeldClusters.h"
 #include "TimeClusterer.h"
 
 namespace zel::clusterer {
@@ -92,6 +93,24 @@ TEST_F(TimeClustering, CountsPixelsBeyondTheSortMargin) {
     found = run(stream, 1, 1000.0);
     EXPECT_EQ(late_, 0);
     EXPECT_EQ(sizesOf(found), (std::vector<size_t>{2, 1}));
+}
+
+TEST(HeldClusters, ReleasesInTimeOrderAndTheEarlierHalfWhenFull) {
+    HeldClusters held;
+    std::vector<double> order;
+    auto emit = [&order](std::span<const Pixel> c) { order.push_back(c.front().time); };
+    for (double t : {40.0, 10.0, 30.0, 20.0}) {
+        Pixel p{0, 0, 1, t};
+        held.add(std::span<const Pixel>(&p, 1), t);
+    }
+    held.releaseEarlierHalf(emit);
+    EXPECT_EQ(order, (std::vector<double>{10, 20}));
+    EXPECT_EQ(held.pixelCount(), 2u);
+    Pixel late{0, 0, 1, 25};
+    held.add(std::span<const Pixel>(&late, 1), 25);
+    held.releaseAll(true, emit);
+    EXPECT_EQ(order, (std::vector<double>{10, 20, 25, 30, 40}));
+    EXPECT_TRUE(held.empty());
 }
 
 }  // namespace

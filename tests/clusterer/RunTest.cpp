@@ -187,6 +187,22 @@ TEST(ClustererRun, CountsClustersWrittenOutOfTimeOrder) {
     EXPECT_EQ(statValue(stat, "ClustersWritten"), 1);
 }
 
+TEST(ClustererRun, PutsClustersOfALogWithTimesOfArrivalInTimeOrder) {
+    ScratchDir dir;
+    std::string input = dir.write("in.clog",
+                                  "Frame 1 (2, 1 s)\n[1, 1, 5, 300.5] \n[9, 9, 5, 100.5] [9, 10, 5, 99.25] \n"
+                                  "[20, 20, 5, 150.5] \n");
+    ASSERT_EQ(runClusterer({"--korelist", dir.file("E"), input}), 0);
+    std::vector<std::vector<double>> rows = readRows(dir.file("E.korelist"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_DOUBLE_EQ(rows[0][kT], 2e9 + 99.25);
+    EXPECT_DOUBLE_EQ(rows[1][kT], 2e9 + 150.5);
+    EXPECT_DOUBLE_EQ(rows[2][kT], 2e9 + 300.5);
+    EXPECT_EQ(rows[0][kEventID], 0);
+    EXPECT_EQ(rows[1][kEventID], 0);
+    EXPECT_EQ(rows[2][kEventID], 1);
+}
+
 TEST(ClustererRun, ClusterLogRoundTripGivesTheSameClusters) {
     ScratchDir dir;
     // A track whose pixels arrive out of order, a dot, and the same position hit again much later.
