@@ -6,7 +6,8 @@
 
 #include "ClusterFeatures.h"
 #include "ClustererOptions.h"
-#include "ListWriters.h"
+#include "ClogWriter.h"
+#include "EventListWriter.h"
 #include "Pixel.h"
 #include "RunStatistics.h"
 

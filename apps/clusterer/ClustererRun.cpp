@@ -132,6 +132,19 @@ FrameContext ClustererRun::nextFrame(const FrameInfo& read, bool pixelTimes, boo
     return frame;
 }
 
+void ClustererRun::warnMeasModeUnused(const std::string& path) {
+    if (!options_.measMode.empty()) {
+        reporter_.warning("--measmode \"" + options_.measMode + "\" applies to cluster logs only; not applied to " + path);
+    }
+}
+
+void ClustererRun::noteEventsWithoutTimes() {
+    if (eventsNoteGiven_) return;
+    eventsNoteGiven_ = true;
+    reporter_.note("Frame data without times of arrival: --el-coinctoadiff can not group clusters; each cluster is "
+                   "an event of its own.");
+}
+
 bool ClustererRun::frameOverOccupancy(size_t pixelCount) const {
     if (options_.frameOccupancyLimit <= 0.0) return false;
     double cells = static_cast<double>(options_.width) * static_cast<double>(options_.height);
@@ -167,6 +180,7 @@ bool ClustererRun::processT3pa(const std::string& path) {
     if (options_.frameOccupancyLimit > 0.0) {
         reporter_.warning("--frame-occupancy-limit applies to frame data only; not applied to " + path);
     }
+    warnMeasModeUnused(path);
     FrameContext frame = nextFrame(FrameInfo{0, 0.0, 0.0, true}, true, true);
     output_->beginFrame(frame);
     TimeClusterer clusterer(options_.width, options_.height, options_.toaWindow, options_.toaSortMargin,
@@ -213,6 +227,7 @@ bool ClustererRun::processClog(const std::string& path) {
     }
     const bool pixelTimes = fourth == FourthValue::TimeOfArrival && !counted;
     const bool writeFourth = fourth != FourthValue::Absent;
+    if (!pixelTimes) noteEventsWithoutTimes();
 
     // A frame's clusters are held until the frame ends: for the occupancy check, or, with times of arrival, to write
     // them in time order. Logs with times of arrival are data-driven (a whole Timepix3 run may be one frame): no
@@ -291,6 +306,8 @@ bool ClustererRun::processFrameFile(const std::string& path) {
         reporter_.error(error);
         return false;
     }
+    warnMeasModeUnused(path);
+    noteEventsWithoutTimes();
     bool wasCalibrating = calibrate_;
     if (calibrate_ && !framesHoldToT(path)) {
         reporter_.warning("Calibration not applied to " + path + ": its name marks ToA or counting frames.");

@@ -42,6 +42,9 @@ private:
     // Hit-count mode of cluster logs: the value is the summed ToT of `time` hits.
     void calibrateCounted(std::span<Pixel> pixels);
     bool frameOverOccupancy(size_t pixelCount) const;
+    // Reports of settings that an input cannot use.
+    void warnMeasModeUnused(const std::string& path);
+    void noteEventsWithoutTimes();
 
     const ClustererOptions& options_;
     Reporter& reporter_;
@@ -51,6 +54,7 @@ private:
     std::unique_ptr<ClusterOutput> output_;
     FrameClusterer frameClusterer_;
     long long frameNumber_ = 0;
+    bool eventsNoteGiven_ = false;
     std::vector<Pixel> pixels_;
 };
 

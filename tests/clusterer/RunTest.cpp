@@ -9,7 +9,7 @@
 #include "ClusterFeatures.h"
 #include "ClustererOptions.h"
 #include "ClustererRun.h"
-#include "ListWriters.h"
+#include "EventListWriter.h"
 #include "Reporter.h"
 #include "TestFiles.h"
 
