@@ -13,7 +13,6 @@ constexpr std::string_view kDefaultOutputName = "File.ini";
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool isNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e'; }
 
 // Characters that may close a key; once one appears, nothing else may follow before the '='.
 bool isKeyTerminator(char c) { return c == ' ' || c == '\t' || c == ';' || c == '='; }
@@ -47,22 +46,7 @@ std::vector<std::string> readStrings(std::string_view text) {
 }
 
 // Runs of number characters become values; a ';' or '#' that ends a run also ends the list.
-std::vector<double> readNumbers(std::string_view text) {
-    std::vector<double> values;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (!isNumberChar(text[i])) {
-            ++i;
-            continue;
-        }
-        size_t start = i;
-        while (i < text.size() && isNumberChar(text[i])) ++i;
-        double value = 0;
-        if (parseLeadingDouble(text.substr(start, i - start), value)) values.push_back(value);
-        if (i < text.size() && (text[i] == ';' || text[i] == '#')) break;
-    }
-    return values;
-}
+std::vector<double> readNumbers(std::string_view text) { return scanNumbers(text, ".-+e", ";#"); }
 
 }  // namespace
 

@@ -34,10 +34,8 @@ bool parseDouble(std::string_view token, double& value) {
     return ec == std::errc() && end == last && first != last;
 }
 
-std::vector<double> scanNumbers(std::string_view text) {
-    auto isNumberChar = [](char c) {
-        return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
-    };
+std::vector<double> scanNumbers(std::string_view text, std::string_view numberChars, std::string_view listEnds) {
+    auto isNumberChar = [&](char c) { return (c >= '0' && c <= '9') || numberChars.find(c) != std::string_view::npos; };
     std::vector<double> numbers;
     size_t i = 0;
     while (i < text.size()) {
@@ -49,9 +47,12 @@ std::vector<double> scanNumbers(std::string_view text) {
         while (i < text.size() && isNumberChar(text[i])) ++i;
         double value = 0;
         if (parseLeadingDouble(text.substr(start, i - start), value)) numbers.push_back(value);
+        if (i < text.size() && listEnds.find(text[i]) != std::string_view::npos) break;
     }
     return numbers;
 }
+
+std::vector<double> scanNumbers(std::string_view text) { return scanNumbers(text, ".-+eE", {}); }
 
 bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }

@@ -13,6 +13,10 @@ std::vector<std::string_view> splitAny(std::string_view text, std::string_view s
 // a run with no valid prefix (a lone "e" inside a word) is dropped.
 std::vector<double> scanNumbers(std::string_view text);
 
+// The same with the characters that may continue a number besides the digits, and the characters that end the
+// whole list when they end a number.
+std::vector<double> scanNumbers(std::string_view text, std::string_view numberChars, std::string_view listEnds);
+
 // Longest valid decimal prefix of `text` as a double; false when there is none.
 bool parseLeadingDouble(std::string_view text, double& value);
 
