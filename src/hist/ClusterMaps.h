@@ -13,6 +13,7 @@
 #include "cluster/VariableNames.h"
 #include "common/Messages.h"
 #include "hist/Hist2D.h"
+#include "hist/HistAxis.h"
 
 namespace zel {
 
@@ -40,46 +41,74 @@ public:
     // The maps cover the pixel matrix of a 256 x 256 chip whatever the sensor size.
     static constexpr int kMapBins = 256;
 
-    // Creates the six maps named prefix + suffix and resolves the columns of X, Y and the quantities once. The
-    // sensor size does not change the binning.
+    // Resolves the columns of X, Y and the quantities once. The sensor size does not change the binning.
     ClusterMaps(std::string suffix, int sensWidth, int sensHeight, const ClusterVariables& variables,
                 const MessageTarget& messages = {nullptr, true, false}, int codeBase = 0);
+    ClusterMaps(const ClusterMaps&) = delete;
+    ClusterMaps& operator=(const ClusterMaps&) = delete;
+    ClusterMaps(ClusterMaps&&) noexcept = default;
+    ClusterMaps& operator=(ClusterMaps&&) noexcept = default;
+    ~ClusterMaps() = default;
 
     // Adds one evaluated cluster to every map whose quantity has a column (the count map always, weight 1). A row
     // without a position column adds nothing.
+    //
+    // All six maps of a cluster share its pixel, so a pixel's six sums sit side by side in one pending block and
+    // a cluster costs one memory access instead of six; the sums move into the maps whenever the maps are read
+    // or exported. A position outside the matrix (or NaN) goes straight into the maps' under- and overflows.
     void Fill(std::span<const double> row) {
         if (xColumn_ >= row.size() || yColumn_ >= row.size()) return;
         const double x = row[xColumn_];
         const double y = row[yColumn_];
-        for (const MapFill& fill : fills_) {
-            const double weight = fill.column == kCountWeight ? 1.0 : fill.column < row.size() ? row[fill.column] : 0.0;
-            fill.map->Fill(x, y, weight);
+        const int ix = axis_.find(x);
+        const int iy = axis_.find(y);
+        if (ix < 1 || ix > kMapBins || iy < 1 || iy > kMapBins) {
+            FillOutside(x, y, row);
+            return;
         }
+        if (pending_.empty()) pending_.assign(kPendingSize, 0.0);
+        double* pixel = pending_.data() + (static_cast<size_t>(iy - 1) * kMapBins + static_cast<size_t>(ix - 1)) * kMapCount;
+        for (const MapFill& fill : fills_) pixel[fill.map] += weight(fill, row);
     }
 
     // Writes every map into `directory` as map name + the histogram endings. 0, or the sum of the failed exports'
     // codes.
     int ExportAll(const std::string& directory);
 
-    // The six maps in table order.
-    const Hist2D& map(int which) const { return maps_[static_cast<size_t>(which)]; }
+    // The six maps in table order, with every cluster filled so far.
+    const Hist2D& map(int which) const;
     const std::string& suffix() const { return suffix_; }
 
 private:
     // A map that receives clusters, with the column of its quantity or kCountWeight for the count map.
     struct MapFill {
-        Hist2D* map;
+        size_t map;
         size_t column;
     };
     static constexpr size_t kNoColumn = SIZE_MAX;
     static constexpr size_t kCountWeight = SIZE_MAX - 1;
+    static constexpr size_t kPendingSize = size_t{kMapBins} * kMapBins * kMapCount;
+
+    static double weight(const MapFill& fill, std::span<const double> row) {
+        return fill.column == kCountWeight ? 1.0 : fill.column < row.size() ? row[fill.column] : 0.0;
+    }
+    void FillOutside(double x, double y, std::span<const double> row);
+    // Creates the maps when they do not exist yet: until a map is read, exported or receives a position outside
+    // the matrix, the pending sums are the only storage.
+    void MakeMaps() const;
+    // Adds the pending sums into the maps and releases them.
+    void MovePendingIntoMaps() const;
 
     std::string suffix_;
     MessageTarget messages_;
-    std::vector<Hist2D> maps_;
+    int codeBase_ = 0;
+    HistAxis axis_;  // the binning of both axes of every map
     std::vector<MapFill> fills_;
     size_t xColumn_ = kNoColumn;
     size_t yColumn_ = kNoColumn;
+    // Reading a map first brings it up to date, so the maps and the pending sums change behind const access.
+    mutable std::vector<Hist2D> maps_;
+    mutable std::vector<double> pending_;
 };
 
 }  // namespace zel

@@ -55,6 +55,12 @@ TEST(ClusterMaps, EachMapAddsItsQuantityAtThePosition) {
     EXPECT_EQ(maps.map(kCount).GetOverflowY()[10], 1.0);  // x 10.5 lies in column 11
     EXPECT_EQ(maps.map(kLET).GetOverflowY()[10], 0.0);     // no LET column: the map is left out
     EXPECT_EQ(maps.map(kH).GetOverflowY()[10], 1.0);
+
+    // Clusters after a read add to what the maps hold.
+    maps.Fill(std::vector<double>{30.0, 120.0, 20.5, 40.0, 10.5, 3.0});
+    EXPECT_EQ(maps.map(kE).GetBinContent(10.5, 20.5), 320.0);
+    EXPECT_EQ(maps.map(kCount).GetBinContent(10.5, 20.5), 3.0);
+    EXPECT_EQ(maps.map(kCount).GetBinContent(0.5, 0.5), 0.0);
 }
 
 TEST(ClusterMaps, RowsWithoutPositionAddNothing) {
