@@ -264,7 +264,7 @@ std::vector<std::string> allNames(const HistogramModule::Sources& entry) {
 
 }  // namespace
 
-bool HistogramModule::mapEntry(Sources& entry, const std::vector<std::string>& variableNames, std::string_view kind) {
+bool HistogramModule::mapEntry(Sources& entry, const std::vector<std::string>& variableNames, bool twoDimensional) {
     bool found = true;
     if (entry.columns.empty() && !entry.names.empty()) found = lookUp(entry.names, variableNames, entry.columns);
     for (size_t op = 0; op < kOperationCount && found; ++op) {
@@ -276,10 +276,10 @@ bool HistogramModule::mapEntry(Sources& entry, const std::vector<std::string>& v
                                        [](const std::vector<int>& columns) { return !columns.empty(); });
     if (!found || (variableNames.empty() && anyColumn)) {
         const std::string names = joined(allNames(entry), ", ");
-        if (kind == "1D")
-            printWarning(messages_, "Histogram 1D with variable " + names + " can not be extracted from given data.");
-        else
+        if (twoDimensional)
             printWarning(messages_, "Histogram 2D with variables " + names + " can not be extracted from given data.");
+        else
+            printWarning(messages_, "Histogram 1D with variable " + names + " can not be extracted from given data.");
         return false;
     }
     return true;
@@ -290,7 +290,7 @@ int HistogramModule::MapNames(const std::vector<std::string>& variableNames) {
     const int count = static_cast<int>(variableNames.size());
     int result = 0;
     // Indexes beyond the variable list point at its last column; each such finding is reported.
-    auto checkIndexes = [&](auto& entry, std::string_view kind) {
+    auto checkIndexes = [&](auto& entry, bool twoDimensional) {
         bool corrected = false;
         auto check = [&](std::vector<int>& columns) {
             for (int& column : columns) {
@@ -306,25 +306,21 @@ int HistogramModule::MapNames(const std::vector<std::string>& variableNames) {
         check(entry.columns);
         for (auto& columns : entry.operationColumns) check(columns);
         if (corrected)
-            printError(messages_, "Error occurred during checking of all indexes against data. " + std::string(kind) +
-                                      entry.hist.GetTitle());
+            printError(messages_, std::string("Error occurred during checking of all indexes against data. ") +
+                                      (twoDimensional ? "Hist2D " : "Hist1D ") + entry.hist.GetTitle());
     };
-    for (size_t i = 0; i < entries2D_.size();) {
-        if (mapEntry(entries2D_[i], variableNames, "2D")) {
-            checkIndexes(entries2D_[i], "Hist2D ");
-            ++i;
-        } else {
-            entries2D_.erase(entries2D_.begin() + static_cast<std::ptrdiff_t>(i));
+    auto mapList = [&](auto& entries, bool twoDimensional) {
+        for (size_t i = 0; i < entries.size();) {
+            if (mapEntry(entries[i], variableNames, twoDimensional)) {
+                checkIndexes(entries[i], twoDimensional);
+                ++i;
+            } else {
+                entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
+            }
         }
-    }
-    for (size_t i = 0; i < entries1D_.size();) {
-        if (mapEntry(entries1D_[i], variableNames, "1D")) {
-            checkIndexes(entries1D_[i], "Hist1D ");
-            ++i;
-        } else {
-            entries1D_.erase(entries1D_.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-    }
+    };
+    mapList(entries2D_, true);
+    mapList(entries1D_, false);
     if (histogramCount() == 0) result += reportCode("No Hist2D or Hist1D were given for processing (vec).", kNoHistograms);
     compile();
     initialised_ = histogramCount() > 0;

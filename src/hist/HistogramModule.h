@@ -138,7 +138,7 @@ private:
     int loadSections();
     bool addHist1D(const ConfigSection& section);
     bool addHist2D(const ConfigSection& section);
-    bool mapEntry(Sources& entry, const std::vector<std::string>& variableNames, std::string_view kind);
+    bool mapEntry(Sources& entry, const std::vector<std::string>& variableNames, bool twoDimensional);
     void compile();
     static double valueOf(const Source& source, std::span<const double> row);
 

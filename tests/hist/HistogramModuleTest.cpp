@@ -259,11 +259,14 @@ TEST_F(HistModuleTest, MissingFileAndEmptyModuleReportTheirCodes) {
     ::testing::internal::GetCapturedStderr();
     EXPECT_THAT(logText(), HasSubstr("Reading of config file in loading failed"));
 
-    HistogramModule unknown = userModule("[Hist_A]\nVarName = \"Nope\"\nNBin = 2\nXmin = 0\nXmax = 1\n");
+    HistogramModule unknown = userModule(
+        "[Hist_A]\nVarName = \"Nope\"\nNBin = 2\nXmin = 0\nXmax = 1\n"
+        "[Hist2D_B]\nVarName = \"E\", \"Nope\"\nNBinX = 2\nXmin = 0\nXmax = 1\nNBinY = 2\nYmin = 0\nYmax = 1\n");
     ASSERT_EQ(unknown.LoadModuleConfig(directory(), "Hist.ini"), 0);
     EXPECT_EQ(unknown.MapNames(engineNames()), kBase - 109);
     EXPECT_FALSE(unknown.isInitialised());
     EXPECT_EQ(unknown.InitModule(engineNames()), kBase - 117);
+    EXPECT_THAT(logText(), HasSubstr("[WARNING]  Histogram 2D with variables E, Nope can not be extracted from given data."));
     EXPECT_THAT(logText(), HasSubstr("-5209 : No Hist2D or Hist1D were given for processing (vec)."));
     EXPECT_THAT(logText(), HasSubstr("-5218 : Error occurred during mapping of names to var indexes in initialization."));
     EXPECT_EQ(unknown.ExportAll(directory()), kBase - 115);
