@@ -13,6 +13,8 @@
 #include "export/ExtendedEventList.h"
 #include "export/SamplingList.h"
 #include "filter/Filter.h"
+#include "hist/ClusterMaps.h"
+#include "hist/HistogramModule.h"
 #include "input/Elist.h"
 #include "pid/PidModule.h"
 
@@ -100,6 +102,7 @@ int Engine::initialiseModules() {
     });
 
     createFilter();
+    if (createHistograms() != 0) result = -1023;
 
     // Coincidence analysis needs times of arrival.
     if (settings_.DoCoinc && (inputs_.clog.counting || inputs_.clog.itotCount ||
@@ -171,6 +174,36 @@ void Engine::createFilter() {
     filter->setPassColumn(variables_.addColumn("FilterPass", "-", Var::FilterPass, true));
     modules_.push_back(std::move(filter));
     filterActive_ = true;
+}
+
+int Engine::createHistograms() {
+    histograms_.clear();
+    maps_.clear();
+    const MessageTarget to = messages();
+    if (!settings_.HistName.empty() && !isRegularFile(settings_.HistPath + settings_.HistName)) {
+        printErrorCode(to, "Can not open file with histograms config: " + settings_.HistPath + settings_.HistName, -1024);
+        printErrorCode(to, "Error occurred during histogram module initialization.", -1025);
+        printErrorCode(to, "Error occurred during modules initialization.", -1023);
+        return -1023;
+    }
+    // One set for all clusters, then with classes one per class and one for "Others", in class order.
+    std::vector<std::string> suffixes{"Total"};
+    if (pidActive_) suffixes.insert(suffixes.end(), classNames_.begin(), classNames_.end());
+    for (const auto& suffix : suffixes) {
+        auto module = std::make_unique<HistogramModule>(suffix, to, kCodeBaseModule1);
+        if (module->LoadModuleConfig(settings_.HistPath, settings_.HistName) != 0) {
+            printErrorCode(to, "Error occurred during hist process file initialization.", -1040);
+            printErrorCode(to, "Error occurred during histogram module initialization.", -1025);
+            printErrorCode(to, "Error occurred during modules initialization.", -1023);
+            histograms_.clear();
+            maps_.clear();
+            return -1023;
+        }
+        module->MapNames(variables_.names());
+        histograms_.push_back(std::move(module));
+        maps_.push_back(std::make_unique<ClusterMaps>(suffix, settings_.SensWidth, settings_.SensHeight, variables_, to));
+    }
+    return 0;
 }
 
 int Engine::runFiles() {
@@ -353,6 +386,7 @@ int Engine::processBatch(ClusterBatch& batch) {
         } else {
             const int classIndex = classOf(row);
             products_.addCluster(classIndex, valueAt(row, tCol, 0.0), valueAt(row, eCol, 0.0), valueAt(row, sizeCol, 0.0));
+            fillHistograms(row, classIndex);
             for (const auto& module : modules_) module->processCluster(row, classIndex);
         }
         lastTime_ = valueAt(row, tCol, lastTime_);
@@ -406,6 +440,18 @@ bool Engine::wantsExtendedClusterList() const {
     return settings_.DoExportCList || !settings_.CListExtName.empty();
 }
 
+void Engine::fillHistograms(std::span<const double> row, int classIndex) {
+    if (histograms_.empty()) return;
+    histograms_[0]->FillCluster(row);
+    maps_[0]->Fill(row);
+    // The class sets follow the all-clusters set in class order, "Others" last.
+    const size_t classSet = static_cast<size_t>(classIndex) + 1;
+    if (pidActive_ && classSet < histograms_.size()) {
+        histograms_[classSet]->FillCluster(row);
+        maps_[classSet]->Fill(row);
+    }
+}
+
 int Engine::classOf(std::span<const double> row) const {
     if (!pidActive_) return 0;
     return products_.classOf(valueAt(row, variables_.index(Var::PIDClass), -1.0));
@@ -436,6 +482,18 @@ int Engine::exportResults() {
         const int written = clistExt_->write(to);
         result += written;
         if (written == 0 && settings_.DoExportCList) printMsg(to, "Extended cluster list:\t\t\t" + clistExt_->fileName());
+    }
+    if (settings_.DoExportText || settings_.DoExportGraphics) {
+        const std::string histDir = settings_.FileOutPath + settings_.ExportDirHist;
+        int failed = 0;
+        for (const auto& module : histograms_) failed += module->ExportAll(histDir) != 0;
+        for (const auto& maps : maps_) failed += maps->ExportAll(histDir) != 0;
+        if (failed != 0) {
+            printErrorCode(to, "Can not write the histograms into " + histDir, -4022);
+            result += -1;
+        } else if (!histograms_.empty()) {
+            printMsg(to, "Histograms and cluster maps:\t\t" + histDir);
+        }
     }
     if (settings_.DoExportText) result += writeSamplingList(*this, to);
     for (const auto& module : modules_) result += module->exportResults(to);

@@ -8,6 +8,8 @@
 #include "engine/SettingsReport.h"
 #include "export/ExtendedClusterList.h"
 #include "export/ExtendedEventList.h"
+#include "hist/ClusterMaps.h"
+#include "hist/HistogramModule.h"
 
 #ifndef ZEL_BUILD_ID
 #define ZEL_BUILD_ID "00000000"
@@ -106,15 +108,20 @@ void Engine::printReport() {
 
 std::vector<std::vector<double>> Engine::hist1DAll(const std::string& variable) const {
     const auto& names = variables_.names();
-    if (std::find(names.begin(), names.end(), variable) == names.end()) return {};
-    return {};  // no histogram module in this run
+    if (histograms_.empty() || std::find(names.begin(), names.end(), variable) == names.end()) return {};
+    const Hist1D* hist = histograms_.front()->findHist1D(variable);
+    if (hist == nullptr) return {};
+    return {hist->GetLowEdges(), hist->GetContents()};
 }
 
 std::vector<std::vector<double>> Engine::hist2DAll(const std::vector<std::string>& variables) const {
     const auto& names = variables_.names();
+    if (histograms_.empty() || variables.size() < 2) return {};
     for (const auto& v : variables)
         if (std::find(names.begin(), names.end(), v) == names.end()) return {};
-    return {};  // no histogram module in this run
+    const Hist2D* hist = histograms_.front()->findHist2D(variables[0], variables[1]);
+    if (hist == nullptr) return {};
+    return {hist->GetLowEdgesX(), hist->GetLowEdgesY(), hist->GetContents()};
 }
 
 int Engine::radFieldRecognition(std::string& name, double& score) {

@@ -20,6 +20,8 @@ namespace zel {
 
 class ExtendedEventList;
 class ExtendedClusterList;
+class HistogramModule;
+class ClusterMaps;
 
 class Engine {
 public:
@@ -84,6 +86,8 @@ public:
 private:
     void createPID();
     void createFilter();
+    int createHistograms();
+    void fillHistograms(std::span<const double> row, int classIndex);
     int runBatchLoop();
     int runInputElist(const std::string& path, const std::string& name, bool lastInput);
     int exportResults();
@@ -102,6 +106,9 @@ private:
     std::unique_ptr<ExtendedEventList> elistExt_;
     std::unique_ptr<ExtendedClusterList> clistExt_;
     std::vector<std::string> classNames_;
+    // Histograms and cluster-position maps: the all-clusters set first, then one per class and "Others".
+    std::vector<std::unique_ptr<HistogramModule>> histograms_;
+    std::vector<std::unique_ptr<ClusterMaps>> maps_;
 
     bool initialised_ = false;
     bool modulesCreated_ = false;

@@ -29,11 +29,12 @@ struct HistAxis {
         if (x > max) return nBin + 1;
         if (x == min) return 1;
         if (equidist == 1) {
+            // t >= 0 here, so truncation is the floor; a value within the tolerance above an edge belongs to the
+            // bin below it (upper edges are inclusive), anything else to the bin it lies in.
             const double t = (x - min) / width;
-            const double nearest = std::round(t);
-            const int bin = std::fabs(t - nearest) < kEdgeTolerance ? static_cast<int>(nearest)
-                                                                     : static_cast<int>(std::floor(t)) + 1;
-            return std::clamp(bin, 1, nBin);
+            const int below = static_cast<int>(t);
+            const int bin = t - below < kEdgeTolerance ? below : below + 1;
+            return bin > nBin ? nBin : bin < 1 ? 1 : bin;
         }
         // The first upper edge at or above x closes x's bin.
         auto upper = std::lower_bound(lowEdges.begin() + 2, lowEdges.begin() + nBin + 2, x);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+
 #include "support/TempDir.h"
 #include "zel/ZEL_API.h"
 
@@ -60,6 +62,27 @@ TEST_F(PidRun, ResultsCarryTheClassesAndTheExtendedListTheirNumbers) {
     EXPECT_EQ(ext.substr(0, ext.find('\n')), "EventID\tX\tY\tE\tT\tSize\tHeight\tEpixMean\tPIDClass");
     EXPECT_NE(ext.find("\t2000\t200\t2\n"), std::string::npos);
     EXPECT_NE(ext.find("\t20\t200\t-1\n"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PidRun, HistogramsAreFilledForAllClustersAndPerClass) {
+    // The energy histogram of all clusters is the one with variable bins, not the equal-bin one.
+    const auto energy = zel::getHist1DAll("E");
+    ASSERT_EQ(energy.size(), 2u);
+    ASSERT_EQ(energy[0].size(), energy[1].size());
+    const auto& edges = energy[0];
+    EXPECT_NE(edges[2] - edges[1], edges[edges.size() - 1] - edges[edges.size() - 2]);
+    double total = 0;
+    for (double c : energy[1]) total += c;
+    EXPECT_DOUBLE_EQ(total, 4);
+    EXPECT_TRUE(zel::getHist1DAll("NoSuchVariable").empty());
+    EXPECT_EQ(zel::getHist2DAll({"E", "Size"}).size(), 3u);
+    EXPECT_TRUE(zel::getHist2DAll({"E", "Nope"}).empty());
+    for (const char* file : {"Hist1D_S_Total.hist", "Hist1D_S_Others.hist", "Hist2D_CountMap_Total.hist"})
+        EXPECT_TRUE(std::filesystem::exists(dir.file(std::string("out/Hist/") + file))) << file;
 }
 
 }  // namespace
