@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace zel {
@@ -24,6 +25,12 @@ std::string libraryDirectory() {
     std::string dir = file.parent_path().string();
     if (dir.empty()) return currentDirPrefix();
     return dir + kSeparator;
+}
+
+std::string fileNameFromTitle(std::string title) {
+    for (char& c : title)
+        if (std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) c = '_';
+    return title;
 }
 
 bool isRegularFile(const std::string& path) {

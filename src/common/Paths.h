@@ -22,6 +22,10 @@ std::string toPlatformSeparators(std::string path);
 // Directory of the loaded ZEL_API library (of the running executable when linked statically), with separator.
 std::string libraryDirectory();
 
+// A title turned into a file name: characters that separate directories or that file systems refuse
+// ('/', '\\', ':', '*', '?', '"', '<', '>', '|') become '_'. Class names such as "LE ions (<10 MeV/u)" need it.
+std::string fileNameFromTitle(std::string title);
+
 bool isRegularFile(const std::string& path);
 bool isDirectory(const std::string& path);
 

@@ -1,5 +1,7 @@
 #include "hist/ClusterMaps.h"
 
+#include "common/Paths.h"
+
 namespace zel {
 
 ClusterMaps::ClusterMaps(std::string suffix, int /*sensWidth*/, int /*sensHeight*/, const ClusterVariables& variables,
@@ -65,7 +67,7 @@ int ClusterMaps::ExportAll(const std::string& directory) {
     for (Hist2D& map : maps_) {
         printMsg(messages_, "Exporting histogram 2D: " + map.GetTitle());
         map.SetFileOutPath(directory);
-        map.SetFileOutName(map.GetTitle());
+        map.SetFileOutName(fileNameFromTitle(map.GetTitle()));
         result += map.Export();
     }
     if (result != 0) printError(messages_, "Error occurred during export.");

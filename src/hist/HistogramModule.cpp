@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "common/Paths.h"
 #include "common/Text.h"
 #include "hist/BuiltInHistograms.h"
 
@@ -406,7 +407,7 @@ int HistogramModule::ExportAll(const std::string& directory, const std::string& 
     int result = 0;
     auto exportOne = [&](Hist& hist) {
         hist.SetFileOutPath(directory);
-        hist.SetFileOutName(hist.GetTitle() + nameSuffix);
+        hist.SetFileOutName(fileNameFromTitle(hist.GetTitle() + nameSuffix));
         hist.SetFileOutEndData(fileOutEndData_);
         hist.SetFileOutEndInfo(fileOutEndInfo_);
         result += hist.Export();
