@@ -297,7 +297,8 @@ int Engine::runInputElist(const std::string& path, const std::string& name, bool
         return -3014;
     }
 
-    ClusterBatch batch(reader.names().size());
+    reader.setRowWidth(names.size());
+    ClusterBatch batch(names.size());
     batch.reserveRows(batchSize);  // one allocation for the whole run
     double readHere = 0;
     while (true) {

@@ -1,6 +1,7 @@
 #include "hist/HistFiles.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -76,19 +77,25 @@ bool infoTexts(const ConfigSection* section, std::string_view key, std::vector<s
 
 void appendHistNumber(std::string& out, double value) {
     char buffer[64];
-    int length = std::snprintf(buffer, sizeof buffer, "%g", value);
+    // Whole counts, the usual bin contents, are written as integers, exactly as "%g" writes them.
+    if (value > -1e6 && value < 1e6) {
+        const auto whole = static_cast<int32_t>(value);
+        if (static_cast<double>(whole) == value && !(whole == 0 && std::signbit(value))) {
+            auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, whole);
+            out.append(buffer, end);
+            return;
+        }
+    }
+    // "%g" through std::to_chars (the same text, far faster), or the shortest exact form when six digits lose.
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
     double back = 0;
-    if (length > 0 && parseLeadingDouble(std::string_view(buffer, static_cast<size_t>(length)), back) &&
+    if (ec == std::errc() && parseLeadingDouble(std::string_view(buffer, static_cast<size_t>(end - buffer)), back) &&
         back == value) {
-        out.append(buffer, static_cast<size_t>(length));
+        out.append(buffer, end);
         return;
     }
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    if (ec == std::errc()) {
-        out.append(buffer, end);
-    } else if (length > 0) {
-        out.append(buffer, static_cast<size_t>(length));
-    }
+    auto exact = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (exact.ec == std::errc()) out.append(buffer, exact.ptr);
 }
 
 size_t scanLineNumbers(std::string_view line, double* numbers, size_t capacity) {

@@ -309,7 +309,7 @@ bool Elist::fetchDataLine() {
 }
 
 int Elist::readBatch(ClusterBatch& batch) {
-    batch.reset(names_.size());
+    batch.reset(std::max(names_.size(), rowWidth_));
     rowsInBatch_ = 0;
     if (failure_ != 0) return failure_;
     if (!file_ || !isReadable()) {
@@ -328,7 +328,8 @@ int Elist::readBatch(ClusterBatch& batch) {
             return failAtLine(kLineTooLongText, kCodeLineTooLong);
         }
         if (pendingStatus_ == LineStatus::Failed) return failAtLine("Elist can not be read further.", kCodeReadFailed);
-        std::span<double> row = batch.appendRow();
+        // The columns the engine appends after the file's own ones stay zero here.
+        std::span<double> row = batch.appendRow().first(names_.size());
         bool skip = false;
         int result = parseLine(pendingLine_, pendingTerminated_, row, skip);
         if (result == 0 && !skip) result = applyRowRules(row);

@@ -62,6 +62,9 @@ public:
     void setBatchSize(size_t rows) { batchSize_ = rows > 0 ? rows : 1; }
     size_t batchSize() const { return batchSize_; }
     void setRelativeTime(bool on) { relativeTime_ = on; }
+    // Rows handed out get at least this many columns; those beyond the file's own are zero. The engine sets it
+    // to its variable count, so that the columns it appends need no widening of every batch.
+    void setRowWidth(size_t columns) { rowWidth_ = columns; }
     // Master switch and the three unit conversions of reading; all on by default.
     void setConversions(bool any, bool time, bool coordinates, bool angle);
 
@@ -191,6 +194,7 @@ private:
     size_t rowsInBatch_ = 0;
     size_t rowsRead_ = 0;
 
+    size_t rowWidth_ = 0;
     double eventOffset_ = 0.0;
     double lastRawEvent_ = 0.0;
     double lastEvent_ = 0.0;
