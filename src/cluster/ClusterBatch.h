@@ -83,16 +83,24 @@ public:
     }
 
 private:
+    struct Release {
+        void operator()(double* values) const;
+    };
+    using Storage = std::unique_ptr<double[], Release>;
+    // Uninitialised storage for `values` doubles; large blocks ask for huge pages, so that filling a batch of a
+    // million rows the first time costs few page faults.
+    static Storage allocate(size_t values);
+
     // Grows the storage to at least `values` doubles, keeping the rows held.
     void ensureCapacity(size_t values) {
         if (values <= capacity_) return;
-        std::unique_ptr<double[]> grown(new double[values]);  // left uninitialised: rows are written before use
+        Storage grown = allocate(values);  // left uninitialised: rows are written before use
         if (values_) std::copy_n(values_.get(), rows_ * width_, grown.get());
         values_ = std::move(grown);
         capacity_ = values;
     }
 
-    std::unique_ptr<double[]> values_;
+    Storage values_;
     size_t capacity_ = 0;
     size_t width_ = 0;
     size_t rows_ = 0;
