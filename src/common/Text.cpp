@@ -1,6 +1,8 @@
 #include "common/Text.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 namespace zel {
@@ -58,6 +60,79 @@ bool contains(std::string_view text, std::string_view part) { return text.find(p
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+namespace {
+
+constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+// Rounds x >= 0 to the nearest integer; false when x lies too close to a half for a double product to tell.
+bool roundClearly(double x, uint64_t& rounded) {
+    const double below = std::floor(x);
+    const double fraction = x - below;
+    if (std::fabs(fraction - 0.5) < 1e-6) return false;
+    rounded = static_cast<uint64_t>(below) + (fraction > 0.5 ? 1 : 0);
+    return true;
+}
+
+// Writes the `count` lowest decimal digits of `number`, with leading zeros.
+char* writeDigits(char* out, uint64_t number, int count) {
+    for (int i = count - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    }
+    return out + count;
+}
+
+}  // namespace
+
+char* writeGeneral6(char* out, double value) {
+    const double a = std::fabs(value);
+    if (a >= 1e-4 && a < 1e6) {
+        int e = 5;  // 10^e <= a < 10^(e+1)
+        while (e > -4 && a < (e >= 0 ? kPowers[e] : 1.0 / kPowers[-e])) --e;
+        uint64_t m = 0;
+        const double scaled = 5 - e >= 0 ? a * kPowers[5 - e] : a / kPowers[e - 5];
+        if (roundClearly(scaled, m)) {
+            if (m == 1000000) {  // rounded up into the next decade
+                m = 100000;
+                ++e;
+            }
+            if (e < 6) {
+                if (std::signbit(value)) *out++ = '-';
+                char digits[6];
+                writeDigits(digits, m, 6);
+                int last = 5;  // trailing zeros of the fraction are dropped
+                while (last > e && last > 0 && digits[last] == '0') --last;
+                if (e >= 0) {
+                    for (int i = 0; i <= e; ++i) *out++ = digits[i];
+                    if (last > e) {
+                        *out++ = '.';
+                        for (int i = e + 1; i <= last; ++i) *out++ = digits[i];
+                    }
+                } else {
+                    *out++ = '0';
+                    *out++ = '.';
+                    for (int i = 0; i < -e - 1; ++i) *out++ = '0';
+                    for (int i = 0; i <= last; ++i) *out++ = digits[i];
+                }
+                return out;
+            }
+        }
+    }
+    return std::to_chars(out, out + 32, value, std::chars_format::general, 6).ptr;
+}
+
+char* writeFixed3(char* out, double value) {
+    const double a = std::fabs(value);
+    uint64_t m = 0;
+    if (a < 1e12 && roundClearly(a * 1000.0, m)) {
+        if (std::signbit(value)) *out++ = '-';
+        out = std::to_chars(out, out + 24, m / 1000).ptr;
+        *out++ = '.';
+        return writeDigits(out, m % 1000, 3);
+    }
+    return std::to_chars(out, out + 350, value, std::chars_format::fixed, 3).ptr;
 }
 
 std::string formatFixed(double value, int precision) {

@@ -7,22 +7,21 @@
 #include <cmath>
 #include <filesystem>
 
+#include "common/Text.h"
+
 namespace zel {
 namespace {
 
-// "%g" and "%.3f" through std::to_chars, which formats exactly as printf does but far faster. Whole numbers below
-// a million, the most common values of a cluster row, print in "%g" as plain integers.
-char* putNumber(char* out, char* end, double value, bool threeDecimals) {
-    if (!threeDecimals && value > -1e6 && value < 1e6) {
+// "%g", or "%.3f" for the time column; whole numbers below a million, the most common values of a cluster row,
+// are written directly as integers.
+char* putNumber(char* out, double value, bool threeDecimals) {
+    if (threeDecimals) return writeFixed3(out, value);
+    if (value > -1e6 && value < 1e6) {
         const auto whole = static_cast<int32_t>(value);
-        if (static_cast<double>(whole) == value && !(whole == 0 && std::signbit(value))) {
-            auto result = std::to_chars(out, end, whole);
-            return result.ec == std::errc() ? result.ptr : out;
-        }
+        if (static_cast<double>(whole) == value && !(whole == 0 && std::signbit(value)))
+            return std::to_chars(out, out + 16, whole).ptr;
     }
-    auto result = threeDecimals ? std::to_chars(out, end, value, std::chars_format::fixed, 3)
-                                : std::to_chars(out, end, value, std::chars_format::general, 6);
-    return result.ec == std::errc() ? result.ptr : out;
+    return writeGeneral6(out, value);
 }
 
 }  // namespace
@@ -57,7 +56,7 @@ int ExtendedEventList::open(const std::vector<std::string>& names, const std::ve
 int ExtendedEventList::append(const ClusterBatch& batch) {
     if (file_ == nullptr) return -3001;
     const size_t width = batch.width();
-    const size_t rowMax = width * 32 + 2;
+    const size_t rowMax = width * 352 + 2;  // the widest number "%.3f" can write, and its separator
     char* const begin = buffer_.data();
     char* const end = begin + buffer_.size();
     char* out = begin;
@@ -71,7 +70,7 @@ int ExtendedEventList::append(const ClusterBatch& batch) {
             out = begin;
         }
         for (size_t c = 0; c < width; ++c) {
-            out = putNumber(out, end, row[c], static_cast<int>(c) == rules_.timeColumn);
+            out = putNumber(out, row[c], static_cast<int>(c) == rules_.timeColumn);
             *out++ = c + 1 < width ? '\t' : '\n';
         }
     }

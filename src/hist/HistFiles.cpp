@@ -86,11 +86,10 @@ void appendHistNumber(std::string& out, double value) {
             return;
         }
     }
-    // "%g" through std::to_chars (the same text, far faster), or the shortest exact form when six digits lose.
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+    // "%g" (the same text, far faster), or the shortest exact form when six digits lose.
+    char* end = writeGeneral6(buffer, value);
     double back = 0;
-    if (ec == std::errc() && parseLeadingDouble(std::string_view(buffer, static_cast<size_t>(end - buffer)), back) &&
-        back == value) {
+    if (parseLeadingDouble(std::string_view(buffer, static_cast<size_t>(end - buffer)), back) && back == value) {
         out.append(buffer, end);
         return;
     }
