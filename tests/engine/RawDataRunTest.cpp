@@ -79,3 +79,43 @@ TEST_F(RawDataRun, CosmicBackgroundGivesAFractionOfAMicrograyPerHour) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RawDataRun, SeveralTimepix3FilesAreClusteredIntoOneRun) {
+    for (int i = 0; i < 2; ++i) {
+        const std::string generate = kBin + "zel_gen_raw --format t3pa --clusters 40 --separate --seed " +
+                                     std::to_string(10 + i) + " --out " + dir.file("part" + std::to_string(i) + ".t3pa") +
+                                     " > /dev/null";
+        ASSERT_EQ(std::system(generate.c_str()), 0);
+    }
+    dir.write("part.clog", "Frame 1 (0.0, 1.0 s)\n[1, 1, 10]\n");  // same name part, other kind: not taken
+    load(dir.dir(), "part", "IsEnergyCalibrated = true\nDoMultiFile = true\nFileInNameEnd = \".t3pa\"\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 80);
+    // The second input continues the frame numbering the clusterer reported for the first.
+    const std::string text = log();
+    const size_t first = text.find("--frame-start-num 0 ");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(text.find("--frame-start-num 1 ", first), std::string::npos);
+    EXPECT_NE(log().find("part1.t3pa"), std::string::npos);
+    EXPECT_EQ(log().find("part.clog\" |"), std::string::npos);
+}
+
+TEST_F(RawDataRun, TextFrameIsClusteredAsFrameData) {
+    std::string frame;
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            const bool hit = (x == 100 && y == 100) || (x == 101 && y == 100) || (x == 30 && y == 200);
+            frame += hit ? "20" : "0";
+            frame += x + 1 < 256 ? " " : "\n";
+        }
+    }
+    dir.write("frame.txt", frame);
+    load(dir.dir(), "frame.txt", "IsEnergyCalibrated = true\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 2);  // a two-pixel cluster and a single pixel
+    EXPECT_DOUBLE_EQ(zel::getEnergyDep(), 60);
+}
+
+}  // namespace
