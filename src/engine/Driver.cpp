@@ -102,7 +102,10 @@ int Engine::initialiseModules() {
     });
 
     createFilter();
-    if (createHistograms() != 0) result = -1023;
+    if (createHistograms() != 0) {
+        printErrorCode(to, "Error occurred during modules initialization.", -1023);
+        result = -1023;
+    }
 
     // Coincidence analysis needs times of arrival.
     if (settings_.DoCoinc && (inputs_.clog.counting || inputs_.clog.itotCount ||
@@ -180,25 +183,22 @@ int Engine::createHistograms() {
     histograms_.clear();
     maps_.clear();
     const MessageTarget to = messages();
-    if (!settings_.HistName.empty() && !isRegularFile(settings_.HistPath + settings_.HistName)) {
-        printErrorCode(to, "Can not open file with histograms config: " + settings_.HistPath + settings_.HistName, -1024);
+    auto fail = [&](const std::string& text, int code) {
+        printErrorCode(to, text, code);
         printErrorCode(to, "Error occurred during histogram module initialization.", -1025);
-        printErrorCode(to, "Error occurred during modules initialization.", -1023);
-        return -1023;
-    }
+        histograms_.clear();
+        maps_.clear();
+        return -1025;
+    };
+    if (!settings_.HistName.empty() && !isRegularFile(settings_.HistPath + settings_.HistName))
+        return fail("Can not open file with histograms config: " + settings_.HistPath + settings_.HistName, -1024);
     // One set for all clusters, then with classes one per class and one for "Others", in class order.
     std::vector<std::string> suffixes{"Total"};
     if (pidActive_) suffixes.insert(suffixes.end(), classNames_.begin(), classNames_.end());
     for (const auto& suffix : suffixes) {
         auto module = std::make_unique<HistogramModule>(suffix, to, kCodeBaseModule1);
-        if (module->LoadModuleConfig(settings_.HistPath, settings_.HistName) != 0) {
-            printErrorCode(to, "Error occurred during hist process file initialization.", -1040);
-            printErrorCode(to, "Error occurred during histogram module initialization.", -1025);
-            printErrorCode(to, "Error occurred during modules initialization.", -1023);
-            histograms_.clear();
-            maps_.clear();
-            return -1023;
-        }
+        if (module->LoadModuleConfig(settings_.HistPath, settings_.HistName) != 0)
+            return fail("Error occurred during hist process file initialization.", -1040);
         module->MapNames(variables_.names());
         histograms_.push_back(std::move(module));
         maps_.push_back(std::make_unique<ClusterMaps>(suffix, settings_.SensWidth, settings_.SensHeight, variables_, to));
@@ -256,9 +256,8 @@ int Engine::runBatchLoop() {
     } else {
         for (int i = 0; i < inputs_.count; ++i) lists.emplace_back(settings_.FileInPath, inputs_.names[static_cast<size_t>(i)]);
     }
-    for (size_t i = 0; i < lists.size(); ++i) {
-        int result = runInputElist(lists[i].first, lists[i].second, i + 1 == lists.size());
-        if (result != 0) {
+    for (const auto& [path, name] : lists) {
+        if (runInputElist(path, name) != 0) {
             printErrorCode(to, "Error occurred during elist processing.", -3015);
             return -3015;
         }
@@ -276,7 +275,7 @@ int Engine::runBatchLoop() {
     return 0;
 }
 
-int Engine::runInputElist(const std::string& path, const std::string& name, bool /*lastInput*/) {
+int Engine::runInputElist(const std::string& path, const std::string& name) {
     const MessageTarget to = messages();
     Elist reader(path, name, 'r', to, kCodeBaseElist);
     if (reader.init() != 0 || reader.checkVariables() != 0) {
@@ -395,13 +394,30 @@ int Engine::processBatch(ClusterBatch& batch) {
         haveLastRow_ = true;
     }
 
+    failures += recordExtendedLists(batch);
+
+    if (failures != 0) {
+        printErrorCode(to, "Error occurred during clusters processing.", -3008);
+        return -3008;
+    }
+    return 0;
+}
+
+int Engine::recordExtendedLists(const ClusterBatch& batch) {
     // Only a file run exports; pushed batches keep no extended list.
-    if (fileRun_ && settings_.DoExportText && settings_.DoCreateElistExt) {
+    if (!fileRun_ || !settings_.DoExportText) return 0;
+    const MessageTarget to = messages();
+    const int edgeCol = variables_.index(Var::IsSensEdge);
+    const int filterCol = variables_.index(Var::FilterPass);
+    const bool filterOn = filterActive_ && settings_.DoFilter;
+    const bool ignoreEdge = settings_.DoIgnoreClusterSensEdge;
+    int failures = 0;
+    if (settings_.DoCreateElistExt) {
         if (!elistExt_) {
             ExtendedListRules rules;
             rules.filterColumn = filterCol;
             rules.edgeColumn = edgeCol;
-            rules.timeColumn = tCol;
+            rules.timeColumn = variables_.index(Var::T);
             rules.dropFiltered = filterOn && !settings_.DoExportElistExtFilter;
             rules.dropEdge = ignoreEdge && !settings_.DoExportElistExtSensEdge;
             const std::string name = settings_.ElistExtOutName.empty() ? "EventListExt" : settings_.ElistExtOutName;
@@ -411,7 +427,7 @@ int Engine::processBatch(ClusterBatch& batch) {
         if (elistExt_->isOpen() && elistExt_->append(batch) != 0) ++failures;
     }
 
-    if (fileRun_ && inputs_.rawToCluster && settings_.DoExportText && wantsExtendedClusterList()) {
+    if (inputs_.rawToCluster && wantsExtendedClusterList()) {
         if (!clistExt_) {
             ExtendedClusterListSetup setup;
             setup.clusterListName = clustererOutputDir(settings_) + settings_.CListName + ".clist";
@@ -428,11 +444,7 @@ int Engine::processBatch(ClusterBatch& batch) {
         if (clistExt_->append(batch, to) != 0) ++failures;
     }
 
-    if (failures != 0) {
-        printErrorCode(to, "Error occurred during clusters processing.", -3008);
-        return -3008;
-    }
-    return 0;
+    return failures;
 }
 
 bool Engine::wantsExtendedClusterList() const {

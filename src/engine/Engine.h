@@ -89,10 +89,12 @@ private:
     int createHistograms();
     void fillHistograms(std::span<const double> row, int classIndex);
     int runBatchLoop();
-    int runInputElist(const std::string& path, const std::string& name, bool lastInput);
+    int runInputElist(const std::string& path, const std::string& name);
     int exportResults();
     void removeIntermediateFiles();
     void discardExtendedLists();
+    // Streams the batch into the extended event and cluster lists of a file run; the number of failures.
+    int recordExtendedLists(const ClusterBatch& batch);
     bool wantsExtendedClusterList() const;
     void printBanner();
     int classOf(std::span<const double> row) const;
