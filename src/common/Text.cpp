@@ -68,11 +68,20 @@ constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 
 // Rounds x >= 0 to the nearest integer; false when x lies too close to a half for a double product to tell.
 bool roundClearly(double x, uint64_t& rounded) {
-    const double below = std::floor(x);
-    const double fraction = x - below;
-    if (std::fabs(fraction - 0.5) < 1e-6) return false;
-    rounded = static_cast<uint64_t>(below) + (fraction > 0.5 ? 1 : 0);
+    const auto below = static_cast<uint64_t>(x);
+    const double fraction = x - static_cast<double>(below);
+    if (fraction > 0.499999 && fraction < 0.500001) return false;
+    rounded = below + (fraction > 0.5 ? 1 : 0);
     return true;
+}
+
+// The decade of 1e-4 <= a < 1e6: 10^e <= a < 10^(e+1).
+int decadeOf(double a) {
+    if (a >= 1.0) {
+        if (a >= 1e3) return a >= 1e5 ? 5 : a >= 1e4 ? 4 : 3;
+        return a >= 1e2 ? 2 : a >= 1e1 ? 1 : 0;
+    }
+    return a >= 1e-1 ? -1 : a >= 1e-2 ? -2 : a >= 1e-3 ? -3 : -4;
 }
 
 // Writes the `count` lowest decimal digits of `number`, with leading zeros.
@@ -89,11 +98,9 @@ char* writeDigits(char* out, uint64_t number, int count) {
 char* writeGeneral6(char* out, double value) {
     const double a = std::fabs(value);
     if (a >= 1e-4 && a < 1e6) {
-        int e = 5;  // 10^e <= a < 10^(e+1)
-        while (e > -4 && a < (e >= 0 ? kPowers[e] : 1.0 / kPowers[-e])) --e;
+        int e = decadeOf(a);
         uint64_t m = 0;
-        const double scaled = 5 - e >= 0 ? a * kPowers[5 - e] : a / kPowers[e - 5];
-        if (roundClearly(scaled, m)) {
+        if (roundClearly(a * kPowers[5 - e], m)) {  // the six significant digits
             if (m == 1000000) {  // rounded up into the next decade
                 m = 100000;
                 ++e;
