@@ -11,31 +11,23 @@ namespace {
 using testing::ScratchDir;
 using testing::uniformMatrix;
 
-TEST(CalibrationRoot, LargerRootOfTheSurrogateFunction) {
-    // a=2, b=10, c=20, t=3, ToT=30: 2E² − 26E + 40 = 0, roots (13 ± √89) / 2; the larger is 11.2169905...
-    bool nonReal = true;
-    double e = Calibration::solveEnergy(2, 10, 20, 3, 30, nonReal);
-    EXPECT_FALSE(nonReal);
-    EXPECT_NEAR(e, (13.0 + std::sqrt(89.0)) / 2.0, 1e-12);
-    // The root reproduces the ToT.
-    EXPECT_NEAR(2 * e + 10 - 20 / (e - 3), 30.0, 1e-9);
-
-    // A typical pixel of a silicon chip: a=1.5, b=28, c=30, t=4, ToT=80: 1.5E² − 58E + 178 = 0.
-    e = Calibration::solveEnergy(1.5, 28, 30, 4, 80, nonReal);
-    EXPECT_NEAR(e, (58.0 + std::sqrt(58.0 * 58.0 - 4 * 1.5 * 178)) / 3.0, 1e-12);
-    EXPECT_NEAR(e, 35.3055, 1e-4);
-}
-
-TEST(CalibrationRoot, ZeroToTNonRealAndLinearCases) {
-    bool nonReal = true;
-    EXPECT_EQ(Calibration::solveEnergy(1.5, 28, 30, 4, 0, nonReal), 0.0);
-    EXPECT_FALSE(nonReal);
-    // a=1, b=0, c=−10, t=3, ToT=1: E² − 4E + 13 = 0 has no real root.
-    EXPECT_EQ(Calibration::solveEnergy(1, 0, -10, 3, 1, nonReal), 0.0);
-    EXPECT_TRUE(nonReal);
-    // a = 0 leaves (b − ToT)·E + (ToT·t − b·t − c) = 0: b=2, c=4, t=1, ToT=10 gives −8E + 4 = 0.
-    EXPECT_NEAR(Calibration::solveEnergy(0, 2, 4, 1, 10, nonReal), 0.5, 1e-12);
-    EXPECT_FALSE(nonReal);
+TEST(CalibrationRoot, SolvesTheSurrogateFunction) {
+    const struct {
+        double a, b, c, t, tot, energy;
+        bool nonReal;
+    } cases[] = {
+        {2, 10, 20, 3, 30, (13.0 + std::sqrt(89.0)) / 2.0, false},  // 2E² − 26E + 40 = 0: the larger root
+        {1.5, 28, 30, 4, 80, (58.0 + std::sqrt(58.0 * 58.0 - 4 * 1.5 * 178)) / 3.0, false},  // a silicon pixel
+        {1.5, 28, 30, 4, 0, 0.0, false},                                  // zero ToT
+        {1, 0, -10, 3, 1, 0.0, true},                                     // E² − 4E + 13 = 0 has no real root
+        {0, 2, 4, 1, 10, 0.5, false},                                     // a = 0 leaves −8E + 4 = 0
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "a=" << c.a << " ToT=" << c.tot);
+        bool nonReal = !c.nonReal;
+        EXPECT_NEAR(Calibration::solveEnergy(c.a, c.b, c.c, c.t, c.tot, nonReal), c.energy, 1e-12);
+        EXPECT_EQ(nonReal, c.nonReal);
+    }
 }
 
 TEST(CalibrationMatrices, LoadsAnyAcceptedSpellingAndLooksUpByLineAndColumn) {
@@ -43,8 +35,7 @@ TEST(CalibrationMatrices, LoadsAnyAcceptedSpellingAndLooksUpByLineAndColumn) {
     dir.write("cal_A.txt", uniformMatrix(4, 3, 2.0));
     dir.write("B.TXT", uniformMatrix(4, 3, 10.0));
     dir.write("calibc.txt", uniformMatrix(4, 3, 20.0));
-    // t differs at line 2 (y), column 1 (x).
-    dir.write("t.txt", "3 3 3 3\n3 3 3 3\n3 0 3 3\n");
+    dir.write("t.txt", "3 3 3 3\n3 3 3 3\n3 0 3 3\n");  // t differs at line 2 (y), column 1 (x)
     Calibration calibration;
     std::string error;
     ASSERT_TRUE(calibration.load(dir.file(""), 4, 3, error)) << error;
@@ -56,22 +47,17 @@ TEST(CalibrationMatrices, LoadsAnyAcceptedSpellingAndLooksUpByLineAndColumn) {
 
 TEST(CalibrationMatrices, ReportsMissingAndMalformedMatrices) {
     ScratchDir dir;
-    dir.write("a.txt", uniformMatrix(4, 3, 2.0));
-    dir.write("b.txt", uniformMatrix(4, 3, 2.0));
-    dir.write("c.txt", uniformMatrix(4, 3, 2.0));
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) dir.write(name, uniformMatrix(4, 3, 2.0));
     Calibration calibration;
     std::string error;
     EXPECT_FALSE(calibration.load(dir.file(""), 4, 3, error));
     EXPECT_NE(error.find("'t'"), std::string::npos) << error;
-
     dir.write("t.txt", "1 2 3 4\n1 2 3\n1 2 3 4\n");  // a short line
     EXPECT_FALSE(calibration.load(dir.file(""), 4, 3, error));
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
-
     dir.write("t.txt", uniformMatrix(4, 2, 2.0));  // a line too few
     EXPECT_FALSE(calibration.load(dir.file(""), 4, 3, error));
     EXPECT_FALSE(calibration.loaded());
-
     EXPECT_FALSE(calibration.load(dir.file("nowhere"), 4, 3, error));
 }
 

@@ -36,63 +36,60 @@ TEST(FrameClusterer, JoinsEightNeighboursAndSplitsAtGaps) {
     EXPECT_EQ(clusterer.clusterCount(), 0u);
 }
 
-class TimeClustering : public ::testing::Test {
-protected:
-    std::vector<Cluster> run(const std::vector<Pixel>& stream, size_t chunk = 1000, double margin = 2000) {
-        std::vector<Cluster> found;
-        TimeClusterer clusterer(256, 256, 200.0, margin,
-                                [&found](std::span<const Pixel> c) { found.emplace_back(c.begin(), c.end()); });
-        for (size_t i = 0; i < stream.size(); i += chunk) {
-            size_t n = std::min(chunk, stream.size() - i);
-            clusterer.addPixels(std::span<const Pixel>(stream.data() + i, n));
-        }
-        clusterer.finish();
-        late_ = clusterer.latePixels();
-        return found;
-    }
-    long long late_ = 0;
+// Streams pixels through a time clusterer in chunks; returns the clusters found and the count of late pixels.
+struct TimeRun {
+    std::vector<Cluster> found;
+    long long late = 0;
 };
 
-TEST_F(TimeClustering, WindowSeparatesHitsAtTheSamePlace) {
-    std::vector<Pixel> stream{{10, 10, 1, 0}, {11, 10, 1, 150}, {12, 10, 1, 200},  // within 200 ns of the first
-                              {13, 10, 1, 201},                                     // too late for that cluster
-                              {10, 10, 1, 1000}};
-    std::vector<Cluster> found = run(stream);
-    EXPECT_EQ(sizesOf(found), (std::vector<size_t>{3, 1, 1}));
-    EXPECT_EQ(found[1][0].x, 13);
+TimeRun runTime(const std::vector<Pixel>& stream, size_t chunk, double margin) {
+    TimeRun out;
+    TimeClusterer clusterer(256, 256, 200.0, margin,
+                            [&out](std::span<const Pixel> c) { out.found.emplace_back(c.begin(), c.end()); });
+    for (size_t i = 0; i < stream.size(); i += chunk) {
+        clusterer.addPixels(std::span<const Pixel>(stream.data() + i, std::min(chunk, stream.size() - i)));
+    }
+    clusterer.finish();
+    out.late = clusterer.latePixels();
+    return out;
 }
 
-TEST_F(TimeClustering, PutsARoughlyOrderedStreamRight) {
-    // The pixels of a track arrive shuffled and interleaved with a far away dot; chunks of one pixel.
-    std::vector<Pixel> stream{{52, 40, 1, 30}, {50, 40, 1, 0},   {200, 9, 1, 10},
-                              {51, 40, 1, 20}, {53, 41, 1, 25},  {10, 10, 1, 5000}};
-    std::vector<Cluster> found = run(stream, 1);
-    ASSERT_EQ(sizesOf(found), (std::vector<size_t>{4, 1, 1}));
-    // Clusters come in the order of their first pixel.
-    EXPECT_EQ(found[1][0].x, 200);
-    EXPECT_EQ(late_, 0);
-}
-
-TEST_F(TimeClustering, MergesClustersThatMeetAtALaterPixel) {
-    // Two arms of a V start apart and are joined by the pixel at their tip.
-    std::vector<Pixel> stream{{10, 10, 1, 0}, {14, 10, 1, 5}, {11, 11, 1, 10}, {13, 11, 1, 15}, {12, 12, 1, 20},
-                              {100, 100, 1, 30}};
-    std::vector<Cluster> found = run(stream);
-    ASSERT_EQ(sizesOf(found), (std::vector<size_t>{5, 1}));
-    // A later pixel next to any part of the merged cluster still joins it.
-    stream.insert(stream.begin() + 5, Pixel{15, 9, 1, 25});
-    EXPECT_EQ(sizesOf(run(stream)), (std::vector<size_t>{6, 1}));
-}
-
-TEST_F(TimeClustering, CountsPixelsBeyondTheSortMargin) {
-    // With no margin a pixel that arrives after a later one is processed out of order.
-    std::vector<Pixel> stream{{10, 10, 1, 0}, {50, 50, 1, 500}, {11, 10, 1, 100}};
-    std::vector<Cluster> found = run(stream, 1, 0.0);
-    EXPECT_EQ(late_, 1);
-    EXPECT_EQ(found.size(), 3u);  // the first cluster was closed when the stream passed its window
-    found = run(stream, 1, 1000.0);
-    EXPECT_EQ(late_, 0);
-    EXPECT_EQ(sizesOf(found), (std::vector<size_t>{2, 1}));
+TEST(TimeClusterer, WindowOrderMergesAndSortMargin) {
+    const struct {
+        const char* what;
+        std::vector<Pixel> stream;
+        size_t chunk;
+        double margin;
+        std::vector<size_t> sizes;
+        long long late;
+        int secondX;  // x of the first pixel of the second cluster, -1 to skip
+    } cases[] = {
+        // Within 200 ns of the first hit at the same place joins it; 201 ns is too late.
+        {"window", {{10, 10, 1, 0}, {11, 10, 1, 150}, {12, 10, 1, 200}, {13, 10, 1, 201}, {10, 10, 1, 1000}},
+         1000, 2000, {3, 1, 1}, 0, 13},
+        // A track arrives shuffled and interleaved with a far dot; clusters come in the order of their first pixel.
+        {"shuffled", {{52, 40, 1, 30}, {50, 40, 1, 0}, {200, 9, 1, 10}, {51, 40, 1, 20}, {53, 41, 1, 25},
+                      {10, 10, 1, 5000}},
+         1, 2000, {4, 1, 1}, 0, 200},
+        // Two arms of a V are joined by the pixel at their tip; a later pixel next to either arm still joins.
+        {"V", {{10, 10, 1, 0}, {14, 10, 1, 5}, {11, 11, 1, 10}, {13, 11, 1, 15}, {12, 12, 1, 20}, {100, 100, 1, 30}},
+         1000, 2000, {5, 1}, 0, -1},
+        {"V and later", {{10, 10, 1, 0}, {14, 10, 1, 5}, {11, 11, 1, 10}, {13, 11, 1, 15}, {12, 12, 1, 20},
+                         {15, 9, 1, 25}, {100, 100, 1, 30}},
+         1000, 2000, {6, 1}, 0, -1},
+        // Without margin a pixel arriving after a later one is late: its cluster was closed already.
+        {"no margin", {{10, 10, 1, 0}, {50, 50, 1, 500}, {11, 10, 1, 100}}, 1, 0.0, {1, 1, 1}, 1, -1},
+        {"margin", {{10, 10, 1, 0}, {50, 50, 1, 500}, {11, 10, 1, 100}}, 1, 1000.0, {2, 1}, 0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TimeRun run = runTime(c.stream, c.chunk, c.margin);
+        ASSERT_EQ(sizesOf(run.found), c.sizes);
+        EXPECT_EQ(run.late, c.late);
+        if (c.secondX >= 0) {
+            EXPECT_EQ(run.found[1][0].x, c.secondX);
+        }
+    }
 }
 
 TEST(HeldClusters, ReleasesInTimeOrderAndTheEarlierHalfWhenFull) {

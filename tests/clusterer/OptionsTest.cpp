@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <wordexp.h>
 
 #include <string>
 #include <vector>
@@ -8,36 +9,13 @@
 namespace zel::clusterer {
 namespace {
 
-// Splits a command as the shell does for these commands: blanks separate, double quotes group.
-std::vector<std::string> shellWords(const std::string& command) {
-    std::vector<std::string> words;
-    std::string word;
-    bool quoted = false, inWord = false;
-    for (char ch : command) {
-        if (ch == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (ch == ' ' && !quoted) {
-            if (inWord) words.push_back(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word += ch;
-            inWord = true;
-        }
-    }
-    if (inWord) words.push_back(word);
-    return words;
-}
-
-ParseResult parseWords(const std::vector<std::string>& words, ClustererOptions& options) {
-    std::vector<const char*> argv;
-    for (const auto& w : words) argv.push_back(w.c_str());
-    return parseCommandLine(static_cast<int>(argv.size()), argv.data(), options);
-}
-
+// Splits a command as the shell does and parses it.
 ParseResult parse(const std::string& command, ClustererOptions& options) {
-    return parseWords(shellWords(command), options);
+    wordexp_t words;
+    EXPECT_EQ(wordexp(command.c_str(), &words, WRDE_NOCMD), 0) << command;
+    ParseResult result = parseCommandLine(static_cast<int>(words.we_wordc), words.we_wordv, options);
+    wordfree(&words);
+    return result;
 }
 
 TEST(ClustererOptions, ReadsTheFullEngineCommandLine) {
@@ -72,12 +50,10 @@ TEST(ClustererOptions, ReadsTheFullEngineCommandLine) {
     EXPECT_NE(result.ignored[0].find("--corr-tpx-high-energy"), std::string::npos);
 }
 
-TEST(ClustererOptions, AbsentOptionsKeepTheirDefaults) {
+TEST(ClustererOptions, AbsentOptionsKeepTheirDefaultsAndOwnOptionsAcceptBothSpellings) {
     ClustererOptions o;
     ASSERT_EQ(parse("clusterer --frame-start-num 0 --l2d-corr-formula 1 in.clog", o).outcome, ParseOutcome::Run);
-    EXPECT_TRUE(o.elistBase.empty());
-    EXPECT_TRUE(o.clogPath.empty());
-    EXPECT_TRUE(o.calibrationDir.empty());
+    EXPECT_TRUE(o.elistBase.empty() && o.clogPath.empty() && o.calibrationDir.empty());
     EXPECT_DOUBLE_EQ(o.toaWindow, 200.0);
     EXPECT_EQ(o.width, 256);
     EXPECT_EQ(o.height, 256);
@@ -85,16 +61,14 @@ TEST(ClustererOptions, AbsentOptionsKeepTheirDefaults) {
     EXPECT_DOUBLE_EQ(o.coincToaDiff, 100.0);
     EXPECT_LE(o.pixCountMax, 0);
     EXPECT_LE(o.frameOccupancyLimit, 0.0);
-}
 
-TEST(ClustererOptions, OwnOptionsAcceptBothSpellings) {
-    ClustererOptions o;
-    ASSERT_EQ(parse("clusterer --toa-window=150 --width 128 --height=64 --detector-id 3 in.t3pa", o).outcome,
+    ClustererOptions own;
+    ASSERT_EQ(parse("clusterer --toa-window=150 --width 128 --height=64 --detector-id 3 in.t3pa", own).outcome,
               ParseOutcome::Run);
-    EXPECT_DOUBLE_EQ(o.toaWindow, 150.0);
-    EXPECT_EQ(o.width, 128);
-    EXPECT_EQ(o.height, 64);
-    EXPECT_EQ(o.detectorId, 3);
+    EXPECT_DOUBLE_EQ(own.toaWindow, 150.0);
+    EXPECT_EQ(own.width, 128);
+    EXPECT_EQ(own.height, 64);
+    EXPECT_EQ(own.detectorId, 3);
 }
 
 TEST(ClustererOptions, RefusesWhatItCannotUse) {

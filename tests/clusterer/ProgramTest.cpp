@@ -77,58 +77,46 @@ void expectRecovered(const std::string& truthPath, const std::string& elistPath)
 TEST(ClustererProgram, ReportsUsageErrorsAndUnhonouredOptions) {
     ScratchDir dir;
     std::string out = dir.file("out.txt");
-    EXPECT_EQ(shell(kBin + "/clusterer --help", out), 0);
-    EXPECT_NE(readText(out).find("--korelist"), std::string::npos);
-
-    EXPECT_NE(shell(kBin + "/clusterer --bogus x.t3pa", out), 0);
-    EXPECT_NE(readText(out).find("Unknown option: --bogus"), std::string::npos);
-
-    EXPECT_NE(shell(kBin + "/clusterer \"" + dir.file("missing.t3pa") + "\"", out), 0);
-    EXPECT_NE(readText(out).find("missing.t3pa"), std::string::npos);
-
-    EXPECT_NE(shell(kBin + "/clusterer \"" + dir.write("x.bmf", "") + "\"", out), 0);
-    EXPECT_NE(readText(out).find("not supported"), std::string::npos);
-
-    std::string clog = dir.write("a.clog", "Frame 1 (0, 1 s)\n[1, 1, 5] \n");
-    EXPECT_EQ(shell(kBin + "/clusterer --corr-tpx-high-energy --log --stat-file \"" + dir.file("s.txt") + "\" \"" +
-                        clog + "\"",
-                    out),
-              0);
-    EXPECT_NE(readText(out).find("--corr-tpx-high-energy"), std::string::npos);
+    const std::string clog = dir.write("a.clog", "Frame 1 (0, 1 s)\n[1, 1, 5] \n");
+    const struct {
+        std::string args;
+        bool ok;
+        const char* text;
+    } cases[] = {
+        {"--help", true, "--korelist"},
+        {"--bogus x.t3pa", false, "Unknown option: --bogus"},
+        {"\"" + dir.file("missing.t3pa") + "\"", false, "missing.t3pa"},
+        {"\"" + dir.write("x.bmf", "") + "\"", false, "not supported"},
+        {"--corr-tpx-high-energy --log --stat-file \"" + dir.file("s.txt") + "\" \"" + clog + "\"", true,
+         "--corr-tpx-high-energy"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(shell(kBin + "/clusterer " + c.args, out) == 0, c.ok);
+        EXPECT_NE(readText(out).find(c.text), std::string::npos);
+    }
     // --log writes the run's messages beside the statistics file.
     EXPECT_NE(readText(dir.file("ClustererLog.txt")).find("--corr-tpx-high-energy"), std::string::npos);
 }
 
-TEST(ClustererProgram, RecoversGeneratedTimepix3Clusters) {
+TEST(ClustererProgram, RecoversGeneratedClusters) {
     ScratchDir dir;
     std::string out = dir.file("out.txt");
-    ASSERT_EQ(shell(kBin + "/zel_gen_raw --format t3pa --out " + dir.file("g.t3pa") + " --truth " +
-                        dir.file("g.truth") + " --clusters 600 --seed 11 --separate",
-                    out),
-              0)
-        << readText(out);
-    ASSERT_EQ(shell(kBin + "/clusterer --korelist " + dir.file("E") + " " + dir.file("g.t3pa"), out), 0)
-        << readText(out);
-    expectRecovered(dir.file("g.truth"), dir.file("E.korelist"));
-}
-
-TEST(ClustererProgram, RecoversGeneratedClusterLogsAndFrames) {
-    ScratchDir dir;
-    std::string out = dir.file("out.txt");
-    struct Case {
-        std::string format, file, input;
-    };
-    const Case cases[] = {
-        {"clog-toa", "g.clog", "g.clog"},
-        {"clog", "h.clog", "h.clog"},
-        {"pmf", "m.pmf", "m.pmf"},
-        {"txt", "frames/f.txt", "frames"},  // several frames: one file each, read as a directory
+    const struct {
+        std::string format, file, input, options;
+    } cases[] = {
+        {"t3pa", "g.t3pa", "g.t3pa", "--clusters 600 --seed 11"},
+        {"clog-toa", "g.clog", "g.clog", "--clusters 300 --frames 6 --seed 5"},
+        {"clog", "h.clog", "h.clog", "--clusters 300 --frames 6 --seed 5"},
+        {"pmf", "m.pmf", "m.pmf", "--clusters 300 --frames 6 --seed 5"},
+        // several frames: one file each, read as a directory
+        {"txt", "frames/f.txt", "frames", "--clusters 300 --frames 6 --seed 5"},
     };
     std::filesystem::create_directory(dir.file("frames"));
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
         ASSERT_EQ(shell(kBin + "/zel_gen_raw --format " + c.format + " --out " + dir.file(c.file) + " --truth " +
-                            dir.file("t.truth") + " --clusters 300 --frames 6 --seed 5 --separate",
+                            dir.file("t.truth") + " " + c.options + " --separate",
                         out),
                   0)
             << readText(out);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include "ClogReader.h"
 #include "FrameFileReader.h"
 #include "InputKind.h"
@@ -10,6 +13,14 @@ namespace zel::clusterer {
 namespace {
 
 using testing::ScratchDir;
+using Pixels = std::vector<std::tuple<int, int, double, double>>;
+
+// Position, value and (when `withTime`) time of each pixel, for whole comparisons.
+Pixels pixelsOf(const std::vector<Pixel>& pixels, bool withTime = true) {
+    Pixels out;
+    for (const Pixel& p : pixels) out.emplace_back(p.x, p.y, p.value, withTime ? p.time : 0.0);
+    return out;
+}
 
 TEST(T3paReader, MapsMatrixIndexAndTimeAndSkipsBadLines) {
     ScratchDir dir;
@@ -27,16 +38,9 @@ TEST(T3paReader, MapsMatrixIndexAndTimeAndSkipsBadLines) {
     std::vector<Pixel> pixels;
     while (reader.readPixels(pixels, 2)) {
     }
-    ASSERT_EQ(pixels.size(), 3u);
-    EXPECT_EQ(pixels[0].x, 3);  // 515 = 2 × 256 + 3
-    EXPECT_EQ(pixels[0].y, 2);
-    EXPECT_DOUBLE_EQ(pixels[0].value, 12.0);
-    EXPECT_DOUBLE_EQ(pixels[0].time, 1000 * 25.0 - 3 * 1.5625);
-    EXPECT_EQ(pixels[1].x, 0);
-    EXPECT_DOUBLE_EQ(pixels[1].time, 1000.0);
-    EXPECT_EQ(pixels[2].x, 255);
-    EXPECT_EQ(pixels[2].y, 255);
-    EXPECT_DOUBLE_EQ(pixels[2].time, 50 - 15 * 1.5625);
+    // 515 = 2 × 256 + 3; the time is 25 ns per ToA less 1.5625 ns per FToA.
+    EXPECT_EQ(pixelsOf(pixels),
+              (Pixels{{3, 2, 12, 1000 * 25.0 - 3 * 1.5625}, {0, 0, 7, 1000}, {255, 255, 1, 50 - 15 * 1.5625}}));
     EXPECT_EQ(reader.badLines(), 2);
     EXPECT_EQ(reader.firstBadLine(), 4);
 
@@ -63,19 +67,14 @@ TEST(ClogReader, ReadsFramesAndClustersOfThreeAndFourValues) {
     EXPECT_DOUBLE_EQ(frame.startSeconds, 1686735362.528850);
     EXPECT_DOUBLE_EQ(frame.acqSeconds, 5.0);
     ASSERT_EQ(reader.next(frame, pixels), ClogItem::Cluster);
-    ASSERT_EQ(pixels.size(), 2u);
-    EXPECT_EQ(pixels[1].x, 2);
-    EXPECT_EQ(pixels[1].y, 2);
-    EXPECT_DOUBLE_EQ(pixels[1].value, 55.5);
+    EXPECT_EQ(pixelsOf(pixels, false), (Pixels{{1, 2, 80, 0}, {2, 2, 55.5, 0}}));
     ASSERT_EQ(reader.next(frame, pixels), ClogItem::Frame);
     EXPECT_EQ(frame.number, 13);
     ASSERT_EQ(reader.next(frame, pixels), ClogItem::Cluster);
-    ASSERT_EQ(pixels.size(), 1u);
-    EXPECT_DOUBLE_EQ(pixels[0].time, 100.5);
+    EXPECT_EQ(pixelsOf(pixels), (Pixels{{10, 11, 12, 100.5}}));
     // A position outside the matrix and a group of two numbers are skipped and counted.
     ASSERT_EQ(reader.next(frame, pixels), ClogItem::Cluster);
-    ASSERT_EQ(pixels.size(), 1u);
-    EXPECT_EQ(pixels[0].x, 4);
+    EXPECT_EQ(pixelsOf(pixels, false), (Pixels{{4, 4, 6, 0}}));
     EXPECT_EQ(reader.badPixels(), 2);
     EXPECT_EQ(reader.firstBadLine(), 6);
     EXPECT_EQ(reader.next(frame, pixels), ClogItem::End);
@@ -101,12 +100,7 @@ TEST(FrameFileReader, ReadsOneTextFrame) {
     std::vector<Pixel> pixels;
     FrameInfo frame;
     ASSERT_EQ(reader.next(pixels, frame, error), FrameFileReader::Result::Frame);
-    ASSERT_EQ(pixels.size(), 2u);
-    EXPECT_EQ(pixels[0].x, 1);
-    EXPECT_EQ(pixels[0].y, 1);
-    EXPECT_EQ(pixels[1].x, 3);
-    EXPECT_EQ(pixels[1].y, 2);
-    EXPECT_DOUBLE_EQ(pixels[1].value, 3.5);
+    EXPECT_EQ(pixelsOf(pixels, false), (Pixels{{1, 1, 7, 0}, {3, 2, 3.5, 0}}));
     EXPECT_FALSE(frame.hasStartTime);
     EXPECT_EQ(reader.next(pixels, frame, error), FrameFileReader::Result::End);
 }
@@ -130,9 +124,7 @@ TEST(FrameFileReader, ReadsFramesWithDescriptorTimesAndRefusesBrokenFrames) {
     EXPECT_DOUBLE_EQ(frame.acqSeconds, 0.5);
     ASSERT_EQ(reader.next(pixels, frame, error), FrameFileReader::Result::Frame);
     EXPECT_DOUBLE_EQ(frame.startSeconds, 101.0);
-    ASSERT_EQ(pixels.size(), 1u);
-    EXPECT_EQ(pixels[0].x, 1);
-    EXPECT_EQ(pixels[0].y, 1);
+    EXPECT_EQ(pixelsOf(pixels, false), (Pixels{{1, 1, 2, 0}}));
 
     FrameFileReader broken(2, 2);
     ASSERT_TRUE(broken.open(dir.write("b.pmf", "1 0\n0 0\n0 0\n"), error));

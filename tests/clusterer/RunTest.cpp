@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,11 +14,12 @@
 namespace zel::clusterer {
 namespace {
 
+using testing::calibrationDir;
+using testing::column;
 using testing::readLines;
 using testing::readRows;
 using testing::readText;
 using testing::ScratchDir;
-using testing::uniformMatrix;
 
 // Runs the clusterer in this process with a command line of words; returns its exit status.
 int runClusterer(std::vector<std::string> words, RunStatistics* statistics = nullptr) {
@@ -71,12 +70,9 @@ TEST(ClustererRun, WritesTheDefaultLayoutWithTheChosenLengthNames) {
     ASSERT_EQ(rows.size(), 3u);
     for (const auto& row : rows) EXPECT_EQ(row.size(), static_cast<size_t>(kColumnCount));
     // Frame data: T is the frame start in ns, Flags the frame number, each cluster an event of its own.
-    EXPECT_DOUBLE_EQ(rows[0][kT], 1000e9);
-    EXPECT_DOUBLE_EQ(rows[2][kT], 1005e9);
-    EXPECT_EQ(rows[2][kFlags], 3);
-    EXPECT_EQ(rows[0][kEventID], 0);
-    EXPECT_EQ(rows[1][kEventID], 1);
-    EXPECT_EQ(rows[2][kEventID], 2);
+    EXPECT_EQ(column(rows, kT), (std::vector<double>{1000e9, 1000e9, 1005e9}));
+    EXPECT_EQ(column(rows, kFlags), (std::vector<double>{1, 1, 3}));
+    EXPECT_EQ(column(rows, kEventID), (std::vector<double>{0, 1, 2}));
     EXPECT_EQ(rows[0][kE], 30);
 }
 
@@ -94,12 +90,10 @@ TEST(ClustererRun, FrameNumbersContinueThroughTheStatisticsFileAndListsAreAppend
                             "--stat-file", stat, input}),
               0);
     EXPECT_EQ(statValue(stat, "FrameNum"), 6);
-    std::vector<std::string> lines = readLines(elist + ".korelist");
-    EXPECT_EQ(lines.size(), 2u + 6u);  // one header, six rows
+    // One header and six rows: frame and event numbers go on after the earlier rows.
     std::vector<std::vector<double>> rows = readRows(elist + ".korelist");
-    EXPECT_EQ(rows[3][kFlags], 4);
-    EXPECT_EQ(rows[5][kFlags], 6);
-    EXPECT_EQ(rows[3][kEventID], 3);  // event numbers go on after the earlier rows
+    EXPECT_EQ(column(rows, kFlags), (std::vector<double>{1, 1, 3, 4, 4, 6}));
+    EXPECT_EQ(column(rows, kEventID), (std::vector<double>{0, 1, 2, 3, 4, 5}));
 
     // A run that starts the numbering afresh starts a new list.
     ASSERT_EQ(runClusterer({"--korelist", elist, "--frame-start-num", "0", input}), 0);
@@ -120,22 +114,16 @@ TEST(ClustererRun, CountsSkippedFramesDroppedClustersAndNonRealRoots) {
     std::string input = dir.write("in.clog",
                                   "Frame 1 (0, 1 s)\n[0, 0, 4] \n[2, 0, 4] \n[0, 2, 4] \n[2, 2, 4] \n[1, 3, 4] \n"
                                   "Frame 2 (1, 1 s)\n[0, 0, 4] [1, 0, 4] [2, 0, 4] \n[3, 3, 1] \n");
-    std::string cal = dir.file("cal");
-    std::filesystem::create_directory(cal);
-    std::ofstream(cal + "/a.txt") << uniformMatrix(4, 4, 1.0);
-    std::ofstream(cal + "/b.txt") << uniformMatrix(4, 4, 0.0);
-    std::ofstream(cal + "/t.txt") << uniformMatrix(4, 4, 3.0);
     // c = −10 at (3, 3) leaves E² − 4E + 13 = 0 for ToT 1; c = 0 elsewhere gives E = ToT.
-    std::ofstream(cal + "/c.txt") << "0 0 0 0\n0 0 0 0\n0 0 0 0\n0 0 0 -10\n";
+    std::string cal = calibrationDir(dir, "cal", 4, 4, 1, 0, 0, 3, "0 0 0 0\n0 0 0 0\n0 0 0 0\n0 0 0 -10\n");
     std::string stat = dir.file("stat.txt");
     ASSERT_EQ(runClusterer({"--width", "4", "--height", "4", "-c", cal, "--frame-occupancy-limit", "30",
                             "--pix-count-max", "2", "--korelist", dir.file("E"), "--stat-file", stat, input}),
               0);
-    EXPECT_EQ(statValue(stat, "FramesRead"), 2);
-    EXPECT_EQ(statValue(stat, "FramesSkippedOccupancy"), 1);
-    EXPECT_EQ(statValue(stat, "ClustersDroppedPixCountMax"), 1);
-    EXPECT_EQ(statValue(stat, "PixelsNonRealCalibRoot"), 1);
-    EXPECT_EQ(statValue(stat, "ClustersWritten"), 1);
+    for (auto [key, value] : {std::pair{"FramesRead", 2}, {"FramesSkippedOccupancy", 1},
+                              {"ClustersDroppedPixCountMax", 1}, {"PixelsNonRealCalibRoot", 1}, {"ClustersWritten", 1}}) {
+        EXPECT_EQ(statValue(stat, key), value) << key;
+    }
     std::vector<std::vector<double>> rows = readRows(dir.file("E.korelist"));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][kE], 0);  // the non-real root became 0 keV
@@ -151,14 +139,8 @@ TEST(ClustererRun, EventIdGroupsClustersByTheCoincidenceTime) {
     ASSERT_EQ(runClusterer({"--korelist", dir.file("E"), "--el-coinctoadiff", "100", input}, &statistics), 0);
     std::vector<std::vector<double>> rows = readRows(dir.file("E.korelist"));
     ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0][kT], 0);
-    EXPECT_EQ(rows[1][kT], 50);
-    EXPECT_EQ(rows[2][kT], 125 - 8 * 1.5625);
-    EXPECT_EQ(rows[3][kT], 150 - 15 * 1.5625);
-    EXPECT_EQ(rows[0][kEventID], 0);
-    EXPECT_EQ(rows[1][kEventID], 0);
-    EXPECT_EQ(rows[2][kEventID], 1);
-    EXPECT_EQ(rows[3][kEventID], 1);
+    EXPECT_EQ(column(rows, kT), (std::vector<double>{0, 50, 125 - 8 * 1.5625, 150 - 15 * 1.5625}));
+    EXPECT_EQ(column(rows, kEventID), (std::vector<double>{0, 0, 1, 1}));
     EXPECT_EQ(statistics.eventsWritten, 2);
     EXPECT_EQ(rows[0][kFlags], 1);  // a Timepix3 input counts as one frame
 }
@@ -172,13 +154,12 @@ TEST(ClustererRun, CountsClustersWrittenOutOfTimeOrder) {
     text += "0\t65000\t0\t5\t0\t0\n";
     std::string input = dir.write("in.t3pa", text);
     std::string stat = dir.file("s.txt");
-    ASSERT_EQ(runClusterer({"--toa-sort-margin", "0", "--stat-file", stat, input}), 0);
-    EXPECT_EQ(statValue(stat, "PixelsOutOfOrder"), 1);
-    EXPECT_EQ(statValue(stat, "ClustersOutOfTimeOrder"), 1);
     // A margin as long as the disorder puts it right.
-    ASSERT_EQ(runClusterer({"--toa-sort-margin", "600000", "--stat-file", stat, input}), 0);
-    EXPECT_EQ(statValue(stat, "PixelsOutOfOrder"), 0);
-    EXPECT_EQ(statValue(stat, "ClustersOutOfTimeOrder"), 0);
+    for (auto [margin, late] : {std::pair{"0", 1}, {"600000", 0}}) {
+        ASSERT_EQ(runClusterer({"--toa-sort-margin", margin, "--stat-file", stat, input}), 0);
+        EXPECT_EQ(statValue(stat, "PixelsOutOfOrder"), late) << margin;
+        EXPECT_EQ(statValue(stat, "ClustersOutOfTimeOrder"), late) << margin;
+    }
     // Logs with times of arrival are data-driven: the occupancy limit of frames does not apply to them.
     std::string clog = dir.write("t.clog", "Frame 1 (0, 0 s)\n[1, 1, 5, 0.5] [2, 1, 5, 1.5] [3, 1, 5, 2.5] \n");
     ASSERT_EQ(runClusterer({"--width", "4", "--height", "4", "--frame-occupancy-limit", "1", "--stat-file", stat,
@@ -195,12 +176,8 @@ TEST(ClustererRun, PutsClustersOfALogWithTimesOfArrivalInTimeOrder) {
     ASSERT_EQ(runClusterer({"--korelist", dir.file("E"), input}), 0);
     std::vector<std::vector<double>> rows = readRows(dir.file("E.korelist"));
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_DOUBLE_EQ(rows[0][kT], 2e9 + 99.25);
-    EXPECT_DOUBLE_EQ(rows[1][kT], 2e9 + 150.5);
-    EXPECT_DOUBLE_EQ(rows[2][kT], 2e9 + 300.5);
-    EXPECT_EQ(rows[0][kEventID], 0);
-    EXPECT_EQ(rows[1][kEventID], 0);
-    EXPECT_EQ(rows[2][kEventID], 1);
+    EXPECT_EQ(column(rows, kT), (std::vector<double>{2e9 + 99.25, 2e9 + 150.5, 2e9 + 300.5}));
+    EXPECT_EQ(column(rows, kEventID), (std::vector<double>{0, 0, 1}));
 }
 
 TEST(ClustererRun, ClusterLogRoundTripGivesTheSameClusters) {
@@ -220,18 +197,14 @@ TEST(ClustererRun, ClusterLogRoundTripGivesTheSameClusters) {
 
     // Frame data with calibration: the log holds keV and reads back without calibration.
     std::string frame = dir.write("f.txt", "0 0 0 0\n0 5 6 0\n0 0 0 0\n9 0 0 0\n");
-    std::string cal = dir.file("cal");
-    std::filesystem::create_directory(cal);
-    for (const char* name : {"/a.txt", "/b.txt", "/c.txt", "/t.txt"}) {
-        std::ofstream(cal + name) << uniformMatrix(4, 4, name[1] == 'a' ? 1.5 : name[1] == 'b' ? 3.0 : 1.0);
-    }
+    std::string cal = calibrationDir(dir, "cal", 4, 4, 1.5, 3, 1, 1);
     ASSERT_EQ(runClusterer({"--width", "4", "--height", "4", "-c", cal, "--korelist", dir.file("C"), "-l",
                             dir.file("c.clog"), frame}),
               0);
     ASSERT_EQ(runClusterer({"--width", "4", "--height", "4", "--korelist", dir.file("D"), dir.file("c.clog")}), 0);
     std::vector<std::vector<double>> c = readRows(dir.file("C.korelist")), d = readRows(dir.file("D.korelist"));
     ASSERT_EQ(c.size(), 2u);
-    ASSERT_EQ(d.size(), 2u);
+    ASSERT_EQ(d.size(), c.size());
     for (size_t i = 0; i < c.size(); ++i) {
         for (int k = 0; k < kColumnCount; ++k) EXPECT_NEAR(c[i][k], d[i][k], 1e-5) << "row " << i << " column " << k;
     }
@@ -239,12 +212,8 @@ TEST(ClustererRun, ClusterLogRoundTripGivesTheSameClusters) {
 
 TEST(ClustererRun, HitCountLogsCalibrateTheMeanToTPerHit) {
     ScratchDir dir;
-    std::string cal = dir.file("cal");
-    std::filesystem::create_directory(cal);
     // a=2, b=10, c=20, t=3: ToT 30 gives (13 + √89) / 2 keV.
-    for (auto [name, value] : {std::pair{"/a.txt", 2.0}, {"/b.txt", 10.0}, {"/c.txt", 20.0}, {"/t.txt", 3.0}}) {
-        std::ofstream(cal + name) << uniformMatrix(8, 8, value);
-    }
+    std::string cal = calibrationDir(dir, "cal", 8, 8, 2, 10, 20, 3);
     std::string input = dir.write("i.clog", "Frame 1 (5, 1 s)\n[1, 1, 90, 3] [1, 2, 30, 1] \n");
     ASSERT_EQ(runClusterer({"--width", "8", "--height", "8", "-c", cal, "--measmode", "itot+count", "--korelist",
                             dir.file("E"), input}),
@@ -258,9 +227,9 @@ TEST(ClustererRun, HitCountLogsCalibrateTheMeanToTPerHit) {
 TEST(ClustererRun, ReadsADirectoryOfFramesAsOneSet) {
     ScratchDir dir;
     std::filesystem::create_directory(dir.file("frames"));
-    std::ofstream(dir.file("frames/b.txt")) << "0 0\n0 4\n";
-    std::ofstream(dir.file("frames/a.txt")) << "3 0\n0 0\n";
-    std::ofstream(dir.file("frames/notes.md")) << "not a frame\n";
+    dir.write("frames/b.txt", "0 0\n0 4\n");
+    dir.write("frames/a.txt", "3 0\n0 0\n");
+    dir.write("frames/notes.md", "not a frame\n");
     std::string stat = dir.file("s.txt");
     ASSERT_EQ(runClusterer({"--width", "2", "--height", "2", "--korelist", dir.file("E"), "--stat-file", stat,
                             dir.file("frames")}),

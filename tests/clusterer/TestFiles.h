@@ -1,49 +1,25 @@
 #pragma once
 // Scratch files for the clusterer tests: a fresh directory per test, removed afterwards.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace zel::clusterer::testing {
 
-class ScratchDir {
-public:
-    ScratchDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("zel_clusterer_") + info->test_suite_name() + "_" + info->name() + "_" +
-                           std::to_string(::getpid());
-        path_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+struct ScratchDir : zeltest::TempDir {
+    ScratchDir() : TempDir("zel_clusterer") {}
     std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(file(name)) << text;
+        TempDir::write(name, text);
         return file(name);
     }
-
-private:
-    std::filesystem::path path_;
 };
 
-inline std::string readText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+inline std::string readText(const std::string& path) { return zeltest::TempDir::read(path); }
 
 inline std::vector<std::string> readLines(const std::string& path) {
-    std::ifstream in(path);
+    std::istringstream in(readText(path));
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
@@ -55,11 +31,17 @@ inline std::vector<std::vector<double>> readRows(const std::string& path) {
     std::vector<std::string> lines = readLines(path);
     for (size_t i = 2; i < lines.size(); ++i) {
         std::istringstream in(lines[i]);
-        std::vector<double> row;
-        for (double v; in >> v;) row.push_back(v);
-        rows.push_back(row);
+        rows.emplace_back();
+        for (double v; in >> v;) rows.back().push_back(v);
     }
     return rows;
+}
+
+// One column of those rows.
+inline std::vector<double> column(const std::vector<std::vector<double>>& rows, int k) {
+    std::vector<double> values;
+    for (const auto& row : rows) values.push_back(row.at(static_cast<size_t>(k)));
+    return values;
 }
 
 // A matrix file of `height` lines of `width` copies of `value`.
@@ -70,6 +52,17 @@ inline std::string uniformMatrix(int width, int height, double value) {
         text += "\n";
     }
     return text;
+}
+
+// A calibration directory `name` with uniform a, b, c and t matrices; `c` may be given as its own text.
+inline std::string calibrationDir(const ScratchDir& dir, const std::string& name, int width, int height, double a,
+                                  double b, double c, double t, const std::string& cText = "") {
+    std::filesystem::create_directory(dir.file(name));
+    dir.write(name + "/a.txt", uniformMatrix(width, height, a));
+    dir.write(name + "/b.txt", uniformMatrix(width, height, b));
+    dir.write(name + "/c.txt", cText.empty() ? uniformMatrix(width, height, c) : cText);
+    dir.write(name + "/t.txt", uniformMatrix(width, height, t));
+    return dir.file(name);
 }
 
 }  // namespace zel::clusterer::testing

@@ -1,24 +1,16 @@
 #include "export/ExtendedClusterList.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <limits>
-#include <sstream>
+
+#include "support/TempDir.h"
 
 namespace {
 
 using zel::ClusterBatch;
 using zel::ExtendedClusterList;
-
-std::string readFile(const std::filesystem::path& path) {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
+using zeltest::TempDir;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 const std::string kClist = "DetectorID\tEventID\tX\r\n-\t-\tpx\r\n0\t1\t10.5\r\n# note\r\n0\t2\t20.5\r\n\r\n0\t3\t30.5\r\n0\t4\t40.5\r\n";
@@ -27,26 +19,17 @@ const std::string kHeader = "DetectorID\tEventID\tX\tPIDClass\tFilterPass\n-\t-\
 // Engine rows hold X, EventID, PIDClass, FilterPass, IsSensEdge.
 class ExtClist : public ::testing::Test {
 protected:
-    ExtClist() {
-        static std::atomic<int> counter{0};
-        dir = std::filesystem::temp_directory_path() / ("zel_extclist_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        std::filesystem::create_directories(dir);
-        log.open(dir / "log.txt");
-        setup = {(dir / "CList.clist").string(), (dir / "CListExt.clist").string(), true, 2, 3, 4, false, false};
-    }
-    ~ExtClist() override {
-        log.close();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
+    ExtClist() : log(dir.file("log.txt")) {
+        setup = {dir.file("CList.clist"), dir.file("CListExt.clist"), true, 2, 3, 4, false, false};
     }
     void writeClist(const std::string& text) { std::ofstream(setup.clusterListName, std::ios::binary) << text; }
     std::string messages() {
         log.flush();
-        return readFile(dir / "log.txt");
+        return TempDir::read(dir.file("log.txt"));
     }
     zel::MessageTarget to() { return {&log, false, true}; }
 
-    std::filesystem::path dir;
+    TempDir dir{"zel_extclist"};
     std::ofstream log;
     zel::ExtendedClusterListSetup setup;
 };
@@ -57,9 +40,9 @@ TEST_F(ExtClist, LinesGainClassAndFilterValuesInOrderAcrossBatches) {
     ASSERT_EQ(list.append(ClusterBatch::fromRows({{10.5, 1, 0, 1, 0}, {20.5, 2, -1, 0, 0}}), to()), 0);
     ASSERT_EQ(list.append(ClusterBatch::fromRows({{30.5, 3, 2, 1, 1}, {40.5, 4, 1, 1, 0}}), to()), 0);
     ASSERT_EQ(list.write(to()), 0);
-    EXPECT_EQ(readFile(setup.fullName),
+    EXPECT_EQ(TempDir::read(setup.fullName),
               kHeader + "0\t1\t10.5\t0\t1\n# note\n0\t2\t20.5\t-1\t0\n0\t3\t30.5\t2\t1\n0\t4\t40.5\t1\t1\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);  // no scratch file left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir()), {}), 3);  // no scratch file left
 }
 
 TEST_F(ExtClist, FilterAndEdgeRulesLeaveClustersOut) {
@@ -68,7 +51,7 @@ TEST_F(ExtClist, FilterAndEdgeRulesLeaveClustersOut) {
     ExtendedClusterList list(setup);
     list.append(ClusterBatch::fromRows({{0, 0, 0, 1, 0}, {0, 0, 1, 0, 0}, {0, 0, 2, 1, kNaN}, {0, 0, 1, 1, 0}}), to());
     ASSERT_EQ(list.write(to()), 0);
-    EXPECT_EQ(readFile(setup.fullName), kHeader + "0\t1\t10.5\t0\t1\n# note\n0\t4\t40.5\t1\t1\n");
+    EXPECT_EQ(TempDir::read(setup.fullName), kHeader + "0\t1\t10.5\t0\t1\n# note\n0\t4\t40.5\t1\t1\n");
 }
 
 TEST_F(ExtClist, WithoutFilterOnlyTheClassIsAddedAndUnreachedLinesAreLeftOut) {
@@ -78,7 +61,7 @@ TEST_F(ExtClist, WithoutFilterOnlyTheClassIsAddedAndUnreachedLinesAreLeftOut) {
     ExtendedClusterList list(setup);
     list.append(ClusterBatch::fromRows({{0, 0, 1, 0, 0}, {0, 0, 0, 0, 0}}), to());
     ASSERT_EQ(list.write(to()), 0);
-    EXPECT_EQ(readFile(setup.fullName), "DetectorID\tEventID\tX\tPIDClass\n-\t-\tpx\t-\n0\t1\t10.5\t1\n# note\n0\t2\t20.5\t0\n");
+    EXPECT_EQ(TempDir::read(setup.fullName), "DetectorID\tEventID\tX\tPIDClass\n-\t-\tpx\t-\n0\t1\t10.5\t1\n# note\n0\t2\t20.5\t0\n");
 }
 
 TEST_F(ExtClist, MarksSpanSeveralChunks) {
@@ -93,16 +76,9 @@ TEST_F(ExtClist, MarksSpanSeveralChunks) {
     ExtendedClusterList list(setup);
     ASSERT_EQ(list.append(ClusterBatch::fromRows(rows), to()), 0);
     ASSERT_EQ(list.write(to()), 0);
-    std::ifstream in(setup.fullName);
-    std::string line;
-    int count = -2;
-    while (std::getline(in, line)) {
-        if (count >= 0) {
-            ASSERT_EQ(line, std::to_string(count) + "\t0\t" + std::to_string(count % 7) + "\t1");
-        }
-        ++count;
-    }
-    EXPECT_EQ(count, kRows);
+    std::string expected = "X\tY\tPIDClass\tFilterPass\npx\tpx\t-\t-\n";
+    for (int i = 0; i < kRows; ++i) expected += std::to_string(i) + "\t0\t" + std::to_string(i % 7) + "\t1\n";
+    EXPECT_TRUE(TempDir::read(setup.fullName) == expected);
 }
 
 TEST_F(ExtClist, WarnsWithoutExportedClusterListAndReportsUnreadableLists) {
@@ -123,7 +99,7 @@ TEST_F(ExtClist, WarnsWithoutExportedClusterListAndReportsUnreadableLists) {
     EXPECT_NE(messages().find("[ERROR] -3016 : Clist can not be opened: " + setup.clusterListName + "\n"), std::string::npos);
 
     writeClist(kClist);
-    setup.fullName = (dir / "missing" / "CListExt.clist").string();
+    setup.fullName = dir.file("missing/CListExt.clist");
     ExtendedClusterList list(setup);
     EXPECT_EQ(list.append(ClusterBatch::fromRows({{0, 0, 0, 1, 0}}), to()), -3016);
     EXPECT_EQ(list.write(to()), -3016);

@@ -32,15 +32,28 @@ struct ElistName : ::testing::Test {
 
 const std::string kValid = "EventID\tX\tY\tT\n-\tpx\tpx\tns\n0\t1\t2\t3\n";
 
-TEST_F(ElistName, NameMarkersDecideBeforeTheContent) {
-    EXPECT_EQ(recognise("run.elist", kValid), 0);
-    EXPECT_TRUE(kind.isElist);
-    EXPECT_EQ(recognise("EventList.korelist", kValid), 0);
-    EXPECT_TRUE(kind.isElist);
-    EXPECT_EQ(recognise("elist_ClusterLog.txt", kValid), 0);
-    EXPECT_FALSE(kind.isElist);
-    EXPECT_EQ(recognise("clusters.txt", kValid), 0);
-    EXPECT_FALSE(kind.isElist);
+TEST_F(ElistName, NameMarkersThenKnownNamesDecide) {
+    const struct {
+        const char* name;
+        std::string text;
+        bool isElist;
+    } cases[] = {
+        // Name markers decide before the content.
+        {"run.elist", kValid, true},
+        {"EventList.korelist", kValid, true},
+        {"elist_ClusterLog.txt", kValid, false},
+        {"clusters.txt", kValid, false},
+        // Engine names, known names and older names count.
+        {"a.elist", "MyExtra Other\n- -\n1 2\n", true},
+        {"b.elist", "LET Other\n- -\n1 2\n", true},
+        {"c.elist", "x y t\n- - -\n1 2 3\n", true},
+        {"d.elist", "Foo Bar\n- -\n1 2\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(recognise(c.name, c.text), 0);
+        EXPECT_EQ(kind.isElist, c.isElist);
+    }
 }
 
 TEST_F(ElistName, HeaderlessRowsOfElevenNumbersAreElistSimple) {
@@ -63,25 +76,11 @@ TEST_F(ElistName, ShortFilesMustAgreeInNamesUnitsAndFirstRow) {
     EXPECT_TRUE(kind.isElist);
 }
 
-TEST_F(ElistName, KindsComeFromUnitsAndClassColumns) {
+TEST_F(ElistName, KindsComeFromUnitsAndClassColumnsAndUnreadableFilesAreReported) {
     ASSERT_EQ(recognise("a.elist", kValid), 0);
     EXPECT_FALSE(kind.unitsSeconds || kind.hasPIDClass || kind.hasFilterPass);
     ASSERT_EQ(recognise("b.elist", "EventID X Y T PIDClass FilterPass\n- px px s - -\n0 1 2 3 1 1\n"), 0);
     EXPECT_TRUE(kind.isElist && kind.unitsSeconds && kind.hasPIDClass && kind.hasFilterPass);
-}
-
-TEST_F(ElistName, EngineNamesKnownNamesAndOlderNamesCount) {
-    ASSERT_EQ(recognise("a.elist", "MyExtra Other\n- -\n1 2\n"), 0);
-    EXPECT_TRUE(kind.isElist);
-    ASSERT_EQ(recognise("b.elist", "LET Other\n- -\n1 2\n"), 0);
-    EXPECT_TRUE(kind.isElist);
-    ASSERT_EQ(recognise("c.elist", "x y t\n- - -\n1 2 3\n"), 0);
-    EXPECT_TRUE(kind.isElist);
-    ASSERT_EQ(recognise("d.elist", "Foo Bar\n- -\n1 2\n"), 0);
-    EXPECT_FALSE(kind.isElist);
-}
-
-TEST_F(ElistName, UnreadableFileIsReported) {
     EXPECT_EQ(zel::recogniseElist(scratch.path(), "none.elist", kEngineNames, kind, scratch.target()), -1015);
     EXPECT_NE(scratch.messages().find("-1015 : Can not open input file: none.elist"), std::string::npos);
 }

@@ -41,8 +41,7 @@ TEST_F(ElistFile, SecondsBecomeNanosecondsAndMillimetresBecomePixels) {
     EXPECT_DOUBLE_EQ(at(0, Var::E, *list), 30.0);
     EXPECT_FALSE(list->isTimeInNs());
     EXPECT_TRUE(list->isCoordinatesInMm());
-    EXPECT_EQ(list->units()[3], "ns");
-    EXPECT_EQ(list->units()[1], "px");
+    EXPECT_EQ(list->units(), (std::vector<std::string>{"-", "px", "px", "ns", "keV"}));
     EXPECT_EQ(list->fileUnits()[3], "s");
     EXPECT_FALSE(list->hasMoreData());
 
@@ -131,11 +130,10 @@ TEST_F(ElistFile, BatchesSplitTheFileAndTheLastOneEndsTheData) {
     for (int i = 0; i < 55; ++i) text += std::to_string(i) + " 1 1 " + std::to_string(i * 10) + "\n";
     auto list = open(text + "# trailing comment\n\n");
     list->setBatchSize(25);
-    const size_t expected[] = {25, 25, 5};
-    for (size_t i = 0; i < 3; ++i) {
+    for (size_t expected : {25, 25, 5}) {
         ASSERT_TRUE(list->hasMoreData());
         ASSERT_EQ(list->readBatch(batch), 0);
-        EXPECT_EQ(batch.size(), expected[i]);
+        EXPECT_EQ(batch.size(), expected);
         EXPECT_EQ(batch.width(), 4u);
     }
     EXPECT_FALSE(list->hasMoreData());
@@ -174,9 +172,8 @@ TEST_F(ElistFile, HeaderOnlyGivesAnEmptyLastBatchAndAnEmptyFileFailsTheScan) {
 
     auto empty = open("", kBase - Elist::kCodeNoNames, "e.elist");
     EXPECT_EQ(empty->readBatch(batch), kBase - Elist::kCodeNotScanned);
-    auto blank = open("\n\n", kBase - Elist::kCodeNoNames, "f.elist");
-    std::string log = scratch.messages();
-    EXPECT_NE(log.find("Incorrect elist or different data format: e.elist\n[ERROR]    Scan failed."),
+    open("\n\n", kBase - Elist::kCodeNoNames, "f.elist");
+    EXPECT_NE(scratch.messages().find("Incorrect elist or different data format: e.elist\n[ERROR]    Scan failed."),
               std::string::npos);
 }
 
@@ -298,10 +295,7 @@ TEST_F(ElistFile, WrittenListReadsBackWithIntegersAndThreeDecimals) {
         ASSERT_EQ(more.writeRow(rows.row(1)), 0);
         EXPECT_EQ(more.close(), 0);
     }
-    std::ifstream in(scratch.path() + "w.elist");
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(),
+    EXPECT_EQ(scratch.read(scratch.file("w.elist")),
               "EventID\tX\tY\tT\n-\tpx\tpx\tns\n1\t2.500\t-3\t1000000000.250\n2\t0.123\t7\t5\n2\t0.123\t7\t5\n");
 
     // Update mode reads the list and writes at its end; the appended row is read in its turn.

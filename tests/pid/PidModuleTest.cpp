@@ -1,16 +1,13 @@
 #include "pid/PidModule.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <random>
-#include <sstream>
+
+#include "support/TempDir.h"
 
 namespace {
 
@@ -29,18 +26,7 @@ std::vector<std::string> defaultNames() {
 // A module with a scratch directory for models and log; rows are built by variable name.
 class Pid : public ::testing::Test {
 protected:
-    Pid() {
-        static std::atomic<int> counter{0};
-        dir = std::filesystem::temp_directory_path() / ("zel_pid_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        std::filesystem::create_directories(dir);
-        log.open(dir / "log.txt");
-        setup = {"TPX", "Si", dir.string() + "/", 300, 50, -1, -1};
-    }
-    ~Pid() override {
-        log.close();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
+    Pid() : log(scratch.file("log.txt")) { setup = {"TPX", "Si", scratch.dir(), 300, 50, -1, -1}; }
     PidModule& make(int pidAlg, std::vector<std::string> variableNames = defaultNames()) {
         setup.pidAlg = pidAlg;
         names = std::move(variableNames);
@@ -62,16 +48,14 @@ protected:
     }
     bool logged(const std::string& text) {
         log.flush();
-        std::stringstream all;
-        all << std::ifstream(dir / "log.txt").rdbuf();
-        return all.str().find(text) != std::string::npos;
+        return scratch.read(scratch.file("log.txt")).find(text) != std::string::npos;
     }
 
+    zeltest::TempDir scratch{"zel_pid"};
+    std::ofstream log;
     PidModule::Setup setup;
     std::vector<std::string> names;
     std::unique_ptr<PidModule> module;
-    std::filesystem::path dir;
-    std::ofstream log;
 };
 
 TEST_F(Pid, BoundsAreInclusiveNaNNeverPassesAndTheFirstMatchWins) {
@@ -192,7 +176,7 @@ TEST_F(Pid, NetworksFailWithTheMessagesOfAMissingModelAndNormFile) {
     EXPECT_TRUE(logged("[ERROR]    PID : -5015 :Can not start TF session with model 252.\n"));
 
     const std::string norms = setup.modelPath + "TPX3_500um_Si_3classes/weights.txt";
-    std::filesystem::create_directories(dir / "TPX3_500um_Si_3classes");
+    std::filesystem::create_directories(scratch.file("TPX3_500um_Si_3classes"));
     std::ofstream(norms) << "1 2 3 0 5 6 7 8\n";
     make(251).init();
     EXPECT_TRUE(logged("[ERROR] -5022 : PID : Norm has invalid 0 value.\n"));
