@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <regex>
 #include <set>
 #include <string>
@@ -17,43 +16,25 @@ std::multiset<std::string> declaredNames() {
     std::ifstream in(ZEL_SOURCE_DIR "/include/zel/ZEL_API.h");
     static const std::regex declaration(R"(^ZEL_EXPORT\s+[^(]*?\b(\w+)\s*\(.*)");
     std::multiset<std::string> names;
-    std::string line;
     std::smatch match;
-    while (std::getline(in, line))
+    for (std::string line; std::getline(in, line);)
         if (std::regex_match(line, match, declaration)) names.insert(match[1].str());
     return names;
 }
 
-struct Symbol {
-    char type;
-    std::string name;  // demangled, parameters included
-};
-
-// The library's defined dynamic symbols as nm lists them; false when nm cannot be run.
-bool definedSymbols(std::vector<Symbol>& symbols) {
-    const std::string command = "nm -D --defined-only -C '" + kLibrary + "' 2>/dev/null";
-    struct PipeCloser {
-        void operator()(std::FILE* pipe) const { pclose(pipe); }
-    };
-    std::unique_ptr<std::FILE, PipeCloser> pipe(popen(command.c_str(), "r"));
-    if (!pipe) return false;
-    static const std::regex line(R"(^[0-9a-fA-F]*\s+(\S)\s+(.+)$)");
+// The library's defined dynamic symbols as nm lists them: type letter and demangled name with parameters
+// ("zel::version[abi:cxx11]()"); empty when nm cannot be run.
+std::vector<std::pair<char, std::string>> definedSymbols() {
+    std::vector<std::pair<char, std::string>> symbols;
+    std::FILE* pipe = popen(("nm -D --defined-only -C '" + kLibrary + "' 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) return symbols;
+    static const std::regex line(R"(^[0-9a-fA-F]*\s+(\S)\s+(.+?)\r?\n?$)");
     char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
-        std::string text(buffer);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        std::smatch match;
-        if (std::regex_match(text, match, line)) symbols.push_back({match[1].str()[0], match[2].str()});
-    }
-    return !symbols.empty();
-}
-
-// "zel::getCurrentFlux(double&, double)" -> "getCurrentFlux", "zel::version[abi:cxx11]()" -> "version"; empty when
-// the symbol is outside zel.
-std::string zelFunctionName(const std::string& symbol) {
-    static const std::string prefix = "zel::";
-    if (symbol.rfind(prefix, 0) != 0) return {};
-    return symbol.substr(prefix.size(), symbol.find_first_of("([") - prefix.size());
+    std::cmatch match;
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        if (std::regex_match(buffer, match, line)) symbols.emplace_back(match[1].str()[0], match[2].str());
+    pclose(pipe);
+    return symbols;
 }
 
 TEST(ExportedSymbols, HeaderDeclaresSeventyTwoDistinctFunctions) {
@@ -64,15 +45,17 @@ TEST(ExportedSymbols, HeaderDeclaresSeventyTwoDistinctFunctions) {
 
 TEST(ExportedSymbols, LibraryExportsExactlyTheHeaderFunctionsInNamespaceZel) {
     if (!std::filesystem::exists(kLibrary)) GTEST_SKIP() << "library not built: " << kLibrary;
-    std::vector<Symbol> symbols;
-    if (!definedSymbols(symbols)) GTEST_SKIP() << "nm is not available";
+    const auto symbols = definedSymbols();
+    if (symbols.empty()) GTEST_SKIP() << "nm is not available";
 
     std::set<std::string> exported;
-    for (const Symbol& symbol : symbols) {
-        if (symbol.type != 'T') continue;
-        const std::string name = zelFunctionName(symbol.name);
-        EXPECT_FALSE(name.empty()) << "text symbol outside namespace zel: " << symbol.name;
-        if (!name.empty()) exported.insert(name);
+    for (const auto& [type, symbol] : symbols) {
+        // "zel::getCurrentFlux(double&, double)" -> "getCurrentFlux"
+        if (type != 'T') continue;
+        if (symbol.rfind("zel::", 0) == 0)
+            exported.insert(symbol.substr(5, symbol.find_first_of("([") - 5));
+        else
+            ADD_FAILURE() << "text symbol outside namespace zel: " << symbol;
     }
     const auto declared = declaredNames();
     for (const std::string& name : declared) EXPECT_EQ(exported.count(name), 1u) << "not exported: zel::" << name;

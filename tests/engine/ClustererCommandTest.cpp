@@ -3,43 +3,25 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "common/Paths.h"
 #include "engine/Settings.h"
+#include "support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-// The command as the shell receives it: where a command that begins with a quoted program path needs one more pair
-// of quotes around it, the engine adds them.
-std::string asShellCommand(const std::string& command) {
-#ifdef _WIN32
-    return "\"" + command + "\"";
-#else
-    return command;
-#endif
-}
-
 TEST(ClustererCommand, DefaultSettings) {
     const zel::Settings s;
-    const std::string expected =
-        "\"./clusterer\" "
-        " --korelist \"././File/EventList\" "
-        " --frame-start-num 0 "
-        " -l \"././File/ClusterLog.clog\" "
-        " --el-coinctoadiff 100.000000 "
-        " --el-thickness 300.000000 "
-        " --l2d-corr-formula 1 "
-        " --log "
-        "--stat-file \"./ClustererStatFile.txt\" "
-        " \"in.t3pa\" ";
-    EXPECT_EQ(zel::buildClustererCommand(s, "in.t3pa", zel::clusterLogName(s, "in.t3pa")), asShellCommand(expected));
+    EXPECT_EQ(zel::buildClustererCommand(s, "in.t3pa", zel::clusterLogName(s, "in.t3pa")),
+              "\"./clusterer\"  --korelist \"././File/EventList\"  --frame-start-num 0 "
+              " -l \"././File/ClusterLog.clog\"  --el-coinctoadiff 100.000000  --el-thickness 300.000000 "
+              " --l2d-corr-formula 1  --log "
+              "--stat-file \"./ClustererStatFile.txt\"  \"in.t3pa\" ");
 }
 
 TEST(ClustererCommand, EveryOptionOnInItsFixedOrder) {
@@ -64,25 +46,15 @@ TEST(ClustererCommand, EveryOptionOnInItsFixedOrder) {
     s.ClustererStatPath = "/stat/";
     s.ClustererStatName = "Stat.txt";
     s.FileInPath = "/data/";
-    const std::string expected =
-        "\"/opt/zel/clusterer\" "
-        " --korelist \"/out/Events\" "
-        " -c \"/cal/\" "
-        " --clust-feat-list \"/out/Clusters\" "
-        " --frame-occupancy-limit 0.250000 "
-        " --frame-start-num 12 "
-        " --pix-count-max 150 "
-        " -l \"/out/Log.clog\" "
-        " --corr-tpx-high-energy "
-        " --measmode \"itot+count\" "
-        " --el-coinctoadiff 50.500000 "
-        " --el-thickness 500.000000 "
-        " --l2d-corr-formula 2 "
-        " --log "
-        " --debug "
-        "--stat-file \"/stat/Stat.txt\" "
-        " \"/data/run.t3pa\" ";
-    EXPECT_EQ(zel::buildClustererCommand(s, "run.t3pa", "Log.clog"), asShellCommand(expected));
+    EXPECT_EQ(zel::buildClustererCommand(s, "run.t3pa", "Log.clog"),
+              "\"/opt/zel/clusterer\"  --korelist \"/out/Events\"  -c \"/cal/\"  --clust-feat-list \"/out/Clusters\" "
+              " --frame-occupancy-limit 0.250000  --frame-start-num 12  --pix-count-max 150  -l \"/out/Log.clog\" "
+              " --corr-tpx-high-energy  --measmode \"itot+count\"  --el-coinctoadiff 50.500000 "
+              " --el-thickness 500.000000  --l2d-corr-formula 2  --log  --debug --stat-file \"/stat/Stat.txt\" "
+              " \"/data/run.t3pa\" ");
+
+    s.IsEnergyCalibrated = true;  // calibrated data gets no calibration option
+    EXPECT_EQ(zel::buildClustererCommand(s, "run.t3pa", "Log.clog").find(" -c "), std::string::npos);
 }
 
 TEST(ClustererCommand, OptionalPartsLeftOutWhenOff) {
@@ -97,25 +69,10 @@ TEST(ClustererCommand, OptionalPartsLeftOutWhenOff) {
     s.CListName.clear();        // a cluster list needs a name
     s.MaxPixelCountProc = 0.0;  // limits count only above 0
     s.MaxFrameOccupancy = 0.0;
-    const std::string expected =
-        "\"./clusterer\" "
-        " --frame-start-num 0 "
-        " --l2d-corr-formula 1 "
-        " \"in.t3pa\" ";
-    EXPECT_EQ(zel::buildClustererCommand(s, "in.t3pa", "ClusterLog.clog"), asShellCommand(expected));
-}
+    EXPECT_EQ(zel::buildClustererCommand(s, "in.t3pa", "ClusterLog.clog"),
+              "\"./clusterer\"  --frame-start-num 0  --l2d-corr-formula 1  \"in.t3pa\" ");
 
-TEST(ClustererCommand, CalibratedDataGetsNoCalibrationOption) {
-    zel::Settings s;
-    s.CalMat = "/cal/";
-    s.IsEnergyCalibrated = true;
-    EXPECT_EQ(zel::buildClustererCommand(s, "in.t3pa", "ClusterLog.clog").find(" -c "), std::string::npos);
-    s.IsEnergyCalibrated = false;
-    EXPECT_NE(zel::buildClustererCommand(s, "in.t3pa", "ClusterLog.clog").find(" -c \"/cal/\" "), std::string::npos);
-}
-
-TEST(ClustererCommand, EmptyInputNameHandsOverTheDirectory) {
-    zel::Settings s;
+    // An empty input name hands over the input directory, without its closing separator.
     s.FileInPath = "/data/frames/";
     const std::string command = zel::buildClustererCommand(s, "", "ClusterLog.clog");
     EXPECT_NE(command.find(" \"/data/frames\" "), std::string::npos) << command;
@@ -136,105 +93,90 @@ TEST(ClusterLogName, TakesInputNameOnlyInMultiFileRunsWithClogs) {
 
 // A scratch directory used as output, statistics and clusterer directory, with a log to read messages back.
 struct ClustererRun : ::testing::Test {
-    fs::path dir;
-    std::ofstream log;
-    zel::MessageTarget to;
+    zeltest::TempDir dir{"zel_clusterer"};
+    std::ofstream log{dir.file("log.txt")};
+    zel::MessageTarget to{&log, false, true};
     zel::Settings settings;
     zel::InputSet inputs;
 
     ClustererRun() {
-        static std::atomic<int> counter{0};
-        dir = fs::temp_directory_path() /
-              ("zel_clusterer_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::create_directories(dir);
-        log.open(dir / "log.txt");
-        to = zel::MessageTarget{&log, false, true};
-        settings.FileOutPath = path();
+        settings.FileOutPath = settings.ClustererStatPath = dir.dir();
         settings.DoCreateExportDir = false;
-        settings.ClustererStatPath = path();
         settings.DoPrint = false;
     }
-    ~ClustererRun() override {
-        log.close();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
-    std::string path() const { return dir.string() + "/"; }
-    void write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
-    bool exists(const std::string& name) const { return fs::exists(dir / name); }
+    bool exists(const std::string& name) const { return fs::exists(dir.file(name)); }
     std::string messages() {
         log.flush();
-        std::ifstream in(dir / "log.txt");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return zeltest::TempDir::read(dir.file("log.txt"));
+    }
+    void rawInputs(const Names& names) {
+        inputs.kind = zel::InputKind::T3PA;
+        inputs.names = names;
+        inputs.count = static_cast<int>(names.size());
     }
 };
 
 TEST_F(ClustererRun, StatisticsFileGivesTheNextFrameNumber) {
-    write("ClustererStatFile.txt", "FrameNum 99 on the first line does not count\nFrames: 5\nFrameNum:\t42\n");
-    EXPECT_EQ(zel::readClustererStat(settings, to), 0);
-    EXPECT_EQ(settings.FrameStartNum, 42);
-
-    write("ClustererStatFile.txt", "FrameNum 7\nno frame count here\n");
-    settings.FrameStartNum = 3;
-    EXPECT_EQ(zel::readClustererStat(settings, to), 0);
-    EXPECT_EQ(settings.FrameStartNum, 3);
-
-    write("ClustererStatFile.txt", "statistics\nFrameNum 10\nFrameNum 20\n");
-    EXPECT_EQ(zel::readClustererStat(settings, to), 0);
-    EXPECT_EQ(settings.FrameStartNum, 20);
-}
-
-TEST_F(ClustererRun, MissingStatisticsFileGivesMinusOne) {
-    settings.FrameStartNum = 5;
-    EXPECT_EQ(zel::readClustererStat(settings, to), -1);
-    EXPECT_EQ(settings.FrameStartNum, 5);
+    const struct {
+        const char* text;  // nullptr: no statistics file
+        int code;
+        int before;
+        int after;
+    } cases[] = {
+        {"FrameNum 99 on the first line does not count\nFrames: 5\nFrameNum:\t42\n", 0, 0, 42},
+        {"FrameNum 7\nno frame count here\n", 0, 3, 3},
+        {"statistics\nFrameNum 10\nFrameNum 20\n", 0, 0, 20},
+        {nullptr, -1, 5, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "missing");
+        fs::remove(dir.file("ClustererStatFile.txt"));
+        if (c.text) dir.write("ClustererStatFile.txt", c.text);
+        settings.FrameStartNum = c.before;
+        EXPECT_EQ(zel::readClustererStat(settings, to), c.code);
+        EXPECT_EQ(settings.FrameStartNum, c.after);
+    }
     settings.DoClustererStatFile = false;
     EXPECT_EQ(zel::readClustererStat(settings, to), 0) << "without a statistics file nothing is read";
 }
 
-TEST_F(ClustererRun, ExpectedEventListIsPreferred) {
-    write("aa_korelist.txt", "x");
-    write("EventList.korelist", "x");
-    ASSERT_EQ(zel::chooseElist(settings, inputs, to), 0);
-    EXPECT_EQ(inputs.elistPath, path());
-    EXPECT_EQ(inputs.elistName, "EventList.korelist");
-}
-
-TEST_F(ClustererRun, OtherwiseTheFirstKorelistIsTaken) {
-    write("zz.korelist", "x");
-    write("aa_korelist.dat", "x");
-    write("other.elist", "x");
-    ASSERT_EQ(zel::chooseElist(settings, inputs, to), 0);
-    EXPECT_EQ(inputs.elistName, "aa_korelist.dat");
-}
-
-TEST_F(ClustererRun, NoEventListAfterClusteringGives3000) {
-    write("other.elist", "x");
-    EXPECT_EQ(zel::chooseElist(settings, inputs, to), -3000);
+TEST_F(ClustererRun, EventListIsTheExpectedOneElseTheFirstKorelist) {
+    const struct {
+        Names files;
+        bool exportDir;  // look in the file export directory "File/"
+        int code;
+        const char* path;
+        const char* name;
+    } cases[] = {
+        {{"aa_korelist.txt", "EventList.korelist"}, false, 0, "", "EventList.korelist"},
+        {{"zz.korelist", "aa_korelist.dat", "other.elist"}, false, 0, "", "aa_korelist.dat"},
+        {{"EventList.korelist", "File/EventList.korelist"}, true, 0, "File/", "EventList.korelist"},
+        {{"other.elist"}, false, -3000, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.files.back());
+        zeltest::TempDir out{"zel_elist"};
+        fs::create_directories(out.file("File"));
+        for (const std::string& name : c.files) out.write(name, "x");
+        settings.FileOutPath = out.dir();
+        settings.DoCreateExportDir = c.exportDir;
+        settings.ExportDirFile = "File/";
+        inputs = {};
+        ASSERT_EQ(zel::chooseElist(settings, inputs, to), c.code);
+        if (c.code != 0) continue;
+        EXPECT_EQ(inputs.elistPath, out.dir() + c.path);
+        EXPECT_EQ(inputs.elistName, c.name);
+    }
     EXPECT_NE(messages().find("Elist file can not be found."), std::string::npos);
-}
-
-TEST_F(ClustererRun, EventListIsLookedForInTheFileExportDirectory) {
-    settings.DoCreateExportDir = true;
-    settings.ExportDirFile = "File/";
-    fs::create_directories(dir / "File");
-    write("EventList.korelist", "x");  // beside, not in the export directory
-    write("File/EventList.korelist", "x");
-    ASSERT_EQ(zel::chooseElist(settings, inputs, to), 0);
-    EXPECT_EQ(inputs.elistPath, path() + "File/");
-    EXPECT_EQ(inputs.elistName, "EventList.korelist");
 }
 
 TEST_F(ClustererRun, CommandIsLoggedButNotRunWhenRunningIsOff) {
     settings.DoRunClustererCmd = false;
     settings.DoLogClustererCmd = true;
-    settings.ClustererPath = path();
+    settings.ClustererPath = dir.dir();
     settings.ClustererName = "missing-clusterer";
-    write("EventList.korelist", "old");
-    write("EventList.clist", "old");
+    dir.write("EventList.korelist", "old");
+    dir.write("EventList.clist", "old");
     inputs.names = {"in.t3pa", "second.t3pa"};
     inputs.count = 2;
     ASSERT_EQ(zel::clusterInput(settings, inputs, 0, to), 0);
@@ -245,7 +187,7 @@ TEST_F(ClustererRun, CommandIsLoggedButNotRunWhenRunningIsOff) {
     EXPECT_FALSE(exists("EventList.korelist"));
     EXPECT_FALSE(exists("EventList.clist"));
 
-    write("EventList.korelist", "appended to");
+    dir.write("EventList.korelist", "appended to");
     ASSERT_EQ(zel::clusterInput(settings, inputs, 1, to), 0);
     EXPECT_TRUE(exists("EventList.korelist")) << "later inputs keep the outputs so that the clusterer appends";
 }
@@ -253,11 +195,9 @@ TEST_F(ClustererRun, CommandIsLoggedButNotRunWhenRunningIsOff) {
 TEST_F(ClustererRun, WithoutClustererOnlyTheLogNameIsNoted) {
     settings.DoRunClusterer = false;
     settings.DoLogClustererCmd = true;
-    write("EventList.korelist", "old");
-    write("ClustererStatFile.txt", "statistics\nFrameNum 17\n");
-    inputs.kind = zel::InputKind::T3PA;
-    inputs.names = {"in.t3pa"};
-    inputs.count = 1;
+    dir.write("EventList.korelist", "old");
+    dir.write("ClustererStatFile.txt", "statistics\nFrameNum 17\n");
+    rawInputs({"in.t3pa"});
     ASSERT_EQ(zel::runRawData(settings, inputs, to), 0);
     EXPECT_EQ(inputs.producedClogs, Names{"ClusterLog.clog"});
     const std::string text = messages();
@@ -273,11 +213,9 @@ TEST_F(ClustererRun, SecondRawInputContinuesTheFrameNumbering) {
     settings.DoLogClustererCmd = true;
     settings.DoMultiFile = true;
     settings.DoRemoveOldElist = false;
-    write("ClustererStatFile.txt", "Clusterer statistics\nFrameNum 17\n");
-    write("EventList.korelist", "from an earlier run");
-    inputs.kind = zel::InputKind::T3PA;
-    inputs.names = {"a.t3pa", "b.t3pa"};
-    inputs.count = 2;
+    dir.write("ClustererStatFile.txt", "Clusterer statistics\nFrameNum 17\n");
+    dir.write("EventList.korelist", "from an earlier run");
+    rawInputs({"a.t3pa", "b.t3pa"});
 
     ASSERT_EQ(zel::runRawData(settings, inputs, to), 0);
     const std::string text = messages();
@@ -297,26 +235,26 @@ TEST_F(ClustererRun, SecondRawInputContinuesTheFrameNumbering) {
 }
 
 TEST_F(ClustererRun, ClustererIsLookedForBesideTheLibrary) {
-    settings.ClustererPath = path();
+    settings.ClustererPath = dir.dir();
     settings.ClustererName = "zel-clusterer";
-    write("zel-clusterer", "");
+    dir.write("zel-clusterer", "");
     EXPECT_EQ(zel::findClusterer(settings, to), 0);
-    EXPECT_EQ(settings.ClustererPath, path());
+    EXPECT_EQ(settings.ClustererPath, dir.dir());
 
     const std::string beside = zel::libraryDirectory();
     if (beside.empty() || access(beside.c_str(), W_OK) != 0) GTEST_SKIP() << "no writable directory beside the library";
     const std::string name = "zel_test_clusterer_" + std::to_string(::getpid());
     std::ofstream(beside + name) << "";
-    settings.ClustererPath = path() + "wrong/";
+    settings.ClustererPath = dir.file("wrong/");
     settings.ClustererName = name;
     EXPECT_EQ(zel::findClusterer(settings, to), 0);
     EXPECT_EQ(settings.ClustererPath, beside);
     fs::remove(beside + name);
     EXPECT_EQ(messages().find("alternative path"), std::string::npos) << "the warnings go to the console only";
 
-    settings.ClustererPath = path() + "wrong/";
+    settings.ClustererPath = dir.file("wrong/");
     EXPECT_EQ(zel::findClusterer(settings, to), -1009);
-    EXPECT_NE(messages().find("Can not find clusterer binary: " + path() + "wrong/" + name +
+    EXPECT_NE(messages().find("Can not find clusterer binary: " + dir.file("wrong/") + name +
                               " . Raw data processing can not be done."),
               std::string::npos);
 }

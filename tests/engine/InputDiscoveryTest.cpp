@@ -1,80 +1,61 @@
 #include "engine/InputDiscovery.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "cluster/ClusterVariables.h"
 #include "engine/Settings.h"
+#include "support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using zel::InputKind;
+using Names = std::vector<std::string>;
 
-// An input directory with a log file to read the messages back from.
+// An input directory "in/" with a log file beside it to read the messages back from.
 struct Discovery : ::testing::Test {
-    fs::path dir;
-    std::ofstream log;
-    zel::MessageTarget to;
+    zeltest::TempDir dir{"zel_discovery"};
+    std::ofstream log{dir.file("log.txt")};
+    zel::MessageTarget to{&log, false, true};
     zel::Settings settings;
     zel::InputSet inputs;
     zel::ClusterVariables variables;
 
-    Discovery() {
-        static std::atomic<int> counter{0};
-        dir = fs::temp_directory_path() /
-              ("zel_discovery_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::create_directories(dir / "in");
-        log.open(dir / "log.txt");
-        to = zel::MessageTarget{&log, false, true};
-        settings.FileInPath = (dir / "in").string() + "/";
+    Discovery() { useInputDirectory("in/"); }
+    void useInputDirectory(const std::string& name) {
+        fs::create_directories(dir.file(name));
+        settings.FileInPath = dir.file(name);
     }
-    ~Discovery() override {
-        log.close();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
-    void write(const std::string& name, const std::string& text) { std::ofstream(dir / "in" / name) << text; }
-    void touch(std::initializer_list<const char*> names) {
-        for (const char* name : names) write(name, "1\n");
+    // Writes a file into the input directory; a name ending in '/' makes a directory.
+    void write(const std::string& name, const std::string& text = "1\n") {
+        if (name.back() == '/')
+            fs::create_directories(settings.FileInPath + name);
+        else
+            std::ofstream(settings.FileInPath + name) << text;
     }
     std::string messages() {
         log.flush();
-        std::ifstream in(dir / "log.txt");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return zeltest::TempDir::read(dir.file("log.txt"));
     }
-    int discover() { return zel::discoverInputs(settings, inputs, to); }
-    // The code raised by `work`, or 0 when it returned.
+    // The code raised by `work`, or what it returned.
     template <typename Work>
     int raised(Work work) {
         try {
-            work();
+            return work();
         } catch (const std::runtime_error& error) {
             return std::stoi(error.what());
         }
-        return 0;
     }
+    int discover() { return raised([&] { return zel::discoverInputs(settings, inputs, to); }); }
     int recognise(const std::string& name) {
         inputs.names = {name};
-        return raised([&] { zel::recogniseInputs(settings, inputs, variables, to); });
-    }
-    void searchFor(const std::string& part, const std::string& ending) {
-        settings.DoMultiFile = true;
-        settings.FileInName = part;
-        settings.FileInNameEnd = ending;
+        return raised([&] { return zel::recogniseInputs(settings, inputs, variables, to); });
     }
 };
-
-using Names = std::vector<std::string>;
 
 TEST(InputExtension, IsTheTextFromTheLastDot) {
     EXPECT_EQ(zel::extensionOf("run.part.t3pa"), ".t3pa");
@@ -83,37 +64,62 @@ TEST(InputExtension, IsTheTextFromTheLastDot) {
     EXPECT_EQ(zel::extensionOf("trailing."), ".");
 }
 
-TEST_F(Discovery, MultiFileSearchFindsMatchingRegularFilesInSortedOrder) {
-    touch({"run_c.t3pa", "run_a.t3pa", "run_b.t3pa", "run_a.clog", "other.t3pa", "run_a.t3pa.bak"});
-    fs::create_directories(dir / "in" / "run_d.t3pa");
-    searchFor("run", ".t3pa");
-    ASSERT_EQ(discover(), 0);
-    EXPECT_EQ(inputs.names, (Names{"run_a.t3pa", "run_b.t3pa", "run_c.t3pa"}));
-    EXPECT_EQ(inputs.count, 3);
-    EXPECT_EQ(settings.FileInName, "run_a.t3pa");
-    EXPECT_TRUE(settings.DoMultiFile);
-}
-
-TEST_F(Discovery, SearchFindingOneFileEndsTheMultiFileRun) {
-    touch({"run_a.t3pa", "run_a.clog"});
-    searchFor("run", ".t3pa");
-    ASSERT_EQ(discover(), 0);
-    EXPECT_EQ(inputs.names, Names{"run_a.t3pa"});
-    EXPECT_FALSE(settings.DoMultiFile);
-}
-
-TEST_F(Discovery, SearchWithoutEndingKeepsOnlySupportedExtensions) {
-    touch({"data.bin", "data.t3pa", "data.elist", "data.dat"});
-    searchFor("data", "");
-    ASSERT_EQ(discover(), 0);
-    EXPECT_EQ(inputs.names, (Names{"data.elist", "data.t3pa"}));
-    EXPECT_TRUE(settings.DoMultiFile);
+TEST_F(Discovery, InputListComesFromTheListTheNameOrASortedSearch) {
+    const Names abc{"run_a.t3pa", "run_b.t3pa", "run_c.t3pa"};
+    const struct {
+        Names files;
+        bool multiFile;  // search for FileInName ... FileInNameEnd
+        const char* ending;
+        Names list;  // FileInNames
+        int limit;   // FileInCount
+        int code;
+        Names names;
+        int count;
+        bool multiFileAfter;
+    } cases[] = {
+        // Only regular files with the part and the ending, in sorted order.
+        {{"run_c.t3pa", "run_a.t3pa", "run_b.t3pa", "run_a.clog", "other.t3pa", "run_a.t3pa.bak", "run_d.t3pa/"},
+         true, ".t3pa", {}, -1, 0, abc, 3, true},
+        {{"run_a.t3pa", "run_a.clog"}, true, ".t3pa", {}, -1, 0, {"run_a.t3pa"}, 1, false},  // one file: no multi run
+        // Without an ending only supported extensions are kept; none left returns -1005.
+        {{"run.bin", "run.t3pa", "run.elist", "run.dat"}, true, "", {}, -1, 0, {"run.elist", "run.t3pa"}, 2, true},
+        {{"run.bin", "run.dat"}, true, "", {}, -1, -1005, {}, 0, true},
+        // FileInCount limits the inputs processed, not the names found.
+        {abc, true, ".t3pa", {}, 2, 0, abc, 2, true},
+        {abc, true, ".t3pa", {}, 0, 0, abc, 0, true},
+        {abc, true, ".t3pa", {}, 10, 0, abc, 3, true},
+        // An explicit list is used unchanged; a single name is not checked for existence here.
+        {{"run_a.t3pa"}, true, ".t3pa", {"z.elist", "a.t3pa", "notes.xyz"}, -1, 0, {"z.elist", "a.t3pa", "notes.xyz"},
+         3, true},
+        {{}, false, "", {}, -1, 0, {"run_missing.t3pa"}, 1, false},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(i);
+        useInputDirectory("case" + std::to_string(i) + "/");
+        for (const std::string& name : c.files) write(name);
+        settings.DoMultiFile = c.multiFile;
+        settings.FileInName = c.multiFile ? "run" : "run_missing.t3pa";
+        settings.FileInNameEnd = c.ending;
+        settings.FileInNames = c.list;
+        settings.FileInCount = c.limit;
+        ASSERT_EQ(discover(), c.code);
+        EXPECT_EQ(settings.DoMultiFile, c.multiFileAfter);
+        if (c.code != 0) continue;
+        EXPECT_EQ(inputs.names, c.names);
+        EXPECT_EQ(inputs.count, c.count);
+        EXPECT_EQ(settings.FileInName, c.names[0]) << "the first input becomes the current one";
+    }
+    EXPECT_NE(messages().find("No files have passed the selection and ignore criteria. Process terminated."),
+              std::string::npos);
 }
 
 TEST_F(Discovery, SearchFindingNothingRaises1004WithTheUsedSettings) {
-    touch({"other.t3pa"});
-    searchFor("run", ".t3pa");
-    EXPECT_EQ(raised([&] { discover(); }), -1004);
+    write("other.t3pa");
+    settings.DoMultiFile = true;
+    settings.FileInName = "run";
+    settings.FileInNameEnd = ".t3pa";
+    EXPECT_EQ(discover(), -1004);
     const std::string text = messages();
     EXPECT_NE(text.find("Can not find any files for processing. Process terminated."), std::string::npos);
     EXPECT_NE(text.find("Used FileInPath:\t" + settings.FileInPath), std::string::npos);
@@ -121,60 +127,47 @@ TEST_F(Discovery, SearchFindingNothingRaises1004WithTheUsedSettings) {
     EXPECT_NE(text.find("Used FileInNameEnd:\t.t3pa"), std::string::npos);
 }
 
-TEST_F(Discovery, UnsupportedExtensionsOnlyReturn1005) {
-    touch({"data.bin", "data.dat"});
-    searchFor("data", "");
-    EXPECT_EQ(discover(), -1005);
-    EXPECT_NE(messages().find("No files have passed the selection and ignore criteria. Process terminated."),
-              std::string::npos);
+TEST_F(Discovery, KindIsTakenFromExtensionAndContent) {
+    const struct {
+        const char* name;
+        const char* text;
+        InputKind kind;
+        bool rawToCluster, frameBased, timeInNs, counting;
+        bool doFrame, doCreateClog, doCoinc;  // the settings afterwards
+    } cases[] = {
+        {"run.t3pa", "Index\tMatrix Index\tToA\tToT\tFToA\tOverflow\n0\t100\t5\t20\t3\t0\n", InputKind::T3PA,
+         true, false, true, false, false, true, true},
+        {"run.elist", "EventID\tX\tY\tE\tT\tMyExtra\n-\tpx\tpx\tkeV\tns\t-\n1\t2\t3\t4\t5\t6\n", InputKind::Elist,
+         false, false, true, false, false, false, true},
+        // Counting cluster logs are frame based and have no coincidences.
+        {"count.clog", "Frame 1 (0.000000, 0.000000 s)\n[10, 20, 1] [11, 20, 1]\n[40, 50, 1]\n",
+         InputKind::ClusterLog, true, true, false, true, true, true, false},
+        {"toa.clog", "Frame 1 (0.000000, 0.000000 ns)\n[10, 20, 15.5, 1000.25] [11, 20, 7.5, 1001.5]\n",
+         InputKind::ClusterLog, true, false, true, false, true, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        settings = zel::Settings{};
+        settings.FileInPath = dir.file("in/");
+        inputs = {};
+        variables = {};
+        write(c.name, c.text);
+        ASSERT_EQ(recognise(c.name), 0);
+        EXPECT_EQ(inputs.kind, c.kind);
+        EXPECT_EQ(inputs.rawToCluster, c.rawToCluster);
+        EXPECT_EQ(inputs.frameBased, c.frameBased);
+        EXPECT_EQ(inputs.timeInNs, c.timeInNs);
+        EXPECT_EQ(inputs.clog.counting, c.counting);
+        EXPECT_EQ(settings.DoFrame, c.doFrame);
+        EXPECT_EQ(settings.DoCreateClog, c.doCreateClog);
+        EXPECT_EQ(settings.DoCoinc, c.doCoinc);
+    }
+    ASSERT_EQ(recognise("run.elist"), 0);
+    EXPECT_EQ(variables.names(), (Names{"EventID", "X", "Y", "E", "T", "MyExtra"})) << "from the event list header";
+    EXPECT_EQ(variables.units(), (Names{"-", "px", "px", "keV", "ns", "-"}));
 }
 
-TEST_F(Discovery, FileInCountLimitsTheInputsProcessed) {
-    touch({"run_a.t3pa", "run_b.t3pa", "run_c.t3pa"});
-    searchFor("run", ".t3pa");
-    settings.FileInCount = 2;
-    ASSERT_EQ(discover(), 0);
-    EXPECT_EQ(inputs.names.size(), 3u);
-    EXPECT_EQ(inputs.count, 2);
-
-    // Discovery makes the first found name the current one: search for the part again each time.
-    searchFor("run", ".t3pa");
-    settings.FileInCount = 0;
-    ASSERT_EQ(discover(), 0);
-    EXPECT_EQ(inputs.count, 0);
-    searchFor("run", ".t3pa");
-    settings.FileInCount = 10;
-    ASSERT_EQ(discover(), 0);
-    EXPECT_EQ(inputs.count, 3);
-}
-
-TEST_F(Discovery, ExplicitListIsUsedUnchanged) {
-    touch({"run_a.t3pa"});
-    searchFor("run", ".t3pa");
-    settings.FileInNames = {"z.elist", "a.t3pa", "notes.xyz"};
-    ASSERT_EQ(discover(), 0);
-    EXPECT_EQ(inputs.names, settings.FileInNames);
-    EXPECT_EQ(settings.FileInName, "z.elist");
-    EXPECT_EQ(inputs.count, 3);
-}
-
-TEST_F(Discovery, SingleNameWithoutMultiFileIsTheOnlyInput) {
-    settings.FileInName = "missing.t3pa";  // existence is recognition's concern
-    ASSERT_EQ(discover(), 0);
-    EXPECT_EQ(inputs.names, Names{"missing.t3pa"});
-    EXPECT_EQ(inputs.count, 1);
-}
-
-TEST_F(Discovery, RawPixelDataIsClusteredWithoutFrameAnalysis) {
-    write("run.t3pa", "Index\tMatrix Index\tToA\tToT\tFToA\tOverflow\n0\t100\t5\t20\t3\t0\n");
-    ASSERT_EQ(recognise("run.t3pa"), 0);
-    EXPECT_EQ(inputs.kind, InputKind::T3PA);
-    EXPECT_TRUE(inputs.rawToCluster);
-    EXPECT_FALSE(inputs.frameBased);
-    EXPECT_FALSE(settings.DoFrame);
-}
-
-// A text frame of `height` lines of `width` numbers, named after its mode.
+// A text frame of `height` lines of `width` numbers.
 std::string frameText(int width, int height) {
     std::string line;
     for (int x = 0; x < width; ++x) line += (x ? " " : "") + std::to_string(x % 3);
@@ -200,51 +193,16 @@ TEST_F(Discovery, SensorSizedTextMatrixIsFrameBased) {
     // One line short of the sensor is no frame, and nothing else either.
     write("short.txt", frameText(256, 255));
     EXPECT_EQ(recognise("short.txt"), -1017);
-}
 
-TEST_F(Discovery, TextFrameTestCountsLinesAndNumbers) {
-    const std::string path = (dir / "in" / "m.txt").string();
-    auto frame = [&](const std::string& text) {
+    // The frame test counts lines and numbers per line.
+    const std::string path = settings.FileInPath + "m.txt";
+    for (const auto& [text, frame] : std::initializer_list<std::pair<const char*, bool>>{
+             {"1 2 3\n4 5 6\n", true}, {"1\t2\t3\r\n4\t5\t6", true}, {"1 2 3\n4 5\n", false},
+             {"1 2 3\n4 5 6 7\n", false}, {"1 2 3\n4 5 6\n7 8 9\n", false}, {"1 2 3\n", false}}) {
         write("m.txt", text);
-        return zel::isTextFrameFile(path, 3, 2);
-    };
-    EXPECT_TRUE(frame("1 2 3\n4 5 6\n"));
-    EXPECT_TRUE(frame("1\t2\t3\r\n4\t5\t6"));
-    EXPECT_FALSE(frame("1 2 3\n4 5\n"));
-    EXPECT_FALSE(frame("1 2 3\n4 5 6 7\n"));
-    EXPECT_FALSE(frame("1 2 3\n4 5 6\n7 8 9\n"));
-    EXPECT_FALSE(frame("1 2 3\n"));
-    EXPECT_FALSE(zel::isTextFrameFile((dir / "in" / "absent.txt").string(), 3, 2));
-}
-
-TEST_F(Discovery, EventListHeaderBecomesTheVariableList) {
-    write("run.elist", "EventID\tX\tY\tE\tT\tMyExtra\n-\tpx\tpx\tkeV\tns\t-\n1\t2\t3\t4\t5\t6\n");
-    ASSERT_EQ(recognise("run.elist"), 0);
-    EXPECT_EQ(inputs.kind, InputKind::Elist);
-    EXPECT_FALSE(inputs.rawToCluster);
-    EXPECT_EQ(variables.names(), (Names{"EventID", "X", "Y", "E", "T", "MyExtra"}));
-    EXPECT_EQ(variables.units(), (Names{"-", "px", "px", "keV", "ns", "-"}));
-    EXPECT_FALSE(settings.DoFrame);
-    EXPECT_FALSE(settings.DoCreateClog);
-}
-
-TEST_F(Discovery, CountingClusterLogIsFrameBasedWithoutCoincidences) {
-    write("data.clog", "Frame 1 (0.000000, 0.000000 s)\n[10, 20, 1] [11, 20, 1]\n[40, 50, 1]\n");
-    ASSERT_EQ(recognise("data.clog"), 0);
-    EXPECT_EQ(inputs.kind, InputKind::ClusterLog);
-    EXPECT_TRUE(inputs.rawToCluster);
-    EXPECT_TRUE(inputs.frameBased);
-    EXPECT_TRUE(inputs.clog.counting);
-    EXPECT_FALSE(settings.DoCoinc);
-}
-
-TEST_F(Discovery, TimeOfArrivalClusterLogKeepsCoincidences) {
-    write("data.clog", "Frame 1 (0.000000, 0.000000 ns)\n[10, 20, 15.5, 1000.25] [11, 20, 7.5, 1001.5]\n");
-    ASSERT_EQ(recognise("data.clog"), 0);
-    EXPECT_EQ(inputs.kind, InputKind::ClusterLog);
-    EXPECT_FALSE(inputs.frameBased);
-    EXPECT_TRUE(inputs.timeInNs);
-    EXPECT_TRUE(settings.DoCoinc);
+        EXPECT_EQ(zel::isTextFrameFile(path, 3, 2), frame) << text;
+    }
+    EXPECT_FALSE(zel::isTextFrameFile(settings.FileInPath + "absent.txt", 3, 2));
 }
 
 TEST_F(Discovery, UnreadableEmptyAndUnknownInputsRaise) {
@@ -252,7 +210,7 @@ TEST_F(Discovery, UnreadableEmptyAndUnknownInputsRaise) {
     EXPECT_EQ(recognise("empty.t3pa"), -1020);
     EXPECT_NE(messages().find("Empty in file format: empty.t3pa"), std::string::npos);
 
-    fs::create_directories(dir / "in" / "folder.elist");
+    write("folder.elist/");
     EXPECT_EQ(recognise("folder.elist"), -1015);
     EXPECT_EQ(recognise("absent.t3pa"), -1015);
     EXPECT_NE(messages().find("Can not open input file: absent.t3pa"), std::string::npos);
