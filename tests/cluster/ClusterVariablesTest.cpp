@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
+
+#include "support/TempDir.h"
 
 namespace {
 
@@ -12,20 +12,15 @@ using zel::ClusterVariables;
 using zel::Var;
 
 struct VariablesWithLog : ::testing::Test {
-    std::string path =
-        (std::filesystem::temp_directory_path() / ("zel_vars_" + std::to_string(::getpid()) + ".txt")).string();
-    std::ofstream log{path};
+    zeltest::TempDir tmp{"zel_vars"};
+    std::ofstream log{tmp.file("log.txt")};
     zel::MessageTarget to{&log, false, true};
     ClusterVariables vars;
 
     std::string logText() {
         log.flush();
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return zeltest::TempDir::read(tmp.file("log.txt"));
     }
-    void TearDown() override { std::filesystem::remove(path); }
 };
 
 TEST(ClusterVariablesDefaults, DefaultListCarriesTheChosenCorrectedLengthPair) {

@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <tuple>
 #include <utility>
+
+#include "support/TempDir.h"
 
 namespace {
 
@@ -18,9 +19,8 @@ constexpr double kArea = 1.982464;
 const double kSiDose = 1.0 / (2.329 * 300 * 1237.3618279678);
 
 struct ProductsRun : ::testing::Test {
-    std::string path =
-        (std::filesystem::temp_directory_path() / ("zel_products_" + std::to_string(::getpid()) + ".txt")).string();
-    std::ofstream log{path};
+    zeltest::TempDir tmp{"zel_products"};
+    std::ofstream log{tmp.file("log.txt")};
     zel::MessageTarget to{&log, false, true};
     Products products;
 
@@ -33,19 +33,14 @@ struct ProductsRun : ::testing::Test {
     }
     std::string logText() {
         log.flush();
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return zeltest::TempDir::read(tmp.file("log.txt"));
     }
-    void TearDown() override { std::filesystem::remove(path); }
 };
 
 TEST_F(ProductsRun, LateClusterClosesTheSamplesItPassedBeforeItCounts) {
     start();
-    products.addCluster(0, 0.2e9, 10, 3);
-    products.addCluster(0, 0.7e9, 20, 4);
-    products.addCluster(0, 3.4e9, 30, 5);
+    for (auto [t, e, size] : {std::tuple{0.2e9, 10, 3}, {0.7e9, 20, 4}, {3.4e9, 30, 5}})
+        products.addCluster(0, t, e, size);
     EXPECT_EQ(products.sampleCount(), 3);
     EXPECT_DOUBLE_EQ(products.currentCount(), 1.0);
 
@@ -82,10 +77,8 @@ TEST_F(ProductsRun, SampleEdgesAndTheFinalSample) {
     EXPECT_EQ(products.elapsedTimes(), (Values{1, 2, 2}));
 
     // A lone cluster at the sample start: the final sample has length 0 and the live time one sampling time.
-    ProductSetup half;
-    half.timeSampling = 0.5;
     Products single;
-    single.setup(half, to);
+    single.setup({.timeSampling = 0.5}, to);
     single.setTimeFirst(4e9);
     zel::ClusterBatch batch(1);
     batch.appendRow()[0] = 4e9;
@@ -102,9 +95,7 @@ TEST_F(ProductsRun, AcquisitionTimeReplacesTheLiveTime) {
     EXPECT_EQ(products.countRate(), -1.0);
     EXPECT_EQ(products.doseRate(), -1.0);
 
-    ProductSetup setup;
-    setup.timeAcq = 10;
-    start(setup);
+    start({.timeAcq = 10});
     for (double t : {0.1e9, 0.2e9, 0.3e9}) products.addCluster(0, t, 4, 1);
     products.finishInput(0.3e9);
     products.computeTotals();
@@ -120,25 +111,17 @@ TEST_F(ProductsRun, ConversionFactorsFollowSensorAndUnits) {
     EXPECT_DOUBLE_EQ(products.doseRateFactor(), kSiDose * 3600);
     EXPECT_EQ(products.doseRateUnit(), "uGy+1 h-1");
 
-    ProductSetup cdte;
-    cdte.sensorMaterial = "CdTe";
-    cdte.sensorThicknessUm = 1000;
-    start(cdte);
+    start({.sensorMaterial = "CdTe", .sensorThicknessUm = 1000});
     EXPECT_DOUBLE_EQ(products.doseFactor(), 1 / (5.85 * 1000 * 1237.3618279678));
 
-    ProductSetup radiology;
-    radiology.radiologyUnits = true;
-    start(radiology);
+    start({.radiologyUnits = true});
     EXPECT_DOUBLE_EQ(products.doseFactor(), 1 / (2.329 * 300 * 1237361827.9678));
     EXPECT_DOUBLE_EQ(products.doseRateFactor(), products.doseFactor());
     EXPECT_EQ(products.doseUnit(), "Gy+1");
     EXPECT_EQ(products.doseRateUnit(), "Gy+1 s-1");
 
     // A quarter of the pixels masked: the rest see everything on three quarters of the area.
-    ProductSetup masked;
-    masked.maskOn = true;
-    masked.maskFactor = 4.0 / 3.0;
-    start(masked);
+    start({.maskFactor = 4.0 / 3.0, .maskOn = true});
     EXPECT_DOUBLE_EQ(products.doseRateFactor(), kSiDose * 3600 * 4 / 3);
     EXPECT_DOUBLE_EQ(products.sensorArea(), kArea * 3 / 4);
     EXPECT_DOUBLE_EQ(products.fluxFactor(), 4 / (3 * kArea));
@@ -147,13 +130,9 @@ TEST_F(ProductsRun, ConversionFactorsFollowSensorAndUnits) {
 }
 
 TEST_F(ProductsRun, CurrentValuesRescaleToTheGivenInterval) {
-    ProductSetup setup;
-    setup.timeSampling = 2.0;
-    setup.classCount = 2;
+    ProductSetup setup{.classCount = 2, .timeSampling = 2.0};
     start(setup);
-    products.addCluster(0, 0.1e9, 10, 1);
-    products.addCluster(0, 0.2e9, 20, 1);
-    products.addCluster(1, 0.3e9, 5, 1);
+    for (auto [c, t, e] : {std::tuple{0, 0.1e9, 10}, {0, 0.2e9, 20}, {1, 0.3e9, 5}}) products.addCluster(c, t, e, 1);
 
     EXPECT_DOUBLE_EQ(products.currentCount(), 3);
     EXPECT_DOUBLE_EQ(products.currentCountRate(0), 1.5);
@@ -173,29 +152,22 @@ TEST_F(ProductsRun, CurrentValuesRescaleToTheGivenInterval) {
 }
 
 TEST_F(ProductsRun, ClassesBookPerSampleAndTurnToClassRows) {
-    ProductSetup setup;
-    setup.classCount = 3;
-    start(setup);
+    start({.classCount = 3});
     EXPECT_TRUE(products.countByClass().empty());
     EXPECT_EQ(products.classOf(2.0), 2);
     for (double unknown : {-1.0, 7.0, std::nan("")}) EXPECT_EQ(products.classOf(unknown), 3);
 
-    products.addCluster(0, 0.1e9, 1, 1);
-    products.addCluster(products.classOf(-1.0), 0.2e9, 2, 1);
-    products.addCluster(-1, 0.3e9, 64, 1);  // no class: counted in the run only
-    products.addCluster(1, 1.5e9, 4, 1);
-    products.addCluster(2, 2.1e9, 8, 1);
-    products.addCluster(2, 2.2e9, 16, 1);
+    // Class -1 has none: counted in the run only.
+    for (auto [c, t, e] : {std::tuple{0, 0.1e9, 1}, {products.classOf(-1.0), 0.2e9, 2}, {-1, 0.3e9, 64}, {1, 1.5e9, 4},
+                           {2, 2.1e9, 8}, {2, 2.2e9, 16}})
+        products.addCluster(c, t, e, 1);
     products.finishInput(2.5e9);
     products.computeTotals();
     EXPECT_EQ(products.clustersProcessed(), 6);
 
     const auto counts = products.countByClass();
     ASSERT_EQ(counts.size(), 4u);
-    EXPECT_EQ(counts[0], (Values{1, 0, 0}));
-    EXPECT_EQ(counts[1], (Values{0, 1, 0}));
-    EXPECT_EQ(counts[2], (Values{0, 0, 2}));
-    EXPECT_EQ(counts[3], (Values{1, 0, 0}));
+    EXPECT_EQ(counts, (std::vector<Values>{{1, 0, 0}, {0, 1, 0}, {0, 0, 2}, {1, 0, 0}}));
     EXPECT_EQ(products.energyByClass()[2], (Values{0, 0, 24}));
     EXPECT_DOUBLE_EQ(products.doseRateByClass()[1][1], 4 * kSiDose * 3600);
 

@@ -1,49 +1,37 @@
 #include "common/ConfigFile.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
+
+#include "support/TempDir.h"
 
 namespace {
 
 using zel::ConfigFile;
 using zel::ConfigParameter;
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // A scratch directory with a log that receives the file's messages (nothing goes to the console).
 struct ConfigFileTest : ::testing::Test {
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("zel_ini_" + std::to_string(::getpid()) + "_" +
-                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::string logPath;
-    std::ofstream log;
+    zeltest::TempDir tmp{"zel_ini"};
+    std::string logPath = tmp.file("log.txt");
+    std::ofstream log{logPath};
 
-    void SetUp() override {
-        std::filesystem::create_directories(dir);
-        logPath = (dir / "log.txt").string();
-        log.open(logPath);
+    std::string directory() const { return tmp.dir(); }
+    std::string logText() {
+        log.flush();
+        return zeltest::TempDir::read(logPath);
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    std::string directory() const { return dir.string() + "/"; }
-
-    ConfigFile fileWith(const std::string& content, int base = 0) {
-        std::ofstream(dir / "test.ini") << content;
-        ConfigFile file(directory(), "test.ini");
+    ConfigFile quietFile(const std::string& directory, const std::string& name, int base = 0) {
+        ConfigFile file(directory, name);
         file.setMessageTarget({&log, false, true});
         file.setErrorCodeBase(base);
         return file;
     }
-
+    ConfigFile fileWith(const std::string& content, int base = 0) {
+        tmp.write("test.ini", content);
+        return quietFile(directory(), "test.ini", base);
+    }
     // Loads while catching the codes written to the error stream.
     int load(ConfigFile& file, std::string* errorStream = nullptr) {
         ::testing::internal::CaptureStderr();
@@ -52,7 +40,6 @@ struct ConfigFileTest : ::testing::Test {
         if (errorStream != nullptr) *errorStream = codes;
         return result;
     }
-
     std::vector<double> numbers(const std::string& valueText) {
         ConfigFile file = fileWith("[S]\nKey = " + valueText + "\n");
         EXPECT_EQ(load(file), 0);
@@ -65,46 +52,36 @@ TEST_F(ConfigFileTest, EmptyFileReportsNoSectionThenNothingLoaded) {
     std::string codes;
     EXPECT_EQ(load(file, &codes), (-5100 - 105) + (-5100 - 104));
     EXPECT_EQ(codes, "-5205;-5204;");
-    EXPECT_EQ(readAll(logPath),
+    EXPECT_EQ(logText(),
               "[ERROR] -5205 : No section loaded.\n"
               "[ERROR] -5204 : Error occurred during file read. No sections were loaded.\n");
     EXPECT_FALSE(file.isLoaded());
     EXPECT_FALSE(file.isPartlyLoaded());
 }
 
-TEST_F(ConfigFileTest, MissingFileReportsItsPath) {
-    ConfigFile file(directory(), "absent.ini");
-    file.setMessageTarget({&log, false, true});
+TEST_F(ConfigFileTest, MissingFileReportsItsPathUnlessLoadingIsSkipped) {
+    ConfigFile file = quietFile(directory(), "absent.ini");
     EXPECT_EQ(load(file), -101);
-    EXPECT_EQ(readAll(logPath), "[ERROR] -101 : Can not open input file: " + directory() + "absent.ini\n");
-}
-
-TEST_F(ConfigFileTest, SkipLoadReadsNothing) {
-    ConfigFile file(directory(), "absent.ini");
-    file.setSkipLoad(true);
-    EXPECT_EQ(file.load(), 0);
-    EXPECT_TRUE(file.sections().empty());
+    EXPECT_EQ(logText(), "[ERROR] -101 : Can not open input file: " + directory() + "absent.ini\n");
+    ConfigFile skipped(directory(), "absent.ini");
+    skipped.setSkipLoad(true);
+    EXPECT_EQ(skipped.load(), 0);
+    EXPECT_TRUE(skipped.sections().empty());
 }
 
 TEST_F(ConfigFileTest, NumberTokensAndListEnds) {
-    EXPECT_EQ(numbers("1 2.5e3 -4"), (std::vector<double>{1, 2500, -4}));
-    EXPECT_EQ(numbers("1,2;3"), (std::vector<double>{1, 2}));
-    EXPECT_EQ(numbers("1 ;x 3"), (std::vector<double>{1, 3}));
-    EXPECT_EQ(numbers("1E5"), (std::vector<double>{1, 5}));
-    EXPECT_EQ(numbers("7#8"), (std::vector<double>{7}));
-    EXPECT_EQ(numbers("+5 .5 1-2 - 1e999"), (std::vector<double>{5, 0.5, 1}));
-    EXPECT_TRUE(numbers("none").empty());
+    const std::pair<const char*, std::vector<double>> cases[] = {
+        {"1 2.5e3 -4", {1, 2500, -4}}, {"1,2;3", {1, 2}}, {"1 ;x 3", {1, 3}},  {"1E5", {1, 5}},
+        {"7#8", {7}},                  {"+5 .5 1-2 - 1e999", {5, 0.5, 1}},    {"none", {}}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(numbers(text), expected) << text;
 }
 
 TEST_F(ConfigFileTest, QuotedValuesAreStringsOnly) {
     ConfigFile file = fileWith("[S]\nNames = \"a b\" , \"c\"\nMixed = 12 \"x\" 3\nOpen = \"tail end\n");
     ASSERT_EQ(load(file), 0);
-    ConfigParameter names = file.getParameter("Names", "S");
-    EXPECT_EQ(names.strings, (std::vector<std::string>{"a b", "c"}));
-    EXPECT_TRUE(names.numbers.empty());
-    ConfigParameter mixed = file.getParameter("Mixed", "S");
-    EXPECT_EQ(mixed.strings, (std::vector<std::string>{"x"}));
-    EXPECT_TRUE(mixed.numbers.empty());
+    EXPECT_EQ(file.getStrings("Names", "S"), (std::vector<std::string>{"a b", "c"}));
+    EXPECT_EQ(file.getStrings("Mixed", "S"), (std::vector<std::string>{"x"}));
+    EXPECT_TRUE(file.getParameter("Names", "S").numbers.empty() && file.getParameter("Mixed", "S").numbers.empty());
     EXPECT_EQ(file.getStrings("Open", "S"), (std::vector<std::string>{"tail end"}));
 }
 
@@ -113,7 +90,7 @@ TEST_F(ConfigFileTest, KeyTextRules) {
     std::string codes;
     EXPECT_EQ(load(file, &codes), (-111 - 110) + (-108 - 110));
     EXPECT_EQ(codes, "-111;-110;-108;-110;");
-    EXPECT_EQ(readAll(logPath),
+    EXPECT_EQ(logText(),
               "[ERROR] -111 : Incorrect parameter name: my key \n"
               "[ERROR] -110 : Fail to load parameter at line 2.\n"
               "[ERROR] -108 : Parameters name could not be loaded.\n"
@@ -140,10 +117,10 @@ TEST_F(ConfigFileTest, DuplicatesKeepTheFirst) {
     std::string codes;
     EXPECT_EQ(load(file, &codes), -107 - 103 - 106);
     EXPECT_EQ(codes, "-107;-103;-106;");
-    EXPECT_NE(readAll(logPath).find("Parameters with the given key A is already in the section S. Line 3.\n"),
-              std::string::npos);
-    EXPECT_NE(readAll(logPath).find("Section with key S already exists in the file. Line 6.\n"), std::string::npos);
-    EXPECT_NE(readAll(logPath).find("Failed to load section name at line 8.\n"), std::string::npos);
+    for (const char* message : {"Parameters with the given key A is already in the section S. Line 3.\n",
+                                "Section with key S already exists in the file. Line 6.\n",
+                                "Failed to load section name at line 8.\n"})
+        EXPECT_NE(logText().find(message), std::string::npos) << message;
     ASSERT_EQ(file.sections().size(), 3u);
     EXPECT_EQ(file.getParameter("A", "S").numbers, (std::vector<double>{1}));
     EXPECT_FALSE(file.hasParameter("C", "S"));
@@ -171,7 +148,7 @@ TEST_F(ConfigFileTest, BuildingInMemory) {
     file.setMessageTarget({&log, false, true});
     file.addSection("S");
     file.addSection("S");
-    EXPECT_EQ(readAll(logPath), "Section already exist.\n");
+    EXPECT_EQ(logText(), "Section already exist.\n");
     file.addParameter("S", "Text", "abc");
     file.addParameter("S", "Value", 2.5);
     file.addParameter("S", "Value", 7.0);
@@ -192,8 +169,7 @@ TEST_F(ConfigFileTest, BuildingInMemory) {
 }
 
 TEST_F(ConfigFileTest, SaveReadsBackTheSameContent) {
-    ConfigFile written(directory(), "round.ini");
-    written.setMessageTarget({&log, false, true});
+    ConfigFile written = quietFile(directory(), "round.ini");
     written.addSection("Hist");
     written.addParameter("Hist", "Bins", std::vector<double>{0, 0.25, 1e-5, -3, 123456});
     written.addParameter("Hist", "Names", std::vector<std::string>{"E", "Size with blank", ""});
@@ -201,7 +177,7 @@ TEST_F(ConfigFileTest, SaveReadsBackTheSameContent) {
     written.addSection("Other");
     written.addParameter("Other", "Flag", 1.0);
     ASSERT_EQ(written.save(), 0);
-    EXPECT_EQ(readAll(directory() + "round.ini"),
+    EXPECT_EQ(zeltest::TempDir::read(tmp.file("round.ini")),
               "[Hist]\n\nBins=0,0.25,1e-05,-3,123456\nNames=\"E\",\"Size with blank\",\"\"\nNothing=\n\n"
               "[Other]\n\nFlag=1\n\n");
 
@@ -214,17 +190,14 @@ TEST_F(ConfigFileTest, SaveReadsBackTheSameContent) {
         EXPECT_EQ(a.name, b.name);
         ASSERT_EQ(a.parameters.size(), b.parameters.size());
         for (size_t p = 0; p < a.parameters.size(); ++p) {
-            EXPECT_EQ(a.parameters[p].key, b.parameters[p].key);
-            EXPECT_EQ(a.parameters[p].strings, b.parameters[p].strings);
-            EXPECT_EQ(a.parameters[p].numbers, b.parameters[p].numbers);
+            const ConfigParameter &x = a.parameters[p], &y = b.parameters[p];
+            EXPECT_TRUE(x.key == y.key && x.strings == y.strings && x.numbers == y.numbers) << x.key;
         }
     }
 }
 
 TEST_F(ConfigFileTest, SaveToMissingDirectoryFails) {
-    ConfigFile file(directory() + "missing/", "x.ini");
-    file.setMessageTarget({&log, false, true});
-    file.setErrorCodeBase(-5000);
+    ConfigFile file = quietFile(directory() + "missing/", "x.ini", -5000);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(file.save(), -5112);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "-5112;");

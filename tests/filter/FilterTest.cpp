@@ -1,14 +1,13 @@
 #include "filter/Filter.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
+
+#include "support/TempDir.h"
 
 namespace {
 
@@ -28,18 +27,15 @@ constexpr const char* kTwoVariables =
 
 // A scratch directory whose log receives the filter's messages (nothing goes to the console).
 struct FilterTest : ::testing::Test {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-        ("zel_filter_" + std::to_string(::getpid()) + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::ofstream log;
+    zeltest::TempDir tmp{"zel_filter"};
+    std::ofstream log{tmp.file("log.txt")};
 
-    void SetUp() override { std::filesystem::create_directories(dir), log.open(dir / "log.txt"); }
-    void TearDown() override { std::filesystem::remove_all(dir); }
     zel::MessageTarget to() { return {&log, false, true}; }
-    std::string logText() const { return (std::stringstream() << std::ifstream(dir / "log.txt").rdbuf()).str(); }
+    std::string logText() { return zeltest::TempDir::read(tmp.file("log.txt")); }
 
     Filter fromFile(const std::string& content, const std::vector<std::string>* names = &kNames) {
-        std::ofstream(dir / "Filter.ini") << content;
-        Filter filter(dir.string() + "/", "Filter.ini", to(), -5000);
+        tmp.write("Filter.ini", content);
+        Filter filter(tmp.dir(), "Filter.ini", to(), -5000);
         if (names != nullptr) filter.init(*names);
         return filter;
     }
@@ -75,13 +71,13 @@ TEST_F(FilterTest, BadRangesAndKeysWithoutTwoNumbersAddNothing) {
 TEST_F(FilterTest, MissingFileRaisesLoadFailure) {
     ::testing::internal::CaptureStderr();
     try {
-        Filter filter(dir.string() + "/", "Filter.ini", to(), -5000);
+        Filter filter(tmp.dir(), "Filter.ini", to(), -5000);
         ADD_FAILURE() << "nothing raised";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(zel::codeFromRaised(error, 0), -5102);
     }
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "-5101;-5104;-5102;");
-    EXPECT_EQ(logText(), "[ERROR] -5101 : Can not open input file: " + dir.string() + "/Filter.ini\n"
+    EXPECT_EQ(logText(), "[ERROR] -5101 : Can not open input file: " + tmp.file("Filter.ini") + "\n"
                          "[ERROR] -5104 : Read of config file during config load failed.\n"
                          "[ERROR] -5102 : Load of configuration failed in constructor with creation of config.\n");
 }

@@ -8,12 +8,12 @@
 namespace {
 
 using histtest::HistFilesTest;
+using histtest::kSilent;
 using testing::ElementsAre;
 using zel::ClusterMaps;
 using zel::ClusterVariables;
 using zel::Hist2D;
 
-const zel::MessageTarget kSilent{nullptr, false, false};
 enum Map { kE, kS, kLET, kEpix, kH, kCount };
 
 // Variables in the given column order, mapped.

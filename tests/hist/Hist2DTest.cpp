@@ -4,18 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <tuple>
 
 #include "hist/HistTestSupport.h"
 
 namespace {
 
 using histtest::HistFilesTest;
+using histtest::kSilent;
 using histtest::raisedCode;
 using testing::ElementsAre;
 using testing::HasSubstr;
 using zel::Hist2D;
-
-const zel::MessageTarget kSilent{nullptr, false, false};
 
 // 4 x 3 unit bins over 0..4 and 0..3.
 Hist2D smallHist() { return Hist2D("s", 4, 0.0, 4.0, 3, 0.0, 3.0, 0, kSilent); }
@@ -44,9 +44,7 @@ TEST(Hist2DConstruction, LaysOutMixedAxes) {
     config->addParameter("HistPar", "BinLowEdgeY", {0.0, 1.0, 10.0});
     Hist2D h(config, 0, kSilent);
     EXPECT_EQ(h.GetNBin(), 8u);
-    EXPECT_EQ(h.GetBinEquidistX(), 1);
-    EXPECT_EQ(h.GetBinEquidistY(), 0);
-    EXPECT_EQ(h.GetBinEquidist(), 0);
+    EXPECT_THAT((std::vector{h.GetBinEquidistX(), h.GetBinEquidistY(), h.GetBinEquidist()}), ElementsAre(1, 0, 0));
     EXPECT_EQ(h.GetContents().size(), 10u);
     EXPECT_EQ(h.GetOverflowX().size(), 2u);
     EXPECT_EQ(h.GetUnderflowY().size(), 4u);
@@ -55,12 +53,9 @@ TEST(Hist2DConstruction, LaysOutMixedAxes) {
 
 TEST(Hist2DFill, FlatIndexRunsAlongRowsOfConstantY) {
     Hist2D map("map", 256, 0.0, 256.0, 256, 0.0, 256.0, 0, kSilent);
-    map.Fill(0.5, 0.5);
-    map.Fill(255.5, 0.5, 2);
-    map.Fill(0.5, 1.5, 3);
-    EXPECT_EQ(map.GetBinContent(1), 1);
-    EXPECT_EQ(map.GetBinContent(256), 2);
-    EXPECT_EQ(map.GetBinContent(257), 3);
+    for (auto [x, y, w] : {std::tuple{0.5, 0.5, 1.0}, {255.5, 0.5, 2.0}, {0.5, 1.5, 3.0}}) map.Fill(x, y, w);
+    EXPECT_THAT((std::vector{map.GetBinContent(1), map.GetBinContent(256), map.GetBinContent(257)}),
+                ElementsAre(1, 2, 3));
     EXPECT_EQ(map.GetBinContent(0.5, 1.5), 3);
     // A pixel coordinate x + 1 on the upper edge lands in the bin spanning x .. x + 1.
     map.Fill(1, 1, 10);
@@ -70,20 +65,15 @@ TEST(Hist2DFill, FlatIndexRunsAlongRowsOfConstantY) {
 TEST(Hist2DFill, OutsidePointsGoToTheirRowColumnOrCorner) {
     Hist2D h = smallHist();
     h.Fill(-1, 1.5);
-    EXPECT_THAT(h.GetUnderflowX(), ElementsAre(0, 1, 0));
-    EXPECT_EQ(regularSum(h), 0);
     EXPECT_EQ(h.GetContents().front(), 0);
-    h.Fill(-1, -1, 2);
-    EXPECT_EQ(h.GetOverUnderFlowXY()[0], 2);
-    EXPECT_EQ(h.GetContents().front(), 2);
-    h.Fill(5, -1);
-    h.Fill(-1, 5, 3);
-    h.Fill(5, 5, 4);
+    // Corners: under-under, over-under, under-over, over-over; the first and last also sit at the ends of the list.
+    for (auto [x, y, w] : {std::tuple{-1.0, -1.0, 2.0}, {5.0, -1.0, 1.0}, {-1.0, 5.0, 3.0}, {5.0, 5.0, 4.0}})
+        h.Fill(x, y, w);
     EXPECT_THAT(h.GetOverUnderFlowXY(), ElementsAre(2, 1, 3, 4));
+    EXPECT_EQ(h.GetContents().front(), 2);
     EXPECT_EQ(h.GetContents().back(), 4);
-    h.Fill(2.5, 5);
-    h.Fill(2.5, -1, 2);
-    h.Fill(5, 0.5);
+    for (auto [x, y, w] : {std::tuple{2.5, 5.0, 1.0}, {2.5, -1.0, 2.0}, {5.0, 0.5, 1.0}}) h.Fill(x, y, w);
+    EXPECT_THAT(h.GetUnderflowX(), ElementsAre(0, 1, 0));
     EXPECT_THAT(h.GetOverflowY(), ElementsAre(0, 0, 1, 0));
     EXPECT_THAT(h.GetUnderflowY(), ElementsAre(0, 0, 2, 0));
     EXPECT_THAT(h.GetOverflowX(), ElementsAre(1, 0, 0));
@@ -109,25 +99,19 @@ TEST(Hist2DArithmetic, MultiplyNeedsEqualSizes) {
     Hist2D h = smallHist();
     h.Fill(0.5, 0.5, 3);
     h.Fill(1.5, 0.5, 2);
-    Hist2D other = smallHist();
+    Hist2D other = smallHist(), bigger("b", 5, 0.0, 5.0, 3, 0.0, 3.0, 0, kSilent);
     other.Fill(0.5, 0.5, 4);
+    bigger.Fill(0.5, 0.5, 7);
     ASSERT_EQ(h.Multiply(other), 0);
+    EXPECT_EQ(h.Multiply(bigger), -1);  // and leaves the contents alone
     EXPECT_EQ(h.GetBinContent(1), 12);
     EXPECT_EQ(h.GetBinContent(2), 0);
-
-    Hist2D bigger("b", 5, 0.0, 5.0, 3, 0.0, 3.0, 0, kSilent);
-    bigger.Fill(0.5, 0.5, 7);
-    const std::vector<double> before = h.GetContents();
-    EXPECT_EQ(h.Multiply(bigger), -1);
-    EXPECT_EQ(h.GetContents(), before);
 }
 
 TEST(Hist2DArithmetic, NormalizeAndClear) {
     Hist2D h = smallHist();
-    h.Fill(0.5, 0.5, 3);
-    h.Fill(3.5, 2.5, 1);
-    h.Fill(-1, -1, 2);
-    h.Fill(-1, 0.5, 5);
+    for (auto [x, y, w] : {std::tuple{0.5, 0.5, 3.0}, {3.5, 2.5, 1.0}, {-1.0, -1.0, 2.0}, {-1.0, 0.5, 5.0}})
+        h.Fill(x, y, w);
     ASSERT_EQ(h.Normalize(1), 0);
     EXPECT_EQ(h.GetBinContent(1), 0.75);
     EXPECT_EQ(h.GetBinContent(12), 0.25);
@@ -146,9 +130,7 @@ TEST(Hist2DArithmetic, NormalizeAndClear) {
 
 TEST(Hist2DStatistics, ProfilesCarryTheAxisStatistics) {
     Hist2D h = smallHist();
-    h.Fill(0.5, 0.5, 1);
-    h.Fill(2.5, 0.5, 2);
-    h.Fill(2.5, 2.5, 1);
+    for (auto [x, y, w] : {std::tuple{0.5, 0.5, 1.0}, {2.5, 0.5, 2.0}, {2.5, 2.5, 1.0}}) h.Fill(x, y, w);
     ASSERT_EQ(h.ProfileX(), 0);
     ASSERT_EQ(h.ProfileY(), 0);
     ASSERT_NE(h.GetProfileX(), nullptr);
@@ -197,14 +179,10 @@ TEST_F(HistFilesTest, MatrixExportWritesRowsAndTheNonEmptyRange) {
 TEST_F(HistFilesTest, SparseMapRoundTripsWithFlows) {
     Hist2D h("Hist2D_EMap_Total", 256, 0.0, 256.0, 256, 0.0, 256.0, 0, quiet);
     h.SetAxisTitles({"X [px]", "Y [px]", "E [keV]"});
-    h.Fill(10.5, 20.5, 1234.5678);
-    h.Fill(200.5, 100.5, 3);
-    h.Fill(-1, 5.5, 2);
-    h.Fill(300, 300, 6);
-    h.Fill(7.5, 999, 1);
-    h.SetFileOutPath(directory());
-    h.SetFileOutName("map");
-    ASSERT_EQ(h.Export(), 0);
+    for (auto [x, y, w] : {std::tuple{10.5, 20.5, 1234.5678}, {200.5, 100.5, 3.0}, {-1.0, 5.5, 2.0}, {300.0, 300.0, 6.0},
+                           {7.5, 999.0, 1.0}})
+        h.Fill(x, y, w);
+    ASSERT_EQ(exportAs(h, "map"), 0);
     EXPECT_EQ(lines("map.hist").size(), 6u);  // three anchor bins, two filled bins, the last line
     EXPECT_THAT(files(), ElementsAre("map.hist", "map.hist_info"));
 
@@ -221,13 +199,9 @@ TEST_F(HistFilesTest, SparseMapRoundTripsWithFlows) {
 
 TEST_F(HistFilesTest, VariableAxesRoundTripThroughFullFiles) {
     Hist2D h("var", {0.1, 0.105, 0.11025, 1234.56789}, {-1, 0, 2.5}, 0, quiet);
-    h.Fill(0.102, -0.5, 2);
-    h.Fill(1000, 1, 5);
-    h.Fill(0.01, 0.01, 1);
-    h.Fill(5000, 9, 3);
-    h.SetFileOutPath(directory());
-    h.SetFileOutName("var");
-    ASSERT_EQ(h.Export(), 0);
+    for (auto [x, y, w] : {std::tuple{0.102, -0.5, 2.0}, {1000.0, 1.0, 5.0}, {0.01, 0.01, 1.0}, {5000.0, 9.0, 3.0}})
+        h.Fill(x, y, w);
+    ASSERT_EQ(exportAs(h, "var"), 0);
     EXPECT_EQ(lines("var.hist").size(), 7u);
     const std::string info = readFile("var.hist_info");
     EXPECT_THAT(info, HasSubstr("BinLowEdgeX="));

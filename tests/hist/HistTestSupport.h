@@ -1,8 +1,8 @@
 #pragma once
-// Scratch directory and quiet message target shared by the histogram tests.
+// Scratch directory and quiet message targets shared by the histogram tests.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,38 +11,27 @@
 #include <vector>
 
 #include "common/Messages.h"
+#include "support/TempDir.h"
 
 namespace histtest {
 
+const zel::MessageTarget kSilent{nullptr, false, false};
+
+// Messages go to the scratch directory's log.
 struct HistFilesTest : ::testing::Test {
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("zel_hist_" + std::to_string(::getpid()) + "_" +
-                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::ofstream log;
-    zel::MessageTarget quiet{nullptr, false, true};
+    zeltest::TempDir tmp{"zel_hist"};
+    std::ofstream log{tmp.file("log.txt")};
+    zel::MessageTarget quiet{&log, false, true};
 
-    void SetUp() override {
-        std::filesystem::create_directories(dir);
-        log.open(dir / "log.txt");
-        quiet.log = &log;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    std::string directory() const { return dir.string() + "/"; }
-
-    std::string readFile(const std::string& name) const {
-        std::ifstream in(dir / name);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string directory() const { return tmp.dir(); }
+    std::string readFile(const std::string& name) const { return zeltest::TempDir::read(tmp.file(name)); }
+    void writeFile(const std::string& name, const std::string& text) const { tmp.write(name, text); }
     std::vector<std::string> lines(const std::string& name) const {
         std::vector<std::string> out;
         std::istringstream in(readFile(name));
         for (std::string line; std::getline(in, line);) out.push_back(line);
         return out;
     }
-    void writeFile(const std::string& name, const std::string& text) const { std::ofstream(dir / name) << text; }
     std::string logText() {
         log.flush();
         return readFile("log.txt");
@@ -50,11 +39,17 @@ struct HistFilesTest : ::testing::Test {
     // Names of the files in the scratch directory, the log excluded.
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        for (const auto& entry : std::filesystem::directory_iterator(tmp.dir()))
             if (entry.path().filename() != "log.txt") names.push_back(entry.path().filename().string());
-        }
         std::sort(names.begin(), names.end());
         return names;
+    }
+    // Exports the histogram into the scratch directory under the given name.
+    template <class Hist>
+    int exportAs(Hist& h, const std::string& name) {
+        h.SetFileOutPath(directory());
+        h.SetFileOutName(name);
+        return h.Export();
     }
 };
 

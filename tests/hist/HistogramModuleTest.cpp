@@ -11,6 +11,7 @@
 namespace {
 
 using histtest::HistFilesTest;
+using histtest::kSilent;
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::Not;
@@ -19,7 +20,6 @@ using zel::Hist2D;
 using zel::HistogramModule;
 
 constexpr int kBase = -5100;
-const zel::MessageTarget kSilent{nullptr, false, false};
 
 // The default cluster variables plus the class column, as the engine's list reads with classification on.
 std::vector<std::string> engineNames() {
@@ -121,7 +121,7 @@ struct HistModuleTest : HistFilesTest {
     }
 };
 
-TEST_F(HistModuleTest, UnknownVariablesRemoveOnlyTheirHistograms) {
+TEST_F(HistModuleTest, UnknownVariablesRemoveOnlyTheirHistogramsAndLookupsFollowNames) {
     HistogramModule module("Total", quiet, kBase);
     ASSERT_EQ(module.LoadDefault(), 0);
     std::vector<std::string> names = engineNames();
@@ -131,6 +131,13 @@ TEST_F(HistModuleTest, UnknownVariablesRemoveOnlyTheirHistograms) {
     EXPECT_EQ(module.entries2D().size(), 2u);
     EXPECT_EQ(module.findHist1D("PIDClass"), nullptr);
     EXPECT_EQ(logText(), "[WARNING]  Histogram 1D with variable PIDClass can not be extracted from given data.\n");
+
+    ASSERT_NE(module.findHist1D("E"), nullptr);
+    EXPECT_EQ(module.findHist1D("E")->GetTitle(), "Hist1D_E_Total");  // the variable bins, not the equal ones
+    EXPECT_EQ(module.findHist1D("Nope"), nullptr);
+    ASSERT_NE(module.findHist2D("E", "Size"), nullptr);
+    EXPECT_EQ(module.findHist2D("E", "Size")->GetTitle(), "Hist2D_E_S_HighE_Total");
+    EXPECT_EQ(module.findHist2D("Size", "E"), nullptr);
 }
 
 // Sections of every kind: ignored, plain, combined, with an unknown variable, 2D, 3D and without bins.
@@ -203,6 +210,11 @@ TEST_F(HistModuleTest, UserFileWithArithmeticKeys) {
     const std::vector<std::string> names = engineNames();  // X 2, Y 3, E 4, Size 7
     ASSERT_EQ(module.MapNames(names), 0);
     ASSERT_EQ(module.entries1D().size(), 5u);  // Hist_Unknown removed
+    const std::string text = module.ListText();
+    EXPECT_TRUE(zel::startsWith(text, "HISTOGRAMS\n\n1D:\n\tEnergy_Total\tcolumn 4 from E\n")) << text;
+    EXPECT_THAT(text, HasSubstr("\tHist_Ratio_Total\tcolumn-division: 4 and 7\n"));
+    EXPECT_THAT(text, HasSubstr("\tHist_Sum_Total\tcolumn-addition: 2 and 3, column-subtraction: 2 and 3\n"));
+    EXPECT_THAT(text, HasSubstr("2D:\n\tHist2D_Mixed_Total\tcolumn 2 from X, column-multiplication: 4 and 7\n"));
     module.FillCluster(rowWith({{"X", 7.5}, {"Y", 2.5}, {"E", 50.0}, {"Size", 10.0}}));
     module.FillCluster(rowWith({{"X", 1.0}, {"Y", 2.0}, {"E", 30.0}, {"Size", 0.0}}));
 
@@ -285,30 +297,6 @@ TEST_F(HistModuleTest, IndexesBeyondTheDataPointAtTheLastColumn) {
     module.FillCluster(std::vector<double>{1.0, 2.0, 7.0});
     EXPECT_EQ(module.entries1D()[0].hist.GetBinContent(7), 1);
     EXPECT_EQ(module.entries1D()[1].hist.GetBinContent(3), 1);
-}
-
-TEST_F(HistModuleTest, ListNamesEverySource) {
-    HistogramModule module = userModule(kUserFile);
-    ASSERT_EQ(module.LoadModuleConfig(directory(), "Hist.ini"), 0);
-    ASSERT_EQ(module.MapNames(engineNames()), 0);
-    const std::string text = module.ListText();
-    EXPECT_TRUE(zel::startsWith(text, "HISTOGRAMS\n\n1D:\n\tEnergy_Total\tcolumn 4 from E\n")) << text;
-    EXPECT_THAT(text, HasSubstr("\tHist_Ratio_Total\tcolumn-division: 4 and 7\n"));
-    EXPECT_THAT(text, HasSubstr("\tHist_Sum_Total\tcolumn-addition: 2 and 3, column-subtraction: 2 and 3\n"));
-    EXPECT_THAT(text, HasSubstr("2D:\n\tHist2D_Mixed_Total\tcolumn 2 from X, column-multiplication: 4 and 7\n"));
-}
-
-TEST_F(HistModuleTest, LookupsFollowTheVariableNames) {
-    HistogramModule module("Total", quiet, kBase);
-    ASSERT_EQ(module.LoadDefault(), 0);
-    ASSERT_EQ(module.MapNames(engineNames()), 0);
-    ASSERT_NE(module.findHist1D("E"), nullptr);
-    EXPECT_EQ(module.findHist1D("E")->GetTitle(), "Hist1D_E_Total");  // the variable bins, not the equal ones
-    EXPECT_EQ(module.findHist1D("E")->GetBinEquidist(), 0);
-    EXPECT_EQ(module.findHist1D("Nope"), nullptr);
-    ASSERT_NE(module.findHist2D("E", "Size"), nullptr);
-    EXPECT_EQ(module.findHist2D("E", "Size")->GetTitle(), "Hist2D_E_S_HighE_Total");
-    EXPECT_EQ(module.findHist2D("Size", "E"), nullptr);
 }
 
 TEST_F(HistModuleTest, ExportedHistogramsLoadBack) {
