@@ -58,4 +58,21 @@ int Hist::LoadOwnConfig() {
     return config_->load();
 }
 
+void Hist::BuildFromConfig(std::shared_ptr<ConfigFile> config, const BuildCodes& codes) {
+    config_ = std::move(config);
+    if (!config_ || LoadConfig() != 0) Fail("Load of configuration failed in constructor.", codes.config);
+    if (Init() != 0) Fail("Initialization failed in constructor with config file.", codes.init);
+}
+
+void Hist::BuildFromFiles(std::string directory, std::string name, std::string dataEnding, std::string infoEnding,
+                          const BuildCodes& codes) {
+    binsGiven_ = true;
+    config_ = std::make_shared<ConfigFile>(directory, name + infoEnding);
+    config_->setMessageTarget(messages_);
+    SetInput(std::move(directory), std::move(name), std::move(dataEnding), std::move(infoEnding));
+    if (LoadConfig() != 0) Fail("Load of configuration failed in constructor with creation of config.", codes.config);
+    if (Init() != 0) Fail("Initialization failed in constructor with config file creation.", codes.init);
+    if (LoadData() != 0) Fail("Load of histogram data failed in constructor with data load.", codes.data);
+}
+
 }  // namespace zel

@@ -26,6 +26,7 @@ public:
     virtual void Reset();
     virtual int Init() { return 0; }
     virtual int LoadConfig() { return 0; }
+    virtual int LoadData() { return 0; }
     virtual int Export() { return 0; }
     virtual void Print() {}
 
@@ -83,6 +84,16 @@ protected:
     // Reports `text` with code base - number and raises it (constructor failures).
     [[noreturn]] void Fail(const std::string& text, int number) const;
     void SetInput(std::string directory, std::string name, std::string endData, std::string endInfo);
+    // The construction steps shared by the 1D and 2D histograms: from a configuration, and from a pair of files
+    // (information file, then data). Each failure reports its message with the given error number and raises it.
+    struct BuildCodes {
+        int config;
+        int init;
+        int data;
+    };
+    void BuildFromConfig(std::shared_ptr<ConfigFile> config, const BuildCodes& codes);
+    void BuildFromFiles(std::string directory, std::string name, std::string dataEnding, std::string infoEnding,
+                        const BuildCodes& codes);
     // Loads the configuration unless it is already loaded or was assembled in memory (it names no input file).
     // 0, or the sum of the reader's codes.
     int LoadOwnConfig();

@@ -59,21 +59,14 @@ Hist1D::Hist1D(std::string title, const std::vector<double>& lowEdges, int error
 
 Hist1D::Hist1D(std::shared_ptr<ConfigFile> config, int errorCodeBase, const MessageTarget& messages) {
     Setup(errorCodeBase, messages);
-    config_ = std::move(config);
-    if (!config_ || LoadConfig() != 0) Fail("Load of configuration failed in constructor.", kConfigLoad);
-    if (Init() != 0) Fail("Initialization failed in constructor with config file.", kInitConfig);
+    BuildFromConfig(std::move(config), {kConfigLoad, kInitConfig, 0});
 }
 
 Hist1D::Hist1D(std::string directory, std::string name, std::string dataEnding, std::string infoEnding,
                int errorCodeBase, const MessageTarget& messages) {
     Setup(errorCodeBase, messages);
-    binsGiven_ = true;
-    config_ = std::make_shared<ConfigFile>(directory, name + infoEnding);
-    config_->setMessageTarget(messages_);
-    SetInput(std::move(directory), std::move(name), std::move(dataEnding), std::move(infoEnding));
-    if (LoadConfig() != 0) Fail("Load of configuration failed in constructor with creation of config.", kConfigFromFiles);
-    if (Init() != 0) Fail("Initialization failed in constructor with config file creation.", kInitFromFiles);
-    if (LoadData() != 0) Fail("Load of histogram data failed in constructor with data load.", kDataFromFiles);
+    BuildFromFiles(std::move(directory), std::move(name), std::move(dataEnding), std::move(infoEnding),
+                   {kConfigFromFiles, kInitFromFiles, kDataFromFiles});
 }
 
 void Hist1D::Reset() {

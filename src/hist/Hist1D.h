@@ -64,7 +64,7 @@ public:
     // The text that Print writes.
     std::string PrintText() const;
     // Reads the data file input directory + input name + input data ending after the information file.
-    int LoadData();
+    int LoadData() override;
 
     // Adds `weight` to the slot of x. No allocation; O(1) for equal bins, binary search for variable bins.
     void Fill(double x, double weight = 1.0) {

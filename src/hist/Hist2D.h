@@ -69,7 +69,7 @@ public:
     int Export() override;
     void Print() override;
     std::string PrintText() const;
-    int LoadData();
+    int LoadData() override;
 
     // Adds `weight` at (x, y). No allocation; O(1) per equidistant axis.
     void Fill(double x, double y, double weight = 1.0) {
