@@ -307,15 +307,19 @@ int ResultsDocument::flush() {
     return result;
 }
 
-void ResultsDocument::beginWebTable(std::string_view kind, std::string_view title) {
-    if (!arrayMode_) return;
-    const bool textWas = textEnabled_;
-    textEnabled_ = false;
+void ResultsDocument::openWebTable(std::string_view kind, std::string_view title) {
     indent_ = "\t";
     rawJson("{");
     const std::string kinds[] = {std::string(kind)};
     addStringList("SectionType", kinds);
     addString("SectionName", title);
+}
+
+void ResultsDocument::beginWebTable(std::string_view kind, std::string_view title) {
+    if (!arrayMode_) return;
+    const bool textWas = textEnabled_;
+    textEnabled_ = false;
+    openWebTable(kind, title);
     rawJson("\t\"Data\":{");
     indent_ = "\t\t";
     textEnabled_ = textWas;
@@ -336,11 +340,7 @@ void ResultsDocument::addWebFeature(std::string_view kind, std::string_view titl
     if (!arrayMode_) return;
     const bool textWas = textEnabled_;
     textEnabled_ = false;
-    indent_ = "\t";
-    rawJson("{");
-    const std::string kinds[] = {std::string(kind)};
-    addStringList("SectionType", kinds);
-    addString("SectionName", title);
+    openWebTable(kind, title);
     addString("Feature", feature);
     dropLastComma();
     closeWebTable(last);

@@ -109,6 +109,8 @@ private:
     void textTable(std::string_view name, std::span<const std::string> columnNames,
                    std::span<const std::string> rowLabels, std::span<const std::vector<double>> rows,
                    std::string_view unit, int precision);
+    // The opening of a web-layout table object: its kind and title.
+    void openWebTable(std::string_view kind, std::string_view title);
     void closeWebTable(bool last);
 
     std::string directory_;
