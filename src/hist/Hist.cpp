@@ -1,5 +1,7 @@
 #include "hist/Hist.h"
 
+#include "hist/HistFiles.h"
+
 namespace zel {
 
 void Hist::Reset() {
@@ -73,6 +75,25 @@ void Hist::BuildFromFiles(std::string directory, std::string name, std::string d
     if (LoadConfig() != 0) Fail("Load of configuration failed in constructor with creation of config.", codes.config);
     if (Init() != 0) Fail("Initialization failed in constructor with config file creation.", codes.init);
     if (LoadData() != 0) Fail("Load of histogram data failed in constructor with data load.", codes.data);
+}
+
+int Hist::ReadDataText(std::string& text, size_t numbersPerLine, size_t& usableLines, const DataReadCodes& codes) const {
+    if (!config_ || !config_->isLoaded()) return ReportCode("Info file has not been read", codes.infoNotRead);
+    const std::string path = inputDirectory_ + inputName_ + inputEndData_;
+    switch (readTextFile(path, text)) {
+        case FileRead::CannotOpen:
+            return ReportCode("Can not open input data file " + path + " in load hist function.", codes.cannotOpen);
+        case FileRead::CannotRead:
+            return ReportCode("Can not open count lines of input data file in load hist function.", codes.cannotCount);
+        case FileRead::Ok:
+            break;
+    }
+    usableLines = 0;
+    forEachLine(text, [&](std::string_view line) {
+        double numbers[3];
+        if (scanLineNumbers(line, numbers, numbersPerLine) == numbersPerLine) ++usableLines;
+    });
+    return 0;
 }
 
 }  // namespace zel

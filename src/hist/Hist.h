@@ -92,6 +92,14 @@ protected:
         int data;
     };
     void BuildFromConfig(std::shared_ptr<ConfigFile> config, const BuildCodes& codes);
+    // Reads the data file of the input location into `text` after the information file was loaded, and counts the
+    // lines that hold at least `numbersPerLine` (at most 3) numbers. 0, or the reported code of the failed step.
+    struct DataReadCodes {
+        int infoNotRead;
+        int cannotOpen;
+        int cannotCount;
+    };
+    int ReadDataText(std::string& text, size_t numbersPerLine, size_t& usableLines, const DataReadCodes& codes) const;
     void BuildFromFiles(std::string directory, std::string name, std::string dataEnding, std::string infoEnding,
                         const BuildCodes& codes);
     // Loads the configuration unless it is already loaded or was assembled in memory (it names no input file).

@@ -507,22 +507,10 @@ int Hist1D::Export() {
 // slot, whose edges give Xmin and Xmax; a full file lists every bin in order and then the overflow slot, whose line
 // is not a bin. The under- and overflow values come from the information file.
 int Hist1D::LoadData() {
-    if (!config_ || !config_->isLoaded()) return ReportCode("Info file has not been read", kInfoNotRead);
-    const std::string path = inputDirectory_ + inputName_ + inputEndData_;
     std::string text;
-    switch (readTextFile(path, text)) {
-        case FileRead::CannotOpen:
-            return ReportCode("Can not open input data file " + path + " in load hist function.", kCannotOpenData);
-        case FileRead::CannotRead:
-            return ReportCode("Can not open count lines of input data file in load hist function.", kCannotCountData);
-        case FileRead::Ok:
-            break;
-    }
     size_t usableLines = 0;
-    forEachLine(text, [&](std::string_view line) {
-        double numbers[2];
-        if (scanLineNumbers(line, numbers, 2) == 2) ++usableLines;
-    });
+    if (int code = ReadDataText(text, 2, usableLines, {kInfoNotRead, kCannotOpenData, kCannotCountData}); code != 0)
+        return code;
     if (axis_.nBin <= 0) {
         CheckConsistency();
         return CheckedCode();

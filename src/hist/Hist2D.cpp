@@ -617,22 +617,10 @@ int Hist2D::Export() {
 // information file, its first line (bin (1, 1)) and last line (the maxima) sharpening the limits. The last line of
 // a full file is not a bin; the corner entries come from OverUnderFlowXY.
 int Hist2D::LoadData() {
-    if (!config_ || !config_->isLoaded()) return ReportCode("Info file has not been read", kInfoNotRead);
-    const std::string path = inputDirectory_ + inputName_ + inputEndData_;
     std::string text;
-    switch (readTextFile(path, text)) {
-        case FileRead::CannotOpen:
-            return ReportCode("Can not open input data file " + path + " in load hist function.", kCannotOpenData);
-        case FileRead::CannotRead:
-            return ReportCode("Can not open count lines of input data file in load hist function.", kCannotCountData);
-        case FileRead::Ok:
-            break;
-    }
     size_t usableLines = 0;
-    forEachLine(text, [&](std::string_view line) {
-        double numbers[3];
-        if (scanLineNumbers(line, numbers, 3) == 3) ++usableLines;
-    });
+    if (int code = ReadDataText(text, 3, usableLines, {kInfoNotRead, kCannotOpenData, kCannotCountData}); code != 0)
+        return code;
     if (axisX_.nBin <= 0 || axisY_.nBin <= 0) {
         CheckConsistency();
         return CheckedCode();
