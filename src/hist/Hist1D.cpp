@@ -203,34 +203,23 @@ double Hist1D::Integral(double a, double b) {
     return sum;
 }
 
-int Hist1D::GetMaximumBin(double a, double b) const {
-    if (a > b) return 0;
-    const bool whole = a == b;
-    int best = 0;
-    double bestContent = -1;
-    for (int i = 1; i <= axis_.nBin; ++i) {
-        const double center = axis_.center(i);
-        if (!whole && center < a && a != axis_.min) continue;
-        if (!whole && center > b && b != axis_.max) break;
-        if (contents_[static_cast<size_t>(i)] >= bestContent) {
-            bestContent = contents_[static_cast<size_t>(i)];
-            best = i;
-        }
-    }
-    return best;
-}
+int Hist1D::GetMaximumBin(double a, double b) const { return ExtremeBin(a, b, true); }
+int Hist1D::GetMinimumBin(double a, double b) const { return ExtremeBin(a, b, false); }
 
-int Hist1D::GetMinimumBin(double a, double b) const {
+// The last bin holding the largest content, or the last holding the smallest non-zero content, among the bins whose
+// centres lie in [a, b] (a == b: all bins; a limit at Xmin or Xmax does not cut).
+int Hist1D::ExtremeBin(double a, double b, bool maximum) const {
     if (a > b) return 0;
     const bool whole = a == b;
     int best = 0;
-    double bestContent = 1e300;
+    double bestContent = maximum ? -1 : 1e300;
     for (int i = 1; i <= axis_.nBin; ++i) {
         const double center = axis_.center(i);
         if (!whole && center < a && a != axis_.min) continue;
         if (!whole && center > b && b != axis_.max) break;
         const double content = contents_[static_cast<size_t>(i)];
-        if (content != 0 && content <= bestContent) {
+        const bool better = maximum ? content >= bestContent : content != 0 && content <= bestContent;
+        if (better) {
             bestContent = content;
             best = i;
         }

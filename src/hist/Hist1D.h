@@ -147,6 +147,7 @@ public:
     void SetDoAutoRange(bool on) { doAutoRange_ = on; }
 
 private:
+    int ExtremeBin(double a, double b, bool maximum) const;
     void Setup(int errorCodeBase, const MessageTarget& messages);
     // Builds edges and contents from NBin, Xmin, Xmax or from the given edges; false when there is nothing to build
     // from.
