@@ -34,6 +34,13 @@ struct BadInput : ::testing::Test {
                                    "DoFilter = false\nDoPrint = false\nDoExportGraphics = false\n" + extra);
         ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
     }
+    // A new engine reading `name`, written with `content`.
+    void freshEngineWith(const std::string& name, const std::string& content) {
+        zel::destruct();
+        zel::construct();
+        dir.write(name, content);
+        useInput(name);
+    }
     std::string log() const { return zeltest::TempDir::read(dir.file("out/LogFile.txt")); }
     // A successful run leaves its results, which the check at the end is not about.
     void forgetResults() const {
@@ -67,10 +74,7 @@ TEST_F(BadInput, UnusableFilesStopInitialisationWithTheirCode) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        zel::destruct();
-        zel::construct();
-        dir.write(c.name, c.content);
-        useInput(c.name);
+        freshEngineWith(c.name, c.content);
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(zel::init(), c.code);
         EXPECT_NE(::testing::internal::GetCapturedStderr().find(std::to_string(c.code) + ";"), std::string::npos);
@@ -120,10 +124,7 @@ TEST_F(BadInput, BrokenDataLinesStopTheRunWithProcessingError) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        zel::destruct();
-        zel::construct();
-        dir.write(c.name, c.content);
-        useInput(c.name);
+        freshEngineWith(c.name, c.content);
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(runFile(), -3006);
         ::testing::internal::GetCapturedStderr();
