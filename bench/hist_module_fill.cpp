@@ -85,17 +85,20 @@ void fillSets(benchmark::State& state, bool histograms, bool maps) {
     }
     zel::ClusterMaps totalMaps("Total", 256, 256, variables, kSilent);
     zel::ClusterMaps classMaps("proton", 256, 256, variables, kSilent);
+    // The engine hands the rows over in slices of a few thousand.
+    constexpr size_t kSlice = 4096;
+    std::vector<uint32_t> slice(kSlice);
     size_t rows = 0;
     for (auto _ : state) {
-        for (size_t r = 0; r < batch.size(); ++r) {
-            const std::span<const double> row = batch.row(r);
+        for (size_t first = 0; first < batch.size(); first += kSlice) {
+            for (size_t i = 0; i < kSlice; ++i) slice[i] = static_cast<uint32_t>(first + i);
             if (histograms) {
-                perClass.FillCluster(row);
-                total.FillCluster(row);
+                perClass.FillRows(batch, slice);
+                total.FillRows(batch, slice);
             }
             if (maps) {
-                classMaps.Fill(row);
-                totalMaps.Fill(row);
+                classMaps.FillRows(batch, slice);
+                totalMaps.FillRows(batch, slice);
             }
         }
         rows += batch.size();

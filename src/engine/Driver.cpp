@@ -21,6 +21,9 @@
 namespace zel {
 namespace {
 
+// Rows of an event list that go through the batch step together.
+constexpr size_t kSliceRows = 16384;
+
 double valueAt(std::span<const double> row, int column, double fallback) {
     return column >= 0 && static_cast<size_t>(column) < row.size() ? row[column] : fallback;
 }
@@ -182,12 +185,14 @@ void Engine::createFilter() {
 int Engine::createHistograms() {
     histograms_.clear();
     maps_.clear();
+    histogramRows_.clear();
     const MessageTarget to = messages();
     auto fail = [&](const std::string& text, int code) {
         printErrorCode(to, text, code);
         printErrorCode(to, "Error occurred during histogram module initialization.", -1025);
         histograms_.clear();
         maps_.clear();
+        histogramRows_.clear();
         return -1025;
     };
     if (!settings_.HistName.empty() && !isRegularFile(settings_.HistPath + settings_.HistName))
@@ -203,6 +208,7 @@ int Engine::createHistograms() {
         histograms_.push_back(std::move(module));
         maps_.push_back(std::make_unique<ClusterMaps>(suffix, settings_.SensWidth, settings_.SensHeight, variables_, to));
     }
+    histogramRows_.assign(histograms_.size(), {});
     return 0;
 }
 
@@ -284,10 +290,15 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
     }
     if (inputs_.frameBased) reader.setRelativeTime(true);
     reader.continueFrom(continuity_);
+    // The list is read in batches of kDefaultBatchSize rows (fewer when ClusterCount asks for fewer), and each
+    // batch in slices of kSliceRows: a slice goes through the batch step while its rows are still in the cache,
+    // and the storage stays small whatever the batch size. Every batch step works row by row, so slicing changes
+    // no result.
     size_t batchSize = Elist::kDefaultBatchSize;
     const bool limited = settings_.ClusterCount > 0;
     if (limited && static_cast<size_t>(settings_.ClusterCount) < batchSize) batchSize = static_cast<size_t>(settings_.ClusterCount);
-    reader.setBatchSize(batchSize);
+    const size_t sliceRows = std::min(batchSize, kSliceRows);
+    reader.setBatchSize(sliceRows);
     // The first list's header became the variable list at recognition (the modules may have appended columns);
     // every list of the run must carry the same columns in the same order.
     const auto& names = variables_.names();
@@ -298,17 +309,16 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
 
     reader.setRowWidth(names.size());
     ClusterBatch batch(names.size());
-    batch.reserveRows(batchSize);  // one allocation for the whole run
+    batch.reserveRows(sliceRows);  // one allocation for the whole run
     double readHere = 0;
+    const int batchesBefore = batchesRead_;
     while (true) {
         if (reader.readBatch(batch) != 0) return -3015;
         clustersRead_ += static_cast<double>(batch.size());
         readHere += static_cast<double>(batch.size());
+        batchesRead_ = batchesBefore + static_cast<int>(std::ceil(readHere / static_cast<double>(batchSize)));
         lastBatch_ = !reader.hasMoreData();
-        if (!batch.empty()) {
-            processBatch(batch);
-            ++batchesRead_;
-        }
+        if (!batch.empty()) processBatch(batch);
         continuity_ = reader.continuity();
         if (lastBatch_) break;
         if (limited) {
@@ -386,7 +396,7 @@ int Engine::processBatch(ClusterBatch& batch) {
         } else {
             const int classIndex = classOf(row);
             products_.addCluster(classIndex, valueAt(row, tCol, 0.0), valueAt(row, eCol, 0.0), valueAt(row, sizeCol, 0.0));
-            fillHistograms(row, classIndex);
+            noteHistogramRow(static_cast<uint32_t>(r), classIndex);
             for (const auto& module : modules_) module->processCluster(row, classIndex);
         }
         lastTime_ = valueAt(row, tCol, lastTime_);
@@ -394,6 +404,7 @@ int Engine::processBatch(ClusterBatch& batch) {
         haveLastRow_ = true;
     }
 
+    fillHistograms(batch);
     failures += recordExtendedLists(batch);
 
     if (failures != 0) {
@@ -453,15 +464,19 @@ bool Engine::wantsExtendedClusterList() const {
     return settings_.DoExportCList || !settings_.CListExtName.empty();
 }
 
-void Engine::fillHistograms(std::span<const double> row, int classIndex) {
-    if (histograms_.empty()) return;
-    histograms_[0]->FillCluster(row);
-    maps_[0]->Fill(row);
+void Engine::noteHistogramRow(uint32_t row, int classIndex) {
+    if (histogramRows_.empty()) return;
+    histogramRows_[0].push_back(row);
     // The class sets follow the all-clusters set in class order, "Others" last.
     const size_t classSet = static_cast<size_t>(classIndex) + 1;
-    if (pidActive_ && classSet < histograms_.size()) {
-        histograms_[classSet]->FillCluster(row);
-        maps_[classSet]->Fill(row);
+    if (pidActive_ && classSet < histogramRows_.size()) histogramRows_[classSet].push_back(row);
+}
+
+void Engine::fillHistograms(const ClusterBatch& batch) {
+    for (size_t set = 0; set < histogramRows_.size(); ++set) {
+        histograms_[set]->FillRows(batch, histogramRows_[set]);
+        maps_[set]->FillRows(batch, histogramRows_[set]);
+        histogramRows_[set].clear();
     }
 }
 

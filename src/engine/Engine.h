@@ -87,7 +87,10 @@ private:
     void createPID();
     void createFilter();
     int createHistograms();
-    void fillHistograms(std::span<const double> row, int classIndex);
+    // Lists an evaluated row of the batch for the all-clusters set and for its class set.
+    void noteHistogramRow(uint32_t row, int classIndex);
+    // Fills the histograms and maps of every set with the rows listed for it, then empties the lists.
+    void fillHistograms(const ClusterBatch& batch);
     int runBatchLoop();
     int runInputElist(const std::string& path, const std::string& name);
     int exportResults();
@@ -111,6 +114,8 @@ private:
     // Histograms and cluster-position maps: the all-clusters set first, then one per class and "Others".
     std::vector<std::unique_ptr<HistogramModule>> histograms_;
     std::vector<std::unique_ptr<ClusterMaps>> maps_;
+    // Per set, the rows of the current batch that go into its histograms and maps (storage kept between batches).
+    std::vector<std::vector<uint32_t>> histogramRows_;
 
     bool initialised_ = false;
     bool modulesCreated_ = false;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cluster/ClusterBatch.h"
 #include "cluster/ClusterVariables.h"
 #include "cluster/VariableNames.h"
 #include "common/Messages.h"
@@ -60,15 +61,29 @@ public:
         if (xColumn_ >= row.size() || yColumn_ >= row.size()) return;
         const double x = row[xColumn_];
         const double y = row[yColumn_];
-        const int ix = axis_.find(x);
-        const int iy = axis_.find(y);
-        if (ix < 1 || ix > kMapBins || iy < 1 || iy > kMapBins) {
+        const size_t pixel = pixelOf(x, y);
+        if (pixel == kOutside) {
             FillOutside(x, y, row);
             return;
         }
         if (pending_.empty()) pending_.assign(kPendingSize, 0.0);
-        double* pixel = pending_.data() + (static_cast<size_t>(iy - 1) * kMapBins + static_cast<size_t>(ix - 1)) * kMapCount;
-        for (const MapFill& fill : fills_) pixel[fill.map] += weight(fill, row);
+        double* sums = pending_.data() + pixel * kMapCount;
+        for (const MapFill& fill : fills_) sums[fill.map] += weight(fill, row);
+    }
+
+    // Fill for the listed rows of a batch, in list order. The pending sums of a row a few places ahead are
+    // fetched into the cache while the current row is added.
+    void FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows) {
+        constexpr size_t kAhead = 8;
+        const bool located = xColumn_ < batch.width() && yColumn_ < batch.width();
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (located && i + kAhead < rows.size() && !pending_.empty()) {
+                const auto ahead = batch.row(rows[i + kAhead]);
+                const size_t pixel = pixelOf(ahead[xColumn_], ahead[yColumn_]);
+                if (pixel != kOutside) __builtin_prefetch(pending_.data() + pixel * kMapCount, 1);
+            }
+            Fill(batch.row(rows[i]));
+        }
     }
 
     // Writes every map into `directory` as map name + the histogram endings. 0, or the sum of the failed exports'
@@ -89,6 +104,14 @@ private:
     static constexpr size_t kCountWeight = SIZE_MAX - 1;
     static constexpr size_t kPendingSize = size_t{kMapBins} * kMapBins * kMapCount;
 
+    static constexpr size_t kOutside = SIZE_MAX;
+    // Index (iy - 1) * 256 + ix - 1 of the matrix pixel holding (x, y), or kOutside.
+    size_t pixelOf(double x, double y) const {
+        const int ix = axis_.find(x);
+        const int iy = axis_.find(y);
+        if (ix < 1 || ix > kMapBins || iy < 1 || iy > kMapBins) return kOutside;
+        return static_cast<size_t>(iy - 1) * kMapBins + static_cast<size_t>(ix - 1);
+    }
     static double weight(const MapFill& fill, std::span<const double> row) {
         return fill.column == kCountWeight ? 1.0 : fill.column < row.size() ? row[fill.column] : 0.0;
     }

@@ -77,6 +77,23 @@ public:
             overflow_ += weight;
         }
     }
+    // Fill(value(i)) for i = 0 ... count - 1, in order, weight 1.
+    template <class Value>
+    void FillCounts(size_t count, Value&& value) {
+        const HistAxis::Locator axis = axis_.locator();
+        if (axis.edges == nullptr) return;
+        double* contents = contents_.data();
+        double under = 0;
+        double over = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const int bin = axis.find(value(i));
+            contents[static_cast<size_t>(bin)] += 1.0;
+            under += bin == 0;
+            over += bin == axis.nBin + 1;
+        }
+        underflow_ += under;
+        overflow_ += over;
+    }
     // 0 below Xmin, NBin + 1 above Xmax, -1 without edges. A value on a bin's upper edge belongs to that bin; Xmin
     // belongs to bin 1.
     int FindBin(double x) const { return axis_.find(x); }

@@ -21,25 +21,48 @@ struct HistAxis {
     // Values this close to a bin edge, in units of the bin width, count as lying on it.
     static constexpr double kEdgeTolerance = 1e-10;
 
+    // The axis as plain values, for loops that find many slots: a copy that stays in registers while the loop
+    // writes histogram contents.
+    struct Locator {
+        const double* edges;  // nullptr when the axis has no edges
+        double min;
+        double max;
+        double width;
+        int nBin;
+        bool equal;
+
+        // As HistAxis::find.
+        int find(double x) const {
+            if (edges == nullptr) return -1;
+            if (!(x >= min)) return 0;
+            if (x > max) return nBin + 1;
+            if (x == min) return 1;
+            if (equal) {
+                // t >= 0 here, so truncation is the floor; a value within the tolerance above an edge belongs to
+                // the bin below it (upper edges are inclusive), anything else to the bin it lies in.
+                const double t = (x - min) / width;
+                const int below = static_cast<int>(t);
+                const int bin = t - below < kEdgeTolerance ? below : below + 1;
+                return bin > nBin ? nBin : bin < 1 ? 1 : bin;
+            }
+            // The first upper edge at or above x closes x's bin; as x <= Max, it is one of the nBin upper edges.
+            // The search halves the range without branching on the comparisons, which are as good as random for
+            // the values of a run.
+            const double* first = edges + 2;
+            size_t length = static_cast<size_t>(nBin);
+            while (length > 1) {
+                const size_t half = length / 2;
+                first += static_cast<size_t>(first[half - 1] < x) * half;
+                length -= half;
+            }
+            return static_cast<int>(first - edges) - 1;
+        }
+    };
+    Locator locator() const { return {lowEdges.empty() ? nullptr : lowEdges.data(), min, max, width, nBin, equidist == 1}; }
+
     // Slot of x: 0 below Min (and for NaN), NBin + 1 above Max, -1 when the axis has no edges. O(1) for equal bins,
     // a binary search over the edges otherwise.
-    int find(double x) const {
-        if (lowEdges.empty()) return -1;
-        if (!(x >= min)) return 0;
-        if (x > max) return nBin + 1;
-        if (x == min) return 1;
-        if (equidist == 1) {
-            // t >= 0 here, so truncation is the floor; a value within the tolerance above an edge belongs to the
-            // bin below it (upper edges are inclusive), anything else to the bin it lies in.
-            const double t = (x - min) / width;
-            const int below = static_cast<int>(t);
-            const int bin = t - below < kEdgeTolerance ? below : below + 1;
-            return bin > nBin ? nBin : bin < 1 ? 1 : bin;
-        }
-        // The first upper edge at or above x closes x's bin.
-        auto upper = std::lower_bound(lowEdges.begin() + 2, lowEdges.begin() + nBin + 2, x);
-        return static_cast<int>(upper - lowEdges.begin()) - 1;
-    }
+    int find(double x) const { return locator().find(x); }
 
     // Midpoint of bin i (1 ... NBin).
     double center(int i) const { return 0.5 * (lowEdges[static_cast<size_t>(i)] + lowEdges[static_cast<size_t>(i) + 1]); }

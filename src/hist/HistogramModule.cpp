@@ -397,6 +397,24 @@ void HistogramModule::FillCluster(std::span<const double> row) {
     for (const Fill2D& fill : fills2D_) fill.hist->Fill(valueOf(fill.x, row), valueOf(fill.y, row));
 }
 
+void HistogramModule::FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows) {
+    for (const Fill1D& fill : fills1D_) {
+        if (fill.source.kind == Source::Column && fill.source.a < batch.width()) {
+            const size_t column = fill.source.a;
+            fill.hist->FillCounts(rows.size(), [&](size_t i) { return batch.at(rows[i], column); });
+        } else {
+            fill.hist->FillCounts(rows.size(), [&](size_t i) { return valueOf(fill.source, batch.row(rows[i])); });
+        }
+    }
+    for (const Fill2D& fill : fills2D_) {
+        Hist2D& hist = *fill.hist;
+        for (const uint32_t r : rows) {
+            const auto row = batch.row(r);
+            hist.Fill(valueOf(fill.x, row), valueOf(fill.y, row));
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Export, list and lookups
 

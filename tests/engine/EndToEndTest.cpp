@@ -160,3 +160,38 @@ TEST_F(EndToEnd, ConcatenatedEventListsContinueIdsAndTimes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A list longer than the reader's slices: every row counts once, also when ClusterCount ends the run inside a slice.
+TEST_F(EndToEnd, LongListsLoseAndRepeatNoRow) {
+    std::string list = "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\tkeV\tns\tpx\n";
+    constexpr int kRows = 10000;
+    constexpr int kCounted = 9000;
+    double energy = 0;
+    for (int i = 0; i < kRows; ++i) {
+        const int e = 1 + i % 97;
+        if (i < kCounted) energy += e;
+        list += std::to_string(i) + "\t" + std::to_string(i % 256) + "\t5\t" + std::to_string(e) + "\t" +
+                std::to_string(i * 1000) + "\t1\n";
+    }
+    dir.write("run.elist", list);
+    dir.write("run.param", paramFile(dir) + "ClusterCount = " + std::to_string(kCounted) + "\n");
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), kCounted);
+    EXPECT_DOUBLE_EQ(zel::getEnergyDep(), energy);
+
+    const auto histogram = zel::getHist1DAll("E");
+    ASSERT_FALSE(histogram.empty());
+    double filled = 0;
+    for (double content : histogram.back()) filled += content;
+    EXPECT_DOUBLE_EQ(filled, kCounted);
+
+    const std::string ext = zeltest::TempDir::read(dir.file("out/File/EventListExt.korelist"));
+    EXPECT_EQ(std::count(ext.begin(), ext.end(), '\n'), kCounted + 2);
+    EXPECT_NE(ext.find("\n8999\t"), std::string::npos);
+    EXPECT_EQ(ext.find("\n9000\t"), std::string::npos);
+}
+
+}  // namespace

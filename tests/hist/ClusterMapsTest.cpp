@@ -63,6 +63,29 @@ TEST(ClusterMaps, EachMapAddsItsQuantityAtThePosition) {
     EXPECT_EQ(maps.map(kCount).GetBinContent(0.5, 0.5), 0.0);
 }
 
+TEST(ClusterMaps, BatchFillGivesTheSumsOfRowByRowFills) {
+    const ClusterVariables variables = variablesOf({"X", "Y", "E", "Size", "LET", "EpixMean", "Height"});
+    ClusterMaps byRow("Total", 256, 256, variables, kSilent), byBatch("Total", 256, 256, variables, kSilent);
+    zel::ClusterBatch batch(7);
+    std::vector<uint32_t> rows;
+    for (uint32_t i = 0; i < 3000; ++i) {
+        std::span<double> row = batch.appendRow();
+        // Positions all over the matrix and some beyond it; repeated pixels.
+        row[0] = (i * 37 % 300) - 10.5;
+        row[1] = (i * 11 % 270) + 0.25;
+        for (size_t c = 2; c < 7; ++c) row[c] = static_cast<double>(i % 17 + c);
+        if (i % 3 != 0) {
+            rows.push_back(i);
+            byRow.Fill(batch.row(i));
+        }
+    }
+    byBatch.FillRows(batch, rows);
+    for (int i = 0; i < ClusterMaps::kMapCount; ++i) {
+        EXPECT_EQ(byRow.map(i).GetContents(), byBatch.map(i).GetContents()) << byRow.map(i).GetTitle();
+        EXPECT_EQ(byRow.map(i).GetOverflowX(), byBatch.map(i).GetOverflowX()) << byRow.map(i).GetTitle();
+    }
+}
+
 TEST(ClusterMaps, RowsWithoutPositionAddNothing) {
     ClusterMaps maps("Total", 256, 256, variablesOf({"E", "Size"}), kSilent);
     maps.Fill(std::vector<double>{100.0, 2.0});

@@ -103,6 +103,29 @@ TEST(Hist1DFindBin, BinsAreOpenBelowAndClosedAbove) {
     }
 }
 
+TEST(Hist1DFindBin, VariableBinsAgreeWithASearchOfTheEdges) {
+    // Bin counts of every parity, on each edge, just above it and between edges: the bin whose upper edge is the
+    // first at or above the value.
+    for (int bins : {1, 2, 3, 4, 7, 250}) {
+        std::vector<double> edges;
+        for (int k = 0; k <= bins; ++k) edges.push_back(2.0 * std::pow(1.05, k));
+        const Hist1D h("v", edges, 0, kSilent);
+        std::vector<double> values;
+        for (size_t k = 0; k < edges.size(); ++k) {
+            values.push_back(edges[k]);
+            values.push_back(std::nextafter(edges[k], 1e9));
+            if (k + 1 < edges.size()) values.push_back(0.5 * (edges[k] + edges[k + 1]));
+        }
+        for (double x : values) {
+            const int expected = x > edges.back() ? bins + 1
+                                 : x == edges.front()
+                                     ? 1
+                                     : static_cast<int>(std::lower_bound(edges.begin() + 1, edges.end(), x) - edges.begin());
+            EXPECT_EQ(h.FindBin(x), expected) << bins << " bins at " << x;
+        }
+    }
+}
+
 TEST(Hist1DFill, RoutesUnderAndOverflowIntoCopiesOfTheirOwn) {
     Hist1D h = tenBins();
     h.Fill(-1);
