@@ -46,12 +46,13 @@ public:
     // large reservation costs nothing for a small input.
     void reserveRows(size_t rows) { ensureCapacity(rows * width_); }
 
-    // Appends one row of zeros and returns it for filling.
-    std::span<double> appendRow() {
+    // Appends one row and returns it for filling: columns from `zeroFrom` on are zeros, the ones before it are
+    // left for the caller to write.
+    std::span<double> appendRow(size_t zeroFrom = 0) {
         const size_t need = (rows_ + 1) * width_;
         if (capacity_ < need) ensureCapacity(std::max(need, capacity_ * 2));
         std::span<double> fresh{values_.get() + rows_ * width_, width_};
-        std::fill(fresh.begin(), fresh.end(), 0.0);
+        if (zeroFrom < width_) std::fill(fresh.begin() + static_cast<std::ptrdiff_t>(zeroFrom), fresh.end(), 0.0);
         ++rows_;
         return fresh;
     }

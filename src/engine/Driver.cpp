@@ -22,7 +22,7 @@ namespace zel {
 namespace {
 
 // Rows of an event list that go through the batch step together.
-constexpr size_t kSliceRows = 16384;
+constexpr size_t kSliceRows = 4096;
 
 double valueAt(std::span<const double> row, int column, double fallback) {
     return column >= 0 && static_cast<size_t>(column) < row.size() ? row[column] : fallback;

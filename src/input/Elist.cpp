@@ -328,8 +328,9 @@ int Elist::readBatch(ClusterBatch& batch) {
             return failAtLine(kLineTooLongText, kCodeLineTooLong);
         }
         if (pendingStatus_ == LineStatus::Failed) return failAtLine("Elist can not be read further.", kCodeReadFailed);
-        // The columns the engine appends after the file's own ones stay zero here.
-        std::span<double> row = batch.appendRow().first(names_.size());
+        // The line fills the file's own columns (a row with fewer values is dropped); the columns the engine
+        // appends after them stay zero here.
+        std::span<double> row = batch.appendRow(names_.size()).first(names_.size());
         bool skip = false;
         int result = parseLine(pendingLine_, pendingTerminated_, row, skip);
         if (result == 0 && !skip) result = applyRowRules(row);
