@@ -1,5 +1,9 @@
 #include "common/Text.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -75,13 +79,30 @@ bool roundClearly(double x, uint64_t& rounded) {
     return true;
 }
 
-// The decade of 1e-4 <= a < 1e6: 10^e <= a < 10^(e+1).
+// The decade of 1e-4 <= a < 1e6: 10^e <= a < 10^(e+1), counted without branches (the decades of a column's
+// values are as good as random).
 int decadeOf(double a) {
-    if (a >= 1.0) {
-        if (a >= 1e3) return a >= 1e5 ? 5 : a >= 1e4 ? 4 : 3;
-        return a >= 1e2 ? 2 : a >= 1e1 ? 1 : 0;
+    return (a >= 1e-3) + (a >= 1e-2) + (a >= 1e-1) + (a >= 1.0) + (a >= 1e1) + (a >= 1e2) + (a >= 1e3) + (a >= 1e4) +
+           (a >= 1e5) - 4;
+}
+
+// "00" "01" ... "99".
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
     }
-    return a >= 1e-1 ? -1 : a >= 1e-2 ? -2 : a >= 1e-3 ? -3 : -4;
+    return pairs;
+}();
+
+// Writes the six digits of number < 1000000, with leading zeros, into out[0 ... 5].
+void writeSixDigits(char* out, uint32_t number) {
+    const uint32_t high = number / 10000;
+    const uint32_t low = number % 10000;
+    std::memcpy(out, kDigitPairs.data() + 2 * high, 2);
+    std::memcpy(out + 2, kDigitPairs.data() + 2 * (low / 100), 2);
+    std::memcpy(out + 4, kDigitPairs.data() + 2 * (low % 100), 2);
 }
 
 // Writes the `count` lowest decimal digits of `number`, with leading zeros.
@@ -106,24 +127,29 @@ char* writeGeneral6(char* out, double value) {
                 ++e;
             }
             if (e < 6) {
-                if (std::signbit(value)) *out++ = '-';
-                char digits[6];
-                writeDigits(digits, m, 6);
-                int last = 5;  // trailing zeros of the fraction are dropped
-                while (last > e && last > 0 && digits[last] == '0') --last;
+                *out = '-';
+                out += std::signbit(value) ? 1 : 0;
+                // Six digits and spare characters, so that pieces can be copied eight at a time.
+                char digits[16] = {};
+                const auto six = static_cast<uint32_t>(m);
+                writeSixDigits(digits, six);
+                // The last digit to write: trailing zeros of the fraction are dropped, counted without branches
+                // (their number is as good as random).
+                const int zeros = (six % 10 == 0) + (six % 100 == 0) + (six % 1000 == 0) + (six % 10000 == 0) +
+                                  (six % 100000 == 0);
+                const int last = std::max(5 - zeros, std::max(e, 0));
                 if (e >= 0) {
-                    for (int i = 0; i <= e; ++i) *out++ = digits[i];
-                    if (last > e) {
-                        *out++ = '.';
-                        for (int i = e + 1; i <= last; ++i) *out++ = digits[i];
-                    }
-                } else {
-                    *out++ = '0';
-                    *out++ = '.';
-                    for (int i = 0; i < -e - 1; ++i) *out++ = '0';
-                    for (int i = 0; i <= last; ++i) *out++ = digits[i];
+                    // The integer digits, the point and the fraction, written over each other from the left; the
+                    // point stays out of the text when no fraction follows.
+                    std::memcpy(out, digits, 8);
+                    out[e + 1] = '.';
+                    std::memcpy(out + e + 2, digits + e + 1, 8);
+                    return out + (last > e ? last + 2 : e + 1);
                 }
-                return out;
+                std::memcpy(out, "0.000000", 8);
+                out += 1 - e;  // "0." and -e - 1 zeros
+                std::memcpy(out, digits, 8);
+                return out + last + 1;
             }
         }
     }
