@@ -33,36 +33,45 @@ void ClusterMaps::MakeMaps() const {
     }
 }
 
-void ClusterMaps::FillOutside(double x, double y, std::span<const double> row) {
+void ClusterMaps::Fill(std::span<const double> row) {
+    if (xColumn_ >= row.size() || yColumn_ >= row.size()) return;
     MakeMaps();
-    for (const MapFill& fill : fills_) maps_[fill.map].Fill(x, y, weight(fill, row));
+    for (const MapFill& fill : fills_) maps_[fill.map].Fill(row[xColumn_], row[yColumn_], weight(fill, row));
 }
 
-// Pixel (ix, iy) of the pending block is the maps' flat bin (iy - 1) * 256 + ix.
-void ClusterMaps::MovePendingIntoMaps() const {
+void ClusterMaps::FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows) {
+    if (xColumn_ >= batch.width() || yColumn_ >= batch.width() || rows.empty()) return;
     MakeMaps();
-    if (pending_.empty()) return;
-    constexpr size_t kPixels = size_t{kMapBins} * kMapBins;
-    for (const MapFill& fill : fills_) {
-        Hist2D& map = maps_[fill.map];
-        for (size_t pixel = 0; pixel < kPixels; ++pixel) {
-            const double sum = pending_[pixel * kMapCount + fill.map];
-            if (sum == 0.0) continue;
-            const int bin = static_cast<int>(pixel) + 1;
-            map.SetBinContent(bin, map.GetBinContent(bin) + sum);
+    // One pass over the rows collects each row's bin and weights; then each map takes its weights in turn.
+    const size_t count = rows.size();
+    flatBins_.resize(count);
+    weights_.resize(fills_.size() * count);
+    for (size_t i = 0; i < count; ++i) {
+        const auto row = batch.row(rows[i]);
+        flatBins_[i] = flatBinOf(row[xColumn_], row[yColumn_]);
+        for (size_t f = 0; f < fills_.size(); ++f) weights_[f * count + i] = weight(fills_[f], row);
+    }
+    for (size_t f = 0; f < fills_.size(); ++f) {
+        Hist2D& map = maps_[fills_[f].map];
+        const double* weights = weights_.data() + f * count;
+        for (size_t i = 0; i < count; ++i) {
+            if (flatBins_[i] != kOutside) {
+                map.FillFlatBin(flatBins_[i], weights[i]);
+            } else {
+                const auto row = batch.row(rows[i]);
+                map.Fill(row[xColumn_], row[yColumn_], weights[i]);  // under- and overflows
+            }
         }
     }
-    pending_.clear();
-    pending_.shrink_to_fit();
 }
 
 const Hist2D& ClusterMaps::map(int which) const {
-    MovePendingIntoMaps();
+    MakeMaps();
     return maps_[static_cast<size_t>(which)];
 }
 
 int ClusterMaps::ExportAll(const std::string& directory) {
-    MovePendingIntoMaps();
+    MakeMaps();
     int result = 0;
     for (Hist2D& map : maps_) {
         printMsg(messages_, "Exporting histogram 2D: " + map.GetTitle());

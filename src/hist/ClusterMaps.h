@@ -53,38 +53,10 @@ public:
 
     // Adds one evaluated cluster to every map whose quantity has a column (the count map always, weight 1). A row
     // without a position column adds nothing.
-    //
-    // All six maps of a cluster share its pixel, so a pixel's six sums sit side by side in one pending block and
-    // a cluster costs one memory access instead of six; the sums move into the maps whenever the maps are read
-    // or exported. A position outside the matrix (or NaN) goes straight into the maps' under- and overflows.
-    void Fill(std::span<const double> row) {
-        if (xColumn_ >= row.size() || yColumn_ >= row.size()) return;
-        const double x = row[xColumn_];
-        const double y = row[yColumn_];
-        const size_t pixel = pixelOf(x, y);
-        if (pixel == kOutside) {
-            FillOutside(x, y, row);
-            return;
-        }
-        if (pending_.empty()) pending_.assign(kPendingSize, 0.0);
-        double* sums = pending_.data() + pixel * kMapCount;
-        for (const MapFill& fill : fills_) sums[fill.map] += weight(fill, row);
-    }
-
-    // Fill for the listed rows of a batch, in list order. The pending sums of a row a few places ahead are
-    // fetched into the cache while the current row is added.
-    void FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows) {
-        constexpr size_t kAhead = 8;
-        const bool located = xColumn_ < batch.width() && yColumn_ < batch.width();
-        for (size_t i = 0; i < rows.size(); ++i) {
-            if (located && i + kAhead < rows.size() && !pending_.empty()) {
-                const auto ahead = batch.row(rows[i + kAhead]);
-                const size_t pixel = pixelOf(ahead[xColumn_], ahead[yColumn_]);
-                if (pixel != kOutside) __builtin_prefetch(pending_.data() + pixel * kMapCount, 1);
-            }
-            Fill(batch.row(rows[i]));
-        }
-    }
+    void Fill(std::span<const double> row);
+    // Fill for the listed rows of a batch, in list order, one map at a time: a map (half a megabyte) stays in
+    // the cache while the rows go into it, and each row's bin is found once for all six maps.
+    void FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows);
 
     // Writes every map into `directory` as map name + the histogram endings. 0, or the sum of the failed exports'
     // codes.
@@ -102,25 +74,20 @@ private:
     };
     static constexpr size_t kNoColumn = SIZE_MAX;
     static constexpr size_t kCountWeight = SIZE_MAX - 1;
-    static constexpr size_t kPendingSize = size_t{kMapBins} * kMapBins * kMapCount;
+    static constexpr size_t kOutside = 0;  // no flat bin of the matrix is 0
 
-    static constexpr size_t kOutside = SIZE_MAX;
-    // Index (iy - 1) * 256 + ix - 1 of the matrix pixel holding (x, y), or kOutside.
-    size_t pixelOf(double x, double y) const {
-        const int ix = axis_.find(x);
-        const int iy = axis_.find(y);
-        if (ix < 1 || ix > kMapBins || iy < 1 || iy > kMapBins) return kOutside;
-        return static_cast<size_t>(iy - 1) * kMapBins + static_cast<size_t>(ix - 1);
-    }
     static double weight(const MapFill& fill, std::span<const double> row) {
         return fill.column == kCountWeight ? 1.0 : fill.column < row.size() ? row[fill.column] : 0.0;
     }
-    void FillOutside(double x, double y, std::span<const double> row);
-    // Creates the maps when they do not exist yet: until a map is read, exported or receives a position outside
-    // the matrix, the pending sums are the only storage.
+    // Flat index of the matrix bin holding (x, y), or kOutside.
+    size_t flatBinOf(double x, double y) const {
+        const int ix = axis_.find(x);
+        const int iy = axis_.find(y);
+        if (ix < 1 || ix > kMapBins || iy < 1 || iy > kMapBins) return kOutside;
+        return static_cast<size_t>(iy - 1) * kMapBins + static_cast<size_t>(ix);
+    }
+    // Creates the maps when they do not exist yet (a set that receives no cluster creates them for export).
     void MakeMaps() const;
-    // Adds the pending sums into the maps and releases them.
-    void MovePendingIntoMaps() const;
 
     std::string suffix_;
     MessageTarget messages_;
@@ -129,9 +96,11 @@ private:
     std::vector<MapFill> fills_;
     size_t xColumn_ = kNoColumn;
     size_t yColumn_ = kNoColumn;
-    // Reading a map first brings it up to date, so the maps and the pending sums change behind const access.
+    // Made on first use, also by a read.
     mutable std::vector<Hist2D> maps_;
-    mutable std::vector<double> pending_;
+    // Scratch of FillRows: each listed row's flat bin, and the weights of each filled map in turn.
+    std::vector<size_t> flatBins_;
+    std::vector<double> weights_;
 };
 
 }  // namespace zel

@@ -86,6 +86,8 @@ public:
             FillOutside(ix, iy, weight);
         }
     }
+    // Fill for a point known to lie inside the matrix, by the flat index of its bin (GetFlatIndex).
+    void FillFlatBin(size_t flat, double weight) { contents_[flat] += weight; }
     // (ix, iy), each found on its own axis: 0 below, NBin + 1 above, -1 without edges.
     std::pair<int, int> FindBin(double x, double y) const { return {axisX_.find(x), axisY_.find(y)}; }
 
