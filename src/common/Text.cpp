@@ -86,23 +86,19 @@ int decadeOf(double a) {
            (a >= 1e5) - 4;
 }
 
-// "00" "01" ... "99".
+// The digit pairs "00" ... "99" as two-character words, the first character in the lower byte.
 constexpr auto kDigitPairs = [] {
-    std::array<char, 200> pairs{};
-    for (int i = 0; i < 100; ++i) {
-        pairs[static_cast<size_t>(2 * i)] = static_cast<char>('0' + i / 10);
-        pairs[static_cast<size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
-    }
+    std::array<uint16_t, 100> pairs{};
+    for (int i = 0; i < 100; ++i)
+        pairs[static_cast<size_t>(i)] = static_cast<uint16_t>(('0' + i / 10) | (('0' + i % 10) << 8));
     return pairs;
 }();
 
-// Writes the six digits of number < 1000000, with leading zeros, into out[0 ... 5].
-void writeSixDigits(char* out, uint32_t number) {
+// The six digits of number < 1000000, with leading zeros, as the six lower bytes of a word (first digit lowest).
+uint64_t sixDigits(uint32_t number) {
     const uint32_t high = number / 10000;
     const uint32_t low = number % 10000;
-    std::memcpy(out, kDigitPairs.data() + 2 * high, 2);
-    std::memcpy(out + 2, kDigitPairs.data() + 2 * (low / 100), 2);
-    std::memcpy(out + 4, kDigitPairs.data() + 2 * (low % 100), 2);
+    return uint64_t{kDigitPairs[high]} | uint64_t{kDigitPairs[low / 100]} << 16 | uint64_t{kDigitPairs[low % 100]} << 32;
 }
 
 // Writes the `count` lowest decimal digits of `number`, with leading zeros.
@@ -129,27 +125,30 @@ char* writeGeneral6(char* out, double value) {
             if (e < 6) {
                 *out = '-';
                 out += std::signbit(value) ? 1 : 0;
-                // Six digits and spare characters, so that pieces can be copied eight at a time.
-                char digits[16] = {};
-                const auto six = static_cast<uint32_t>(m);
-                writeSixDigits(digits, six);
-                // The last digit to write: trailing zeros of the fraction are dropped, counted without branches
-                // (their number is as good as random).
-                const int zeros = (six % 10 == 0) + (six % 100 == 0) + (six % 1000 == 0) + (six % 10000 == 0) +
-                                  (six % 100000 == 0);
-                const int last = std::max(5 - zeros, std::max(e, 0));
-                if (e >= 0) {
-                    // The integer digits, the point and the fraction, written over each other from the left; the
-                    // point stays out of the text when no fraction follows.
-                    std::memcpy(out, digits, 8);
-                    out[e + 1] = '.';
-                    std::memcpy(out + e + 2, digits + e + 1, 8);
-                    return out + (last > e ? last + 2 : e + 1);
-                }
-                std::memcpy(out, "0.000000", 8);
-                out += 1 - e;  // "0." and -e - 1 zeros
-                std::memcpy(out, digits, 8);
-                return out + last + 1;
+                // Digits, point and text are put together in two words, without branches: the decade and the
+                // number of trailing zeros of a column's values are as good as random.
+                const uint64_t digits = sixDigits(static_cast<uint32_t>(m));
+                // Trailing zeros of the fraction are dropped: the digits that equal '0' from the sixth back.
+                const uint64_t notZero = (digits ^ 0x303030303030ULL) << 16;
+                const int zeros = std::min(__builtin_clzll(notZero) / 8, 5);
+                const int last = std::max(5 - zeros, std::max(e, 0));  // the last digit written
+                // At least 1: the integer digits, the point, the fraction (up to seven characters).
+                const int shift = 8 * (e + 1);
+                const uint64_t wholeMask = e >= 0 ? (uint64_t{1} << shift) - 1 : 0;
+                const uint64_t withPoint = (digits & wholeMask) | (uint64_t{'.'} << (shift & 63)) |
+                                           ((digits >> (shift & 63)) << ((shift + 8) & 63));
+                // Below 1: "0." and -e - 1 zeros (2 to 5 characters), then the digits, over two words.
+                const int prefix = 1 - e;
+                const int prefixShift = 8 * prefix;
+                const uint64_t zerosWord = 0x3030303030302E30ULL & ((uint64_t{1} << (prefixShift & 63)) - 1);
+                const uint64_t small0 = zerosWord | (digits << (prefixShift & 63));
+                const uint64_t small1 = digits >> ((64 - prefixShift) & 63);
+                const bool whole = e >= 0;
+                const uint64_t first = whole ? withPoint : small0;
+                const uint64_t second = whole ? 0 : small1;
+                std::memcpy(out, &first, 8);
+                std::memcpy(out + 8, &second, 8);
+                return out + (whole ? (last > e ? last + 2 : e + 1) : prefix + last + 1);
             }
         }
     }
