@@ -113,6 +113,12 @@ char* writeDigits(char* out, uint64_t number, int count) {
 }  // namespace
 
 char* writeGeneral6(char* out, double value) {
+    // Whole numbers (counts, sizes, flags) as integers: what "%g" writes for them below a million.
+    if (value > -1e6 && value < 1e6) {
+        const auto whole = static_cast<int32_t>(value);
+        if (static_cast<double>(whole) == value && !(whole == 0 && std::signbit(value)))
+            return std::to_chars(out, out + 16, whole).ptr;
+    }
     const double a = std::fabs(value);
     if (a >= 1e-4 && a < 1e6) {
         int e = decadeOf(a);

@@ -2,9 +2,6 @@
 
 #include <unistd.h>
 
-#include <charconv>
-#include <cstdint>
-#include <cmath>
 #include <filesystem>
 
 #include "common/Text.h"
@@ -12,16 +9,9 @@
 namespace zel {
 namespace {
 
-// "%g", or "%.3f" for the time column; whole numbers below a million, the most common values of a cluster row,
-// are written directly as integers.
+// "%g", or "%.3f" for the time column.
 char* putNumber(char* out, double value, bool threeDecimals) {
-    if (threeDecimals) return writeFixed3(out, value);
-    if (value > -1e6 && value < 1e6) {
-        const auto whole = static_cast<int32_t>(value);
-        if (static_cast<double>(whole) == value && !(whole == 0 && std::signbit(value)))
-            return std::to_chars(out, out + 16, whole).ptr;
-    }
-    return writeGeneral6(out, value);
+    return threeDecimals ? writeFixed3(out, value) : writeGeneral6(out, value);
 }
 
 }  // namespace

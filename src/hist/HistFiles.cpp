@@ -77,15 +77,6 @@ bool infoTexts(const ConfigSection* section, std::string_view key, std::vector<s
 
 void appendHistNumber(std::string& out, double value) {
     char buffer[64];
-    // Whole counts, the usual bin contents, are written as integers, exactly as "%g" writes them.
-    if (value > -1e6 && value < 1e6) {
-        const auto whole = static_cast<int32_t>(value);
-        if (static_cast<double>(whole) == value && !(whole == 0 && std::signbit(value))) {
-            auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, whole);
-            out.append(buffer, end);
-            return;
-        }
-    }
     // "%g" (the same text, far faster), or the shortest exact form when six digits lose.
     char* end = writeGeneral6(buffer, value);
     double back = 0;
