@@ -195,3 +195,23 @@ TEST_F(EndToEnd, LongListsLoseAndRepeatNoRow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Numbers of the extended event list read as formatting their values writes them: trailing zeros, leading zeros,
+// exponents, and a time converted from seconds.
+TEST_F(EndToEnd, ExtendedListWritesEachNumberAsItsValueFormats) {
+    dir.write("run.elist",
+              "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\tkeV\ts\tpx\n"
+              "1\t007\t10.50\t1234567\t0.200\t2\n"
+              "2\t20.000\t0.00001\t-0.000\t0.700\t3\n");
+    dir.write("run.param", paramFile(dir));
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_EQ(zeltest::TempDir::read(dir.file("out/File/EventListExt.korelist")),
+              "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\tkeV\tns\tpx\n"
+              "1\t7\t10.5\t1.23457e+06\t200000000.000\t2\n"
+              "2\t20\t1e-05\t-0\t700000000.000\t3\n");
+}
+
+}  // namespace
