@@ -298,7 +298,6 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
     const bool limited = settings_.ClusterCount > 0;
     if (limited && static_cast<size_t>(settings_.ClusterCount) < batchSize) batchSize = static_cast<size_t>(settings_.ClusterCount);
     const size_t sliceRows = std::min(batchSize, kSliceRows);
-    reader.setBatchSize(sliceRows);
     // The first list's header became the variable list at recognition (the modules may have appended columns);
     // every list of the run must carry the same columns in the same order.
     const auto& names = variables_.names();
@@ -310,22 +309,24 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
     reader.setRowWidth(names.size());
     ClusterBatch batch(names.size());
     batch.reserveRows(sliceRows);  // one allocation for the whole run
-    double readHere = 0;
+    size_t readHere = 0;
     const int batchesBefore = batchesRead_;
+    bool batchFailed = false;
     while (true) {
+        // Slices end where batches end, so that a failed batch is evaluated to its end and no further.
+        size_t slice = std::min(sliceRows, batchSize - readHere % batchSize);
+        if (limited) slice = std::min(slice, static_cast<size_t>(settings_.ClusterCount) - readHere);
+        reader.setBatchSize(slice);
         if (reader.readBatch(batch) != 0) return -3015;
         clustersRead_ += static_cast<double>(batch.size());
-        readHere += static_cast<double>(batch.size());
-        batchesRead_ = batchesBefore + static_cast<int>(std::ceil(readHere / static_cast<double>(batchSize)));
+        readHere += batch.size();
+        batchesRead_ = batchesBefore + static_cast<int>((readHere + batchSize - 1) / batchSize);
         lastBatch_ = !reader.hasMoreData();
-        if (!batch.empty()) processBatch(batch);
+        if (!batch.empty() && processBatch(batch) != 0) batchFailed = true;
         continuity_ = reader.continuity();
-        if (lastBatch_) break;
-        if (limited) {
-            const double remaining = settings_.ClusterCount - readHere;
-            if (remaining <= 0) break;
-            if (remaining < static_cast<double>(reader.batchSize())) reader.setBatchSize(static_cast<size_t>(remaining));
-        }
+        const bool batchEnded = lastBatch_ || readHere % batchSize == 0;
+        if (batchFailed && batchEnded) return -3015;
+        if (lastBatch_ || (limited && readHere >= static_cast<size_t>(settings_.ClusterCount))) break;
     }
     return 0;
 }

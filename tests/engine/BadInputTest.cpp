@@ -133,6 +133,19 @@ TEST_F(BadInput, BrokenDataLinesStopTheRunWithProcessingError) {
     }
 }
 
+TEST_F(BadInput, FailedBatchStepEndsTheRunBeforeTheExport) {
+    // The extended event list cannot be opened: the batch step fails and the run stops at the end of the batch,
+    // leaving no results and no temporary list.
+    dir.write("run.elist", kHeader + kRows);
+    useInput("run.elist", "ElistExtOutName = \"no/such/directory/list\"\n");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runFile(), -3006);
+    ::testing::internal::GetCapturedStderr();
+    for (const char* message : {"ExtElist can not be opened", "Error occurred during clusters processing.",
+                                "Error occurred during elist processing.", "Error occurred during data processing."})
+        EXPECT_NE(log().find(message), std::string::npos) << message;
+}
+
 TEST_F(BadInput, WindowsLineEndsReadLikeUnixOnes) {
     std::string crlf;
     for (char ch : kHeader + kRows) {
