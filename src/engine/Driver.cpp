@@ -324,9 +324,9 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
         lastBatch_ = !reader.hasMoreData();
         if (!batch.empty() && processBatch(batch) != 0) batchFailed = true;
         continuity_ = reader.continuity();
-        const bool batchEnded = lastBatch_ || readHere % batchSize == 0;
-        if (batchFailed && batchEnded) return -3015;
-        if (lastBatch_ || (limited && readHere >= static_cast<size_t>(settings_.ClusterCount))) break;
+        const bool done = lastBatch_ || (limited && readHere >= static_cast<size_t>(settings_.ClusterCount));
+        if (batchFailed && (done || readHere % batchSize == 0)) return -3015;
+        if (done) break;
     }
     return 0;
 }
