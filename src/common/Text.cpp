@@ -138,7 +138,7 @@ char* writeGeneral6(char* out, double value) {
                 const uint64_t notZero = (digits ^ 0x303030303030ULL) << 16;
                 const int zeros = std::min(__builtin_clzll(notZero) / 8, 5);
                 const int last = std::max(5 - zeros, std::max(e, 0));  // the last digit written
-                // At least 1: the integer digits, the point, the fraction (up to seven characters).
+                // From 1 up: the integer digits, the point, the fraction (up to seven characters).
                 const int shift = 8 * (e + 1);
                 const uint64_t wholeMask = e >= 0 ? (uint64_t{1} << shift) - 1 : 0;
                 const uint64_t withPoint = (digits & wholeMask) | (uint64_t{'.'} << (shift & 63)) |

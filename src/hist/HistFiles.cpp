@@ -77,10 +77,13 @@ bool infoTexts(const ConfigSection* section, std::string_view key, std::vector<s
 
 void appendHistNumber(std::string& out, double value) {
     char buffer[64];
-    // "%g" (the same text, far faster), or the shortest exact form when six digits lose.
+    // "%g" (the same text, far faster), or the shortest exact form when six digits lose. Whole counts below a
+    // million, the usual bin contents, lose nothing.
     char* end = writeGeneral6(buffer, value);
+    const bool whole = value > -1e6 && value < 1e6 && value == std::trunc(value);
     double back = 0;
-    if (parseLeadingDouble(std::string_view(buffer, static_cast<size_t>(end - buffer)), back) && back == value) {
+    if (whole ||
+        (parseLeadingDouble(std::string_view(buffer, static_cast<size_t>(end - buffer)), back) && back == value)) {
         out.append(buffer, end);
         return;
     }
