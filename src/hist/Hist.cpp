@@ -48,6 +48,13 @@ int Hist::ReportCode(const std::string& text, int number) const {
 
 void Hist::Fail(const std::string& text, int number) const { failWith(messages_, text, errorBase_ - number); }
 
+void Hist::RequireEdges(const std::string& title, const std::string& axis, size_t count, int number) const {
+    if (count >= 2) return;
+    Fail("Hist1D " + title + " constructor received empty or insufficient vector with " + axis + "bin low edges (size:" +
+             std::to_string(count) + ")",
+         number);
+}
+
 void Hist::SetInput(std::string directory, std::string name, std::string endData, std::string endInfo) {
     inputDirectory_ = std::move(directory);
     inputName_ = std::move(name);

@@ -83,6 +83,9 @@ protected:
     int ReportCode(const std::string& text, int number) const;
     // Reports `text` with code base - number and raises it (constructor failures).
     [[noreturn]] void Fail(const std::string& text, int number) const;
+    // Raises error `number` unless an edge list of `count` entries (for the axis named `axis`: "", "X " or "Y ")
+    // can lay out at least one bin; the text names both kinds of histogram "Hist1D".
+    void RequireEdges(const std::string& title, const std::string& axis, size_t count, int number) const;
     void SetInput(std::string directory, std::string name, std::string endData, std::string endInfo);
     // The construction steps shared by the 1D and 2D histograms: from a configuration, and from a pair of files
     // (information file, then data). Each failure reports its message with the given error number and raises it.

@@ -47,11 +47,7 @@ Hist1D::Hist1D(std::string title, int nBin, double xmin, double xmax, int errorC
 Hist1D::Hist1D(std::string title, const std::vector<double>& lowEdges, int errorCodeBase,
                const MessageTarget& messages) {
     Setup(errorCodeBase, messages);
-    if (lowEdges.size() < 2) {
-        Fail("Hist1D " + title + " constructor received empty or insufficient vector with bin low edges (size:" +
-                 std::to_string(lowEdges.size()) + ")",
-             kTooFewEdges);
-    }
+    RequireEdges(title, "", lowEdges.size(), kTooFewEdges);
     title_ = std::move(title);
     axis_.lowEdges = lowEdges;
     if (Init() != 0) Fail("Initialization failed in constructor with variable size of bin widths.", kInitVariable);

@@ -64,16 +64,8 @@ Hist2D::Hist2D(std::string title, int nBinX, double xmin, double xmax, int nBinY
 Hist2D::Hist2D(std::string title, const std::vector<double>& lowEdgesX, const std::vector<double>& lowEdgesY,
                int errorCodeBase, const MessageTarget& messages) {
     Setup(errorCodeBase, messages);
-    if (lowEdgesX.size() < 2) {
-        Fail("Hist1D " + title + " constructor received empty or insufficient vector with X bin low edges (size:" +
-                 std::to_string(lowEdgesX.size()) + ")",
-             kTooFewEdges);
-    }
-    if (lowEdgesY.size() < 2) {
-        Fail("Hist1D " + title + " constructor received empty or insufficient vector with Y bin low edges (size:" +
-                 std::to_string(lowEdgesY.size()) + ")",
-             kTooFewEdges);
-    }
+    RequireEdges(title, "X ", lowEdgesX.size(), kTooFewEdges);
+    RequireEdges(title, "Y ", lowEdgesY.size(), kTooFewEdges);
     title_ = std::move(title);
     axisX_.lowEdges = lowEdgesX;
     axisY_.lowEdges = lowEdgesY;

@@ -1,5 +1,7 @@
 #include "hist/HistAxis.h"
 
+#include <cmath>
+
 #include "common/Text.h"
 
 namespace zel {

@@ -3,8 +3,7 @@
 // entries: entry 0 repeats Min (the underflow slot), entries 1 ... NBin are the lower edges of the bins and entry
 // NBin + 1 equals Max (the lower edge of the overflow slot). Bins are open below and closed above, except that the
 // first bin also holds Min.
-#include <algorithm>
-#include <cmath>
+#include <cstddef>
 #include <string>
 #include <vector>
 
