@@ -106,12 +106,16 @@ void Engine::printReport() {
     }
 }
 
+namespace {
+std::vector<double> plainCopy(const ZeroedDoubles& values) { return {values.begin(), values.end()}; }
+}  // namespace
+
 std::vector<std::vector<double>> Engine::hist1DAll(const std::string& variable) const {
     const auto& names = variables_.names();
     if (histograms_.empty() || std::find(names.begin(), names.end(), variable) == names.end()) return {};
     const Hist1D* hist = histograms_.front()->findHist1D(variable);
     if (hist == nullptr) return {};
-    return {hist->GetLowEdges(), hist->GetContents()};
+    return {hist->GetLowEdges(), plainCopy(hist->GetContents())};
 }
 
 std::vector<std::vector<double>> Engine::hist2DAll(const std::vector<std::string>& variables) const {
@@ -121,7 +125,7 @@ std::vector<std::vector<double>> Engine::hist2DAll(const std::vector<std::string
         if (std::find(names.begin(), names.end(), v) == names.end()) return {};
     const Hist2D* hist = histograms_.front()->findHist2D(variables[0], variables[1]);
     if (hist == nullptr) return {};
-    return {hist->GetLowEdgesX(), hist->GetLowEdgesY(), hist->GetContents()};
+    return {hist->GetLowEdgesX(), hist->GetLowEdgesY(), plainCopy(hist->GetContents())};
 }
 
 int Engine::radFieldRecognition(std::string& name, double& score) {

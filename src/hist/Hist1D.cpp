@@ -49,7 +49,7 @@ Hist1D::Hist1D(std::string title, const std::vector<double>& lowEdges, int error
     Setup(errorCodeBase, messages);
     RequireEdges(title, "", lowEdges.size(), kTooFewEdges);
     title_ = std::move(title);
-    axis_.lowEdges = lowEdges;
+    axis_.lowEdges.assign(lowEdges.begin(), lowEdges.end());
     if (Init() != 0) Fail("Initialization failed in constructor with variable size of bin widths.", kInitVariable);
 }
 
@@ -107,7 +107,7 @@ int Hist1D::Init() {
 
 void Hist1D::LayOutBins() {
     if (axis_.lowEdges.size() >= 2) {
-        const std::vector<double> edges = axis_.lowEdges;
+        const ZeroedDoubles edges = axis_.lowEdges;
         axis_.layoutFromEdges(edges);
     } else if (axis_.lowEdges.empty() && axis_.nBin > 0) {
         axis_.layoutEquidistant(axis_.nBin, axis_.min, axis_.max);
@@ -120,7 +120,7 @@ void Hist1D::LayOutBins() {
         contents_.insert(contents_.begin(), 0.0);
         contents_.push_back(0.0);
     } else if (contents_.size() != slots) {
-        contents_.assign(slots, 0.0);
+        contents_ = ZeroedDoubles(slots);
     }
     MirrorFlows();
     binsDefined_ = true;
@@ -133,9 +133,9 @@ bool Hist1D::CheckConsistency() const {
         findings.push_back("Vector for bin content is smaller than 3: " + std::to_string(contents_.size()));
     }
     axis_.check("", "Xmin", "Xmax", findings);
-    if (contents_.size() >= 3 && contents_.size() != axis_.lowEdges.size()) {
+    if (contents_.size() >= 3 && contents_.size() != axis_.edgeCount()) {
         findings.push_back("Vector for bin content has " + std::to_string(contents_.size()) +
-                           " entries but vector for bin low edges " + std::to_string(axis_.lowEdges.size()));
+                           " entries but vector for bin low edges " + std::to_string(axis_.edgeCount()));
     }
     if (findings.empty()) return true;
     for (const std::string& finding : findings) printError(messages_, finding);
@@ -164,7 +164,7 @@ void Hist1D::SetBinContent(int i, double value) {
 }
 
 double Hist1D::GetBinCenter(int i) const {
-    if (i < 1 || i > axis_.nBin || static_cast<size_t>(i) + 1 >= axis_.lowEdges.size()) {
+    if (i < 1 || i > axis_.nBin || static_cast<size_t>(i) + 1 >= axis_.edgeCount()) {
         printMsg(messages_, "Problem with GetBinCenter - i_Bin (" + std::to_string(i) +
                                 ") is incorrect. For histogram - " + title_);
         return 0;
@@ -173,8 +173,8 @@ double Hist1D::GetBinCenter(int i) const {
 }
 
 double Hist1D::GetBinLowEdge(int i) const {
-    if (i < 0 || static_cast<size_t>(i) >= axis_.lowEdges.size()) return 0;
-    return axis_.lowEdges[static_cast<size_t>(i)];
+    if (i < 0 || static_cast<size_t>(i) >= axis_.edgeCount()) return 0;
+    return axis_.edge(static_cast<size_t>(i));
 }
 
 void Hist1D::ClearContents() {
@@ -232,13 +232,13 @@ std::vector<double> Hist1D::XRange() {
     double high = axis_.max;
     for (int i = 1; i <= axis_.nBin; ++i) {
         if (contents_[static_cast<size_t>(i)] != 0) {
-            low = axis_.lowEdges[static_cast<size_t>(i)];
+            low = axis_.edge(static_cast<size_t>(i));
             break;
         }
     }
     for (int i = axis_.nBin; i >= 1; --i) {
         if (contents_[static_cast<size_t>(i)] != 0) {
-            high = axis_.lowEdges[static_cast<size_t>(i) + 1];
+            high = axis_.edge(static_cast<size_t>(i) + 1);
             break;
         }
     }
@@ -309,14 +309,14 @@ int Hist1D::Rebin(int k) {
         printError(messages_, "Rebin val has to be larger than 1!");
         return -1;
     }
-    if (axis_.lowEdges.empty() || contents_.size() != axis_.lowEdges.size()) {
+    if (!axis_.hasEdges() || contents_.size() != axis_.edgeCount()) {
         printError(messages_, "Low edges are not defined! Can not be rebinned!");
         return -1;
     }
     const int oldBins = axis_.nBin;
     const int newBins = (oldBins + k - 1) / k;
-    std::vector<double> edges(static_cast<size_t>(newBins) + 2);
-    std::vector<double> contents(static_cast<size_t>(newBins) + 2, 0.0);
+    ZeroedDoubles edges(static_cast<size_t>(newBins) + 2);
+    ZeroedDoubles contents(static_cast<size_t>(newBins) + 2);
     edges.front() = axis_.min;
     edges.back() = axis_.max;
     contents.front() = contents_.front();
@@ -324,7 +324,7 @@ int Hist1D::Rebin(int k) {
     for (int j = 1; j <= newBins; ++j) {
         const int first = (j - 1) * k + 1;
         const int last = std::min(j * k, oldBins);
-        edges[static_cast<size_t>(j)] = axis_.lowEdges[static_cast<size_t>(first)];
+        edges[static_cast<size_t>(j)] = axis_.edge(static_cast<size_t>(first));
         double sum = 0;
         for (int i = first; i <= last; ++i) sum += contents_[static_cast<size_t>(i)];
         contents[static_cast<size_t>(j)] = sum;
@@ -340,7 +340,7 @@ int Hist1D::Rebin(int k) {
 }
 
 int Hist1D::RebinToEdges(const std::vector<double>& edges) {
-    if (axis_.lowEdges.empty() || contents_.size() != axis_.lowEdges.size()) {
+    if (!axis_.hasEdges() || contents_.size() != axis_.edgeCount()) {
         printError(messages_, "Low edges are not defined! Can not be rebinned!");
         return -1;
     }
@@ -359,7 +359,7 @@ int Hist1D::RebinToEdges(const std::vector<double>& edges) {
         return -4;
     }
     const size_t newBins = edges.size() - 1;
-    std::vector<double> contents(newBins + 2, 0.0);
+    ZeroedDoubles contents(newBins + 2);
     std::vector<int> collected(newBins + 2, 0);
     contents.front() = contents_.front();
     contents.back() = contents_.back();
@@ -445,7 +445,7 @@ int Hist1D::Export() {
     std::string text;
     text.reserve(static_cast<size_t>(sparse ? 64 : 24 * (nBin + 1)));
     auto addLine = [&](int i) {
-        appendHistNumber(text, axis_.lowEdges[static_cast<size_t>(i)]);
+        appendHistNumber(text, axis_.edge(static_cast<size_t>(i)));
         text += '\t';
         appendHistNumber(text, contents_[static_cast<size_t>(i)]);
         text += '\n';
@@ -522,7 +522,7 @@ void Hist1D::ReadContentsLines(const std::string& text, size_t usableLines) {
         edges.push_back(numbers[0]);
         values.push_back(numbers[1]);
     });
-    contents_.assign(bins + 2, 0.0);
+    contents_ = ZeroedDoubles(bins + 2);
 
     if (usableLines < bins) {
         double low = axis_.min;
@@ -568,7 +568,7 @@ std::string Hist1D::PrintText() const {
     out += "[HistCont]\n\n";
     out += "Index\tLowEdge\t\tCont\n";
     for (int i = 1; i <= axis_.nBin && static_cast<size_t>(i) < contents_.size(); ++i) {
-        appendFormat(out, "%d\t%f\t%f\n", i, axis_.lowEdges[static_cast<size_t>(i)], contents_[static_cast<size_t>(i)]);
+        appendFormat(out, "%d\t%f\t%f\n", i, axis_.edge(static_cast<size_t>(i)), contents_[static_cast<size_t>(i)]);
     }
     out += "\n";
     appendFormat(out, "Underflow\t%f\n", underflow_);

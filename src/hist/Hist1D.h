@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ZeroedMemory.h"
 #include "hist/Hist.h"
 #include "hist/HistAxis.h"
 
@@ -81,7 +82,7 @@ public:
     template <class Value>
     void FillCounts(size_t count, Value&& value) {
         const HistAxis::Locator axis = axis_.locator();
-        if (axis.edges == nullptr) return;
+        if (!axis.usable) return;
         double* contents = contents_.data();
         double under = 0;
         double over = 0;
@@ -137,8 +138,8 @@ public:
     int GetBinEquidist() const { return axis_.equidist; }
     // Width of the bins of an equidistant histogram, -1 otherwise.
     double GetBinWidth() const { return axis_.width; }
-    const std::vector<double>& GetLowEdges() const { return axis_.lowEdges; }
-    const std::vector<double>& GetContents() const { return contents_; }
+    std::vector<double> GetLowEdges() const { return axis_.edgeList(); }
+    const ZeroedDoubles& GetContents() const { return contents_; }
     const HistAxis& GetAxis() const { return axis_; }
     double GetUnderflow() const { return underflow_; }
     double GetOverflow() const { return overflow_; }
@@ -178,7 +179,7 @@ private:
     bool statOnOutput_ = false;
     bool binsDefined_ = false;
     HistAxis axis_;
-    std::vector<double> contents_;
+    ZeroedDoubles contents_;
     double overflow_ = 0;
     double underflow_ = 0;
     std::vector<double> autoRange_;

@@ -67,8 +67,8 @@ Hist2D::Hist2D(std::string title, const std::vector<double>& lowEdgesX, const st
     RequireEdges(title, "X ", lowEdgesX.size(), kTooFewEdges);
     RequireEdges(title, "Y ", lowEdgesY.size(), kTooFewEdges);
     title_ = std::move(title);
-    axisX_.lowEdges = lowEdgesX;
-    axisY_.lowEdges = lowEdgesY;
+    axisX_.lowEdges.assign(lowEdgesX.begin(), lowEdgesX.end());
+    axisY_.lowEdges.assign(lowEdgesY.begin(), lowEdgesY.end());
     if (Init() != 0) Fail("Initialization failed in constructor with variable size of bin widths.", kInitVariable);
 }
 
@@ -133,7 +133,7 @@ int Hist2D::Init() {
 void Hist2D::LayOutBins() {
     for (HistAxis* axis : {&axisX_, &axisY_}) {
         if (axis->lowEdges.size() >= 2) {
-            const std::vector<double> edges = axis->lowEdges;
+            const ZeroedDoubles edges = axis->lowEdges;
             axis->layoutFromEdges(edges);
         } else if (axis->lowEdges.empty() && axis->nBin > 0) {
             axis->layoutEquidistant(axis->nBin, axis->min, axis->max);
@@ -143,7 +143,7 @@ void Hist2D::LayOutBins() {
     }
     binEquidist_ = axisX_.equidist == 1 && axisY_.equidist == 1 ? 1 : 0;
     const size_t slots = static_cast<size_t>(GetNBin()) + 2;
-    if (contents_.size() != slots) contents_.assign(slots, 0.0);
+    if (contents_.size() != slots) contents_ = ZeroedDoubles(slots);
     SizeFlowLists();
     binsDefined_ = true;
 }
@@ -249,7 +249,7 @@ std::pair<double, double> Hist2D::GetBinLowEdges(int i) const {
         return {0, 0};
     }
     const auto [ix, iy] = SplitFlatIndex(i);
-    return {axisX_.lowEdges[static_cast<size_t>(ix)], axisY_.lowEdges[static_cast<size_t>(iy)]};
+    return {axisX_.edge(static_cast<size_t>(ix)), axisY_.edge(static_cast<size_t>(iy))};
 }
 
 std::pair<double, double> Hist2D::GetBinHighEdges(int i) const {
@@ -258,13 +258,13 @@ std::pair<double, double> Hist2D::GetBinHighEdges(int i) const {
         return {0, 0};
     }
     const auto [ix, iy] = SplitFlatIndex(i);
-    return {axisX_.lowEdges[static_cast<size_t>(ix) + 1], axisY_.lowEdges[static_cast<size_t>(iy) + 1]};
+    return {axisX_.edge(static_cast<size_t>(ix) + 1), axisY_.edge(static_cast<size_t>(iy) + 1)};
 }
 
 void Hist2D::ClearContents(bool underOverflow) {
     const size_t slots = static_cast<size_t>(GetNBin()) + 2;
     if (contents_.size() != slots) {
-        contents_.assign(slots, 0.0);
+        contents_ = ZeroedDoubles(slots);
     } else {
         std::fill(contents_.begin(), contents_.end(), 0.0);
     }
@@ -426,7 +426,7 @@ bool Hist2D::LoadHist_OnlyCont_FromMatrix(const std::string& path) {
         printError(messages_, "File can not be open in the fuction - LoadHist_OnlyCont_FromMatrix! File: " + file);
         return false;
     }
-    std::vector<double> contents;
+    ZeroedDoubles contents;
     contents.reserve(static_cast<size_t>(GetNBin()) + 2);
     contents.push_back(0.0);
     size_t columns = 0;
@@ -551,11 +551,11 @@ int Hist2D::Export() {
                 const double content = contents_[static_cast<size_t>(GetFlatIndex(ix, iy))];
                 const bool anchor = (iy == 1 && ix <= 2) || (iy == 2 && ix == 1);
                 if (!sparse || anchor || content != 0) {
-                    addLine(axisX_.lowEdges[static_cast<size_t>(ix)], axisY_.lowEdges[static_cast<size_t>(iy)], content);
+                    addLine(axisX_.edge(static_cast<size_t>(ix)), axisY_.edge(static_cast<size_t>(iy)), content);
                 }
             }
         }
-        addLine(axisX_.lowEdges.back(), axisY_.lowEdges.back(), contents_.back());
+        addLine(axisX_.edge(axisX_.edgeCount() - 1), axisY_.edge(axisY_.edgeCount() - 1), contents_.back());
     }
     PendingFile data(dataPath);
     if (!data.write(text)) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
@@ -632,7 +632,7 @@ void Hist2D::ReadContentsLines(const std::string& text, size_t usableLines) {
     const int nx = axisX_.nBin;
     const int ny = axisY_.nBin;
     const size_t bins = static_cast<size_t>(nx) * static_cast<size_t>(ny);
-    contents_.assign(bins + 2, 0.0);
+    contents_ = ZeroedDoubles(bins + 2);
 
     if (usableLines < bins) {
         double first[3] = {axisX_.min, axisY_.min, 0};
@@ -712,14 +712,14 @@ std::string Hist2D::PrintText() const {
     for (const std::string& axisTitle : axisTitles_) out += axisTitle + "|";
     out += "\n";
     out += "[HistCont]\n\n";
-    const bool withEdges = !axisX_.lowEdges.empty() && !axisY_.lowEdges.empty() &&
+    const bool withEdges = axisX_.hasEdges() && axisY_.hasEdges() &&
                            contents_.size() == static_cast<size_t>(GetNBin()) + 2;
     if (withEdges) {
         out += "Index\tLowEdgeX\tLowEdgeY\tCont\n";
         for (int i = 1; static_cast<unsigned>(i) <= GetNBin(); ++i) {
             const auto [ix, iy] = SplitFlatIndex(i);
             appendFormat(out, "%lu\t%f\t%f\t%f\n", static_cast<unsigned long>(i),
-                         axisX_.lowEdges[static_cast<size_t>(ix)], axisY_.lowEdges[static_cast<size_t>(iy)],
+                         axisX_.edge(static_cast<size_t>(ix)), axisY_.edge(static_cast<size_t>(iy)),
                          contents_[static_cast<size_t>(i)]);
         }
     } else {

@@ -141,11 +141,11 @@ public:
     int GetBinEquidistY() const { return axisY_.equidist; }
     double GetBinWidthX() const { return axisX_.width; }
     double GetBinWidthY() const { return axisY_.width; }
-    const std::vector<double>& GetLowEdgesX() const { return axisX_.lowEdges; }
-    const std::vector<double>& GetLowEdgesY() const { return axisY_.lowEdges; }
+    std::vector<double> GetLowEdgesX() const { return axisX_.edgeList(); }
+    std::vector<double> GetLowEdgesY() const { return axisY_.edgeList(); }
     const HistAxis& GetAxisX() const { return axisX_; }
     const HistAxis& GetAxisY() const { return axisY_; }
-    const std::vector<double>& GetContents() const { return contents_; }
+    const ZeroedDoubles& GetContents() const { return contents_; }
     const std::vector<double>& GetOverflowX() const { return overflowX_; }
     const std::vector<double>& GetUnderflowX() const { return underflowX_; }
     const std::vector<double>& GetOverflowY() const { return overflowY_; }
@@ -197,7 +197,7 @@ private:
     bool statOnOutput_ = false;
     bool binsDefined_ = false;
     int binEquidist_ = 1;
-    std::vector<double> contents_;
+    ZeroedDoubles contents_;
     std::vector<double> overflowX_;
     std::vector<double> underflowX_;
     std::vector<double> overflowY_;

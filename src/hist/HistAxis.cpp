@@ -12,12 +12,12 @@ void HistAxis::layoutEquidistant(int bins, double lo, double hi) {
     max = hi;
     width = (hi - lo) / bins;
     equidist = 1;
-    lowEdges.assign(static_cast<size_t>(bins) + 2, lo);
-    for (int k = 1; k < bins; ++k) lowEdges[static_cast<size_t>(k) + 1] = lo + k * width;
-    lowEdges.back() = hi;
+    equalLayout = true;
+    lowEdges.clear();
+    lowEdges.shrink_to_fit();
 }
 
-void HistAxis::layoutFromEdges(const std::vector<double>& edges) {
+void HistAxis::layoutFromEdges(std::span<const double> edges) {
     lowEdges.clear();
     lowEdges.reserve(edges.size() + 1);
     lowEdges.push_back(edges.front());
@@ -27,16 +27,25 @@ void HistAxis::layoutFromEdges(const std::vector<double>& edges) {
     max = edges.back();
     equidist = 0;
     width = -1;
+    equalLayout = false;
+}
+
+std::vector<double> HistAxis::edgeList() const {
+    std::vector<double> edges(edgeCount());
+    for (size_t i = 0; i < edges.size(); ++i) edges[i] = edge(i);
+    return edges;
 }
 
 std::vector<double> HistAxis::binEdges() const {
-    if (lowEdges.size() < 2) return {};
-    return std::vector<double>(lowEdges.begin() + 1, lowEdges.end());
+    std::vector<double> edges = edgeList();
+    if (edges.size() < 2) return {};
+    edges.erase(edges.begin());
+    return edges;
 }
 
 void HistAxis::check(const std::string& label, const std::string& minName, const std::string& maxName,
                      std::vector<std::string>& findings) const {
-    const size_t count = lowEdges.size();
+    const size_t count = edgeCount();
     if (count < 3) {
         findings.push_back("Vector for " + label + "bin low edges is smaller than 3: " + std::to_string(count));
         return;
@@ -49,25 +58,25 @@ void HistAxis::check(const std::string& label, const std::string& minName, const
         findings.push_back("Count of bins " + label + "NBin " + std::to_string(nBin) +
                            " is more than size of vector for " + label + "bin low edges " + countText);
     }
-    if (lowEdges.front() != min) {
+    if (edge(0) != min) {
         findings.push_back(minName + " " + formatG(min) + " is different than value stored in vector with " + label +
-                           "low edges " + formatG(lowEdges.front()));
+                           "low edges " + formatG(edge(0)));
     }
-    if (lowEdges.back() != max) {
+    if (edge(count - 1) != max) {
         findings.push_back(maxName + " " + formatG(max) + " is different than value stored in vector with " + label +
-                           "low edges " + formatG(lowEdges.back()));
+                           "low edges " + formatG(edge(count - 1)));
     }
     // Bin search relies on strictly rising edges from the first bin on.
     for (size_t i = 2; i < count; ++i) {
-        if (!(lowEdges[i] > lowEdges[i - 1])) {
+        if (!(edge(i) > edge(i - 1))) {
             findings.push_back("Bin low edges " + label + "are not in ascending order at index " + std::to_string(i) +
-                               ": " + formatG(lowEdges[i - 1]) + " and " + formatG(lowEdges[i]));
+                               ": " + formatG(edge(i - 1)) + " and " + formatG(edge(i)));
             break;
         }
     }
     if (equidist == 1 && count > 4) {
-        const double first = lowEdges[2] - lowEdges[1];
-        const double second = lowEdges[3] - lowEdges[2];
+        const double first = edge(2) - edge(1);
+        const double second = edge(3) - edge(2);
         if (std::fabs(first - second) > 1e-6 * std::fabs(first)) {
             findings.push_back("Histogram should be equidistant in width of " + label +
                                "bins but frist two bins have different width: " + formatG(first) + " " +

@@ -3,9 +3,16 @@
 // entries: entry 0 repeats Min (the underflow slot), entries 1 ... NBin are the lower edges of the bins and entry
 // NBin + 1 equals Max (the lower edge of the overflow slot). Bins are open below and closed above, except that the
 // first bin also holds Min.
+//
+// An axis laid out with equal bins computes its edges instead of keeping the list: a run with particle classes has
+// hundreds of such axes with up to 200 000 bins each. Edges given as a list (variable bins, or equal bins read back
+// from files) are kept as given.
 #include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "common/ZeroedMemory.h"
 
 namespace zel {
 
@@ -13,9 +20,10 @@ struct HistAxis {
     int nBin = 0;
     double min = 0;
     double max = 0;
-    std::vector<double> lowEdges;
+    ZeroedDoubles lowEdges;  // the given edges; empty while the edges are computed
     int equidist = 1;
     double width = -1;
+    bool equalLayout = false;  // laid out with equal bins by layoutEquidistant
 
     // Values this close to a bin edge, in units of the bin width, count as lying on it.
     static constexpr double kEdgeTolerance = 1e-10;
@@ -23,7 +31,8 @@ struct HistAxis {
     // The axis as plain values, for loops that find many slots: a copy that stays in registers while the loop
     // writes histogram contents.
     struct Locator {
-        const double* edges;  // nullptr when the axis has no edges
+        const double* edges;  // the given edges, or nullptr
+        bool usable;          // false when the axis has no edges
         double min;
         double max;
         double width;
@@ -32,7 +41,7 @@ struct HistAxis {
 
         // As HistAxis::find.
         int find(double x) const {
-            if (edges == nullptr) return -1;
+            if (!usable) return -1;
             if (!(x >= min)) return 0;
             if (x > max) return nBin + 1;
             if (x == min) return 1;
@@ -57,20 +66,37 @@ struct HistAxis {
             return static_cast<int>(first - edges) - 1;
         }
     };
-    Locator locator() const { return {lowEdges.empty() ? nullptr : lowEdges.data(), min, max, width, nBin, equidist == 1}; }
+    Locator locator() const {
+        return {lowEdges.empty() ? nullptr : lowEdges.data(), hasEdges(), min, max, width, nBin, equidist == 1};
+    }
 
     // Slot of x: 0 below Min (and for NaN), NBin + 1 above Max, -1 when the axis has no edges. O(1) for equal bins,
     // a binary search over the edges otherwise.
     int find(double x) const { return locator().find(x); }
 
+    bool computedEdges() const { return equalLayout && lowEdges.empty(); }
+    bool hasEdges() const { return computedEdges() || !lowEdges.empty(); }
+    // Entries of the low-edge list: NBin + 2 once laid out, 0 without edges.
+    size_t edgeCount() const { return computedEdges() ? static_cast<size_t>(nBin) + 2 : lowEdges.size(); }
+    // Entry i of the low-edge list (i < edgeCount()). Computed edges are the values an edge list of equal bins
+    // holds: Min + (i - 1) * width between the first and the last, which are Min and Max themselves.
+    double edge(size_t i) const {
+        if (!computedEdges()) return lowEdges[i];
+        if (i <= 1) return min;
+        if (i > static_cast<size_t>(nBin)) return max;
+        return min + static_cast<double>(i - 1) * width;
+    }
+    // The whole low-edge list.
+    std::vector<double> edgeList() const;
+
     // Midpoint of bin i (1 ... NBin).
-    double center(int i) const { return 0.5 * (lowEdges[static_cast<size_t>(i)] + lowEdges[static_cast<size_t>(i) + 1]); }
+    double center(int i) const { return 0.5 * (edge(static_cast<size_t>(i)) + edge(static_cast<size_t>(i) + 1)); }
 
     // Equal bins of width (max - min) / nBin; the last edge is Max itself so that it matches exactly.
     void layoutEquidistant(int bins, double lo, double hi);
     // Bins between consecutive entries of `edges` (n + 1 ascending values for n bins); the first is repeated in
     // front as the underflow slot's edge.
-    void layoutFromEdges(const std::vector<double>& edges);
+    void layoutFromEdges(std::span<const double> edges);
     // The n + 1 bin edges (entries 1 ... NBin + 1), as written to and read from information files.
     std::vector<double> binEdges() const;
 

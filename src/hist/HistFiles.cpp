@@ -54,11 +54,9 @@ bool infoFlag(const ConfigSection* section, std::string_view key, bool& value) {
     return true;
 }
 
-bool infoNumbers(const ConfigSection* section, std::string_view key, std::vector<double>& values) {
+const std::vector<double>* infoNumberList(const ConfigSection* section, std::string_view key) {
     const ConfigParameter* parameter = findKey(section, key);
-    if (parameter == nullptr || parameter->numbers.empty()) return false;
-    values = parameter->numbers;
-    return true;
+    return parameter == nullptr || parameter->numbers.empty() ? nullptr : &parameter->numbers;
 }
 
 bool infoText(const ConfigSection* section, std::string_view key, std::string& value) {

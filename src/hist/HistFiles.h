@@ -20,7 +20,16 @@ bool infoNumber(const ConfigSection* section, std::string_view key, std::string_
 bool infoInt(const ConfigSection* section, std::string_view key, std::string_view alternative, int& value);
 // True when the first number equals 1.
 bool infoFlag(const ConfigSection* section, std::string_view key, bool& value);
-bool infoNumbers(const ConfigSection* section, std::string_view key, std::vector<double>& values);
+// All numbers of the key, or nullptr when it has none.
+const std::vector<double>* infoNumberList(const ConfigSection* section, std::string_view key);
+// The same into any vector of doubles (plain, or bins and edges in zeroed memory).
+template <class Values>
+bool infoNumbers(const ConfigSection* section, std::string_view key, Values& values) {
+    const std::vector<double>* numbers = infoNumberList(section, key);
+    if (numbers == nullptr) return false;
+    values.assign(numbers->begin(), numbers->end());
+    return true;
+}
 // The first string value.
 bool infoText(const ConfigSection* section, std::string_view key, std::string& value);
 bool infoTexts(const ConfigSection* section, std::string_view key, std::vector<std::string>& values);

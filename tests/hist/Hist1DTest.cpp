@@ -51,6 +51,11 @@ TEST(Hist1DConstruction, EdgesOfEqualAndVariableBins) {
     EXPECT_EQ(e.GetLowEdges()[1], -0.1);
     EXPECT_EQ(e.GetLowEdges().back(), 1.1);
     EXPECT_DOUBLE_EQ(e.GetBinWidth(), 0.006);
+    // Edges in between are Xmin plus whole widths, whether listed or computed.
+    EXPECT_EQ(e.GetLowEdges()[2], -0.1 + e.GetBinWidth());
+    EXPECT_EQ(e.GetLowEdges()[200], -0.1 + 199 * e.GetBinWidth());
+    EXPECT_EQ(e.GetBinLowEdge(101), -0.1 + 100 * e.GetBinWidth());
+    EXPECT_EQ(e.GetBinLowEdge(202), 0);  // outside the list
 }
 
 TEST(Hist1DConstruction, FromConfigurationInMemory) {
@@ -240,7 +245,7 @@ TEST(Hist1DRebin, ToEdgesCollectsByBinCentre) {
 
 TEST(Hist1DRebin, ToEdgesRefusesBadEdgesAndKeepsTheHistogram) {
     Hist1D h = ramp();
-    const std::vector<double> before = h.GetContents();
+    const auto before = h.GetContents();
     EXPECT_EQ(h.RebinToEdges({5}), -2);
     EXPECT_EQ(h.RebinToEdges({-1, 5}), -3);
     EXPECT_EQ(h.RebinToEdges({0, 11}), -4);

@@ -1,0 +1,150 @@
+#include "common/ZeroedMemory.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZEL_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ZEL_ADDRESS_SANITIZER 1
+#endif
+
+// Under AddressSanitizer every block comes from calloc, so that reads and writes past a histogram's bins are
+// caught; blocks carved from one mapping would hide them.
+#if defined(__unix__) && !defined(ZEL_ADDRESS_SANITIZER)
+#define ZEL_ZERO_PAGES 1
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <mutex>
+#endif
+
+namespace zel {
+
+#if ZEL_ZERO_PAGES
+namespace {
+
+constexpr size_t kHugePage = size_t{2} << 20;
+// Blocks below this size come from calloc: they are few and small.
+constexpr size_t kSmallBlock = size_t{64} << 10;
+// Large blocks are carved one after another from mappings of this size; a mapping only reserves address space.
+constexpr size_t kMappingBytes = size_t{64} << 20;
+constexpr size_t kBlockAlignment = 64;
+
+size_t roundUp(size_t bytes, size_t unit) { return (bytes + unit - 1) / unit * unit; }
+
+// A mapping of zero pages aligned to the huge-page size, or nullptr.
+char* mapZeroPages(size_t bytes) {
+    void* space = mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                       -1, 0);
+    if (space == MAP_FAILED) return nullptr;
+    char* start = static_cast<char*>(space);
+    char* aligned = reinterpret_cast<char*>(roundUp(reinterpret_cast<uintptr_t>(start), kHugePage));
+    if (aligned > start) munmap(start, static_cast<size_t>(aligned - start));
+    char* end = start + bytes + kHugePage;
+    if (end > aligned + bytes) munmap(aligned + bytes, static_cast<size_t>(end - (aligned + bytes)));
+#ifdef MADV_HUGEPAGE
+    madvise(aligned, bytes, MADV_HUGEPAGE);
+#endif
+    return aligned;
+}
+
+// The mappings in use. Blocks are carved one after another from the current mapping and never twice from the same
+// place: a block given back stays dirty. A mapping goes back to the system when its last block is given back.
+class ZeroPageArena {
+public:
+    void* allocate(size_t bytes) {
+        bytes = roundUp(bytes, kBlockAlignment);
+        std::lock_guard lock(mutex_);
+        others_.reserve(others_.size() + 1);  // so that nothing throws once a mapping is made
+        if (bytes > kMappingBytes / 4) {
+            others_.push_back(map(roundUp(bytes, kHugePage)));
+            return carve(others_.back(), bytes);
+        }
+        if (current_.size - current_.used < bytes) {
+            Mapping next = map(kMappingBytes);
+            if (current_.blocks > 0) others_.push_back(current_);
+            else if (current_.start != nullptr) munmap(current_.start, current_.size);
+            current_ = next;
+        }
+        return carve(current_, bytes);
+    }
+
+    void release(void* block) noexcept {
+        std::lock_guard lock(mutex_);
+        if (current_.holds(block)) {
+            if (--current_.blocks == 0) {
+                munmap(current_.start, current_.size);
+                current_ = Mapping{};
+            }
+            return;
+        }
+        const auto mapping =
+            std::find_if(others_.begin(), others_.end(), [&](const Mapping& m) { return m.holds(block); });
+        if (mapping == others_.end() || --mapping->blocks > 0) return;
+        munmap(mapping->start, mapping->size);
+        others_.erase(mapping);
+    }
+
+private:
+    struct Mapping {
+        char* start = nullptr;
+        size_t size = 0;
+        size_t used = 0;
+        size_t blocks = 0;
+        bool holds(const void* block) const {
+            return static_cast<const char*>(block) >= start && static_cast<const char*>(block) < start + size;
+        }
+    };
+
+    static Mapping map(size_t bytes) {
+        char* start = mapZeroPages(bytes);
+        if (start == nullptr) throw std::bad_alloc();
+        return Mapping{start, bytes, 0, 0};
+    }
+
+    static void* carve(Mapping& mapping, size_t bytes) {
+        void* block = mapping.start + mapping.used;
+        mapping.used += bytes;
+        ++mapping.blocks;
+        return block;
+    }
+
+    std::mutex mutex_;
+    Mapping current_;
+    std::vector<Mapping> others_;  // full mappings and the own mappings of very large blocks
+};
+
+// Never destroyed: histograms in static storage may give their blocks back while the program exits.
+ZeroPageArena& arena() {
+    static ZeroPageArena& instance = *new ZeroPageArena;
+    return instance;
+}
+
+}  // namespace
+#endif
+
+void* allocateZeroed(size_t bytes) {
+#if ZEL_ZERO_PAGES
+    if (bytes >= kSmallBlock) return arena().allocate(bytes);
+#endif
+    void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+void releaseZeroed(void* block, [[maybe_unused]] size_t bytes) noexcept {
+    if (block == nullptr) return;
+#if ZEL_ZERO_PAGES
+    if (bytes >= kSmallBlock) {
+        arena().release(block);
+        return;
+    }
+#endif
+    std::free(block);
+}
+
+}  // namespace zel
