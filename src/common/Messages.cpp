@@ -4,10 +4,17 @@
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <mutex>
 #include <stdexcept>
 
 namespace zel {
 namespace {
+
+// One message at a time: a batch step may report from its helper thread while the engine reports from its own.
+std::mutex& outputMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 
 void toConsole(std::string_view colour, std::string_view prefix, std::string_view text) {
     std::string line;
@@ -25,6 +32,7 @@ int toLog(const MessageTarget& to, std::string_view prefix, std::string_view tex
 }
 
 int emit(const MessageTarget& to, std::string_view colour, std::string_view prefix, std::string_view text) {
+    std::lock_guard lock(outputMutex());
     if (to.print) toConsole(colour, prefix, text);
     return toLog(to, prefix, text);
 }
@@ -36,6 +44,7 @@ int printErrorCode(const MessageTarget& to, std::string_view text, int code, boo
     prefix += code != 0 ? std::to_string(code) + " : " : std::string("   ");
     int result = emit(to, "\033[1;31m", prefix, text);
     if (codeToErrorStream) {
+        std::lock_guard lock(outputMutex());
         std::cerr << code << ';';
         std::cerr.flush();
     }
@@ -51,6 +60,7 @@ int printWarning(const MessageTarget& to, std::string_view text) { return emit(t
 int printSuccess(const MessageTarget& to, std::string_view text) { return emit(to, "\033[1;32m", "[SUCCESS]  ", text); }
 
 int printColor(const MessageTarget& to, std::string_view text, int colour) {
+    std::lock_guard lock(outputMutex());
     if (to.print) toConsole("\033[1;" + std::to_string(colour) + "m", "", text);
     return toLog(to, "", text);
 }
@@ -58,6 +68,7 @@ int printColor(const MessageTarget& to, std::string_view text, int colour) {
 int printMsg(const MessageTarget& to, std::string_view text, int indent) {
     std::string line(indent > 0 ? static_cast<size_t>(indent) : 0, '\t');
     line.append(text);
+    std::lock_guard lock(outputMutex());
     if (to.print) {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
@@ -71,14 +82,18 @@ int printProgress(double fraction) {
     static const std::string kBar(kCells, '|');
     int filled = static_cast<int>(fraction * kCells);
     if (filled > kCells) filled = kCells;
+    std::lock_guard lock(outputMutex());
     std::printf("\r%3d%% [%.*s%*s]", static_cast<int>(fraction * 100), filled, kBar.c_str(), kCells - filled, "");
     std::fflush(stdout);
     return 0;
 }
 
 void raiseCode(int code) {
-    std::cerr << code << ';';
-    std::cerr.flush();
+    {
+        std::lock_guard lock(outputMutex());
+        std::cerr << code << ';';
+        std::cerr.flush();
+    }
     throw std::runtime_error(std::to_string(code));
 }
 

@@ -307,27 +307,42 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
     }
 
     reader.setRowWidth(names.size());
-    ClusterBatch batch(names.size());
-    batch.reserveRows(sliceRows);  // one allocation for the whole run
+    // Two slices: while one goes through the batch step, the next is read into the other.
+    ClusterBatch slices[2] = {ClusterBatch(names.size()), ClusterBatch(names.size())};
+    for (ClusterBatch& slice : slices) slice.reserveRows(sliceRows);  // the only allocations of the run
+    // Slices end where batches end, so that a failed batch is evaluated to its end and no further.
+    auto readSlice = [&](ClusterBatch& into, size_t readBefore) {
+        size_t rows = std::min(sliceRows, batchSize - readBefore % batchSize);
+        if (limited) rows = std::min(rows, static_cast<size_t>(settings_.ClusterCount) - readBefore);
+        reader.setBatchSize(rows);
+        return reader.readBatch(into);
+    };
+    if (readSlice(slices[0], 0) != 0) return -3015;
     size_t readHere = 0;
+    size_t current = 0;
     const int batchesBefore = batchesRead_;
     bool batchFailed = false;
     while (true) {
-        // Slices end where batches end, so that a failed batch is evaluated to its end and no further.
-        size_t slice = std::min(sliceRows, batchSize - readHere % batchSize);
-        if (limited) slice = std::min(slice, static_cast<size_t>(settings_.ClusterCount) - readHere);
-        reader.setBatchSize(slice);
-        if (reader.readBatch(batch) != 0) return -3015;
+        ClusterBatch& batch = slices[current];
         clustersRead_ += static_cast<double>(batch.size());
         readHere += batch.size();
         batchesRead_ = batchesBefore + static_cast<int>((readHere + batchSize - 1) / batchSize);
         lastBatch_ = !reader.hasMoreData();
-        if (!batch.empty() && processBatch(batch) != 0) batchFailed = true;
-        continuity_ = reader.continuity();
         const bool done = lastBatch_ || (limited && readHere >= static_cast<size_t>(settings_.ClusterCount));
+        bool readAhead = false;
+        int nextRead = 0;
+        auto readNext = [&] {
+            readAhead = true;
+            nextRead = readSlice(slices[1 - current], readHere);
+        };
+        if (!batch.empty() && processBatch(batch, done ? std::function<void()>{} : readNext) != 0) batchFailed = true;
+        if (!done && !readAhead) readNext();
         if (batchFailed && (done || readHere % batchSize == 0)) return -3015;
         if (done) break;
+        if (nextRead != 0) return -3015;
+        current = 1 - current;
     }
+    continuity_ = reader.continuity();
     return 0;
 }
 
@@ -339,7 +354,7 @@ int Engine::processClusters(const std::vector<std::vector<double>>& rows) {
     return 0;
 }
 
-int Engine::processBatch(ClusterBatch& batch) {
+int Engine::processBatch(ClusterBatch& batch, const std::function<void()>& alongside) {
     const MessageTarget to = messages();
     if (batch.empty()) {
         printErrorCode(to, "No clusters given for processing.", -3007);
@@ -405,8 +420,7 @@ int Engine::processBatch(ClusterBatch& batch) {
         haveLastRow_ = true;
     }
 
-    fillHistograms(batch);
-    failures += recordExtendedLists(batch);
+    failures += fillAndRecord(batch, alongside);
 
     if (failures != 0) {
         printErrorCode(to, "Error occurred during clusters processing.", -3008);
@@ -473,12 +487,35 @@ void Engine::noteHistogramRow(uint32_t row, int classIndex) {
     if (pidActive_ && classSet < histogramRows_.size()) histogramRows_[classSet].push_back(row);
 }
 
-void Engine::fillHistograms(const ClusterBatch& batch) {
-    for (size_t set = 0; set < histogramRows_.size(); ++set) {
-        histograms_[set]->FillRows(batch, histogramRows_[set]);
-        maps_[set]->FillRows(batch, histogramRows_[set]);
-        histogramRows_[set].clear();
-    }
+int Engine::fillAndRecord(const ClusterBatch& batch, const std::function<void()>& alongside) {
+    // Job 0 writes the extended lists and stays on this thread; then comes the job alongside, and set by set the
+    // histograms in two halves and the maps. Each fill reads the batch and changes only its own histograms, so
+    // every sum is the same as when filled in turn.
+    constexpr size_t kHistogramParts = 2;
+    constexpr size_t kJobsPerSet = kHistogramParts + 1;
+    if (!jobs_) jobs_ = std::make_unique<JobTeam>(std::thread::hardware_concurrency() > 1);
+    const size_t firstFill = alongside ? 2 : 1;
+    int failures = 0;
+    auto job = [&](size_t index) {
+        if (index == 0) {
+            failures = recordExtendedLists(batch);
+            return;
+        }
+        if (index < firstFill) {
+            alongside();
+            return;
+        }
+        const size_t set = (index - firstFill) / kJobsPerSet;
+        const size_t part = (index - firstFill) % kJobsPerSet;
+        if (part < kHistogramParts) {
+            histograms_[set]->FillRows(batch, histogramRows_[set], part, kHistogramParts);
+        } else {
+            maps_[set]->FillRows(batch, histogramRows_[set]);
+        }
+    };
+    jobs_->run(firstFill + histogramRows_.size() * kJobsPerSet, job);
+    for (auto& rows : histogramRows_) rows.clear();
+    return failures;
 }
 
 int Engine::classOf(std::span<const double> row) const {

@@ -2,6 +2,7 @@
 // The one processing engine behind the exported functions: owns the settings, the cluster variables, the products,
 // the log stream and every module, and runs initialisation, file runs and pushed batches in a fixed order.
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "common/Messages.h"
 #include "engine/CodeBases.h"
 #include "engine/InputDiscovery.h"
+#include "engine/JobTeam.h"
 #include "engine/Module.h"
 #include "engine/Settings.h"
 #include "input/Elist.h"
@@ -39,7 +41,9 @@ public:
     int initialiseModules();
     int runFiles();
     int processClusters(const std::vector<std::vector<double>>& rows);
-    int processBatch(ClusterBatch& batch);
+    // The batch step. `alongside`, when given, runs once during the step, next to the filling of the histograms
+    // and on another thread where there is one: a file run reads its next slice there.
+    int processBatch(ClusterBatch& batch, const std::function<void()>& alongside = {});
     void finishProducts();
     int reset();
     void printReport();
@@ -89,8 +93,9 @@ private:
     int createHistograms();
     // Lists an evaluated row of the batch for the all-clusters set and for its class set.
     void noteHistogramRow(uint32_t row, int classIndex);
-    // Fills the histograms and maps of every set with the rows listed for it, then empties the lists.
-    void fillHistograms(const ClusterBatch& batch);
+    // Fills the histograms and maps of every set with the rows listed for it and writes the extended lists, side
+    // by side on two threads where there are two cores; then empties the row lists. The number of failures.
+    int fillAndRecord(const ClusterBatch& batch, const std::function<void()>& alongside);
     int runBatchLoop();
     int runInputElist(const std::string& path, const std::string& name);
     int exportResults();
@@ -116,6 +121,7 @@ private:
     std::vector<std::unique_ptr<ClusterMaps>> maps_;
     // Per set, the rows of the current batch that go into its histograms and maps (storage kept between batches).
     std::vector<std::vector<uint32_t>> histogramRows_;
+    std::unique_ptr<JobTeam> jobs_;  // made with the first batch
 
     bool initialised_ = false;
     bool modulesCreated_ = false;

@@ -397,8 +397,10 @@ void HistogramModule::FillCluster(std::span<const double> row) {
     for (const Fill2D& fill : fills2D_) fill.hist->Fill(valueOf(fill.x, row), valueOf(fill.y, row));
 }
 
-void HistogramModule::FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows) {
-    for (const Fill1D& fill : fills1D_) {
+void HistogramModule::FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows, size_t part,
+                               size_t parts) {
+    for (size_t h = part; h < fills1D_.size(); h += parts) {
+        const Fill1D& fill = fills1D_[h];
         if (fill.source.kind == Source::Column && fill.source.a < batch.width()) {
             const size_t column = fill.source.a;
             fill.hist->FillCounts(rows.size(), [&](size_t i) { return batch.at(rows[i], column); });
@@ -406,7 +408,8 @@ void HistogramModule::FillRows(const ClusterBatch& batch, std::span<const uint32
             fill.hist->FillCounts(rows.size(), [&](size_t i) { return valueOf(fill.source, batch.row(rows[i])); });
         }
     }
-    for (const Fill2D& fill : fills2D_) {
+    for (size_t h = part; h < fills2D_.size(); h += parts) {
+        const Fill2D& fill = fills2D_[h];
         Hist2D& hist = *fill.hist;
         for (const uint32_t r : rows) {
             const auto row = batch.row(r);

@@ -84,7 +84,8 @@ public:
     void FillCluster(std::span<const double> row);
     // Fills every histogram with the listed rows of a batch, in list order: the same sums as FillCluster row by
     // row, but one histogram at a time, so that its busy bins stay in the cache.
-    void FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows);
+    // With `parts` > 1, only every parts-th histogram from `part` on: the parts can be filled side by side.
+    void FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows, size_t part = 0, size_t parts = 1);
     void processCluster(std::span<const double> row, int) override { FillCluster(row); }
 
     // Writes every histogram (1D first) into `directory` as title + nameSuffix with the module's file endings.
