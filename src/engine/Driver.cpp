@@ -329,14 +329,15 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
         batchesRead_ = batchesBefore + static_cast<int>((readHere + batchSize - 1) / batchSize);
         lastBatch_ = !reader.hasMoreData();
         const bool done = lastBatch_ || (limited && readHere >= static_cast<size_t>(settings_.ClusterCount));
-        bool readAhead = false;
+        // The next slice is read while this one goes through the batch step.
         int nextRead = 0;
         auto readNext = [&] {
-            readAhead = true;
-            nextRead = readSlice(slices[1 - current], readHere);
+            if (!done) nextRead = readSlice(slices[1 - current], readHere);
         };
-        if (!batch.empty() && processBatch(batch, done ? std::function<void()>{} : readNext) != 0) batchFailed = true;
-        if (!done && !readAhead) readNext();
+        auto step = [&] {
+            if (!batch.empty() && processBatch(batch) != 0) batchFailed = true;
+        };
+        jobs().runAlongside(readNext, step);
         if (batchFailed && (done || readHere % batchSize == 0)) return -3015;
         if (done) break;
         if (nextRead != 0) return -3015;
@@ -354,7 +355,7 @@ int Engine::processClusters(const std::vector<std::vector<double>>& rows) {
     return 0;
 }
 
-int Engine::processBatch(ClusterBatch& batch, const std::function<void()>& alongside) {
+int Engine::processBatch(ClusterBatch& batch) {
     const MessageTarget to = messages();
     if (batch.empty()) {
         printErrorCode(to, "No clusters given for processing.", -3007);
@@ -420,7 +421,7 @@ int Engine::processBatch(ClusterBatch& batch, const std::function<void()>& along
         haveLastRow_ = true;
     }
 
-    failures += fillAndRecord(batch, alongside);
+    failures += fillAndRecord(batch);
 
     if (failures != 0) {
         printErrorCode(to, "Error occurred during clusters processing.", -3008);
@@ -487,22 +488,22 @@ void Engine::noteHistogramRow(uint32_t row, int classIndex) {
     if (pidActive_ && classSet < histogramRows_.size()) histogramRows_[classSet].push_back(row);
 }
 
-int Engine::fillAndRecord(const ClusterBatch& batch, const std::function<void()>& alongside) {
-    // Job 0 writes the extended lists and stays on this thread; then comes the job alongside, and set by set the
+JobTeam& Engine::jobs() {
+    if (!jobs_) jobs_ = std::make_unique<JobTeam>(std::thread::hardware_concurrency() > 1);
+    return *jobs_;
+}
+
+int Engine::fillAndRecord(const ClusterBatch& batch) {
+    // Job 0 writes the extended lists and stays on this thread, as it may report; then come, set by set, the
     // histograms in two halves and the maps. Each fill reads the batch and changes only its own histograms, so
     // every sum is the same as when filled in turn.
     constexpr size_t kHistogramParts = 2;
     constexpr size_t kJobsPerSet = kHistogramParts + 1;
-    if (!jobs_) jobs_ = std::make_unique<JobTeam>(std::thread::hardware_concurrency() > 1);
-    const size_t firstFill = alongside ? 2 : 1;
+    const size_t firstFill = 1;
     int failures = 0;
     auto job = [&](size_t index) {
         if (index == 0) {
             failures = recordExtendedLists(batch);
-            return;
-        }
-        if (index < firstFill) {
-            alongside();
             return;
         }
         const size_t set = (index - firstFill) / kJobsPerSet;
@@ -513,7 +514,7 @@ int Engine::fillAndRecord(const ClusterBatch& batch, const std::function<void()>
             maps_[set]->FillRows(batch, histogramRows_[set]);
         }
     };
-    jobs_->run(firstFill + histogramRows_.size() * kJobsPerSet, job);
+    jobs().run(firstFill + histogramRows_.size() * kJobsPerSet, job);
     for (auto& rows : histogramRows_) rows.clear();
     return failures;
 }

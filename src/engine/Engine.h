@@ -2,7 +2,6 @@
 // The one processing engine behind the exported functions: owns the settings, the cluster variables, the products,
 // the log stream and every module, and runs initialisation, file runs and pushed batches in a fixed order.
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,9 +40,7 @@ public:
     int initialiseModules();
     int runFiles();
     int processClusters(const std::vector<std::vector<double>>& rows);
-    // The batch step. `alongside`, when given, runs once during the step, next to the filling of the histograms
-    // and on another thread where there is one: a file run reads its next slice there.
-    int processBatch(ClusterBatch& batch, const std::function<void()>& alongside = {});
+    int processBatch(ClusterBatch& batch);
     void finishProducts();
     int reset();
     void printReport();
@@ -95,7 +92,9 @@ private:
     void noteHistogramRow(uint32_t row, int classIndex);
     // Fills the histograms and maps of every set with the rows listed for it and writes the extended lists, side
     // by side on two threads where there are two cores; then empties the row lists. The number of failures.
-    int fillAndRecord(const ClusterBatch& batch, const std::function<void()>& alongside);
+    int fillAndRecord(const ClusterBatch& batch);
+    // The team of threads of the batch steps, made when first needed.
+    JobTeam& jobs();
     int runBatchLoop();
     int runInputElist(const std::string& path, const std::string& name);
     int exportResults();
@@ -121,7 +120,7 @@ private:
     std::vector<std::unique_ptr<ClusterMaps>> maps_;
     // Per set, the rows of the current batch that go into its histograms and maps (storage kept between batches).
     std::vector<std::vector<uint32_t>> histogramRows_;
-    std::unique_ptr<JobTeam> jobs_;  // made with the first batch
+    std::unique_ptr<JobTeam> jobs_;
 
     bool initialised_ = false;
     bool modulesCreated_ = false;

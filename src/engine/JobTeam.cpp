@@ -63,12 +63,76 @@ void JobTeam::takeJobs() noexcept {
     }
 }
 
+void JobTeam::runPair(TaskCall alongside, void* alongsideContext, TaskCall work, void* workContext) {
+    if (!hasHelper()) {
+        work(workContext);
+        alongside(alongsideContext);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        alongside_ = alongside;
+        alongsideContext_ = alongsideContext;
+        alongsideFailure_ = nullptr;
+        alongsidePending_ = true;
+    }
+    wake_.notify_one();
+    std::exception_ptr workFailure;
+    try {
+        work(workContext);
+    } catch (...) {
+        workFailure = std::current_exception();
+    }
+    std::unique_lock lock(mutex_);
+    if (alongsidePending_) {  // the helper never came to it
+        lock.unlock();
+        runAlongsideTask();
+        lock.lock();
+    }
+    done_.wait(lock, [&] { return !alongsidePending_ && !alongsideRunning_; });
+    std::exception_ptr failure = workFailure ? workFailure : std::exchange(alongsideFailure_, nullptr);
+    lock.unlock();
+    if (failure) std::rethrow_exception(failure);
+}
+
+// Takes the job alongside if it is still waiting, and runs it.
+void JobTeam::runAlongsideTask() noexcept {
+    TaskCall call = nullptr;
+    void* context = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (!alongsidePending_) return;
+        alongsidePending_ = false;
+        alongsideRunning_ = true;
+        call = alongside_;
+        context = alongsideContext_;
+    }
+    std::exception_ptr failure;
+    try {
+        call(context);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    {
+        std::lock_guard lock(mutex_);
+        alongsideRunning_ = false;
+        alongsideFailure_ = failure;
+    }
+    done_.notify_one();
+}
+
 void JobTeam::helperLoop() {
     std::unique_lock lock(mutex_);
     while (true) {
         // A round that the calling thread has already finished is left alone.
-        wake_.wait(lock, [&] { return stop_ || (open_ && next_ < count_); });
+        wake_.wait(lock, [&] { return stop_ || alongsidePending_ || (open_ && next_ < count_); });
         if (stop_) return;
+        if (alongsidePending_) {
+            lock.unlock();
+            runAlongsideTask();
+            lock.lock();
+            continue;
+        }
         helperBusy_ = true;
         lock.unlock();
         takeJobs();

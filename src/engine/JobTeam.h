@@ -1,7 +1,9 @@
 #pragma once
-// Runs the independent jobs of one batch step on the calling thread and one helper thread: filling each histogram
-// and map set, and writing the extended lists, read the batch and change only their own state. The call returns
-// when every job is done, so the batch is free again for the next read.
+// Shares the work of a file run between the calling thread and one helper thread. A job alongside (reading the
+// next slice) runs on the helper while the calling thread does the batch step of the current slice, and the
+// batch step hands out the independent jobs at its end (filling each histogram and map set, writing the
+// extended lists: each reads the batch and changes only its own state) to both threads. Each call returns when
+// its jobs are done.
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -26,12 +28,24 @@ public:
         runJobs(count, [](void* context, size_t index) { (*static_cast<Job*>(context))(index); }, &job);
     }
 
+    // Runs work() on the calling thread and alongside() on the helper, next to it; rounds of jobs that work()
+    // runs are joined by the helper once alongside() is done. Returns when both are done. Without a helper,
+    // alongside() runs after work(). An exception of either is raised here once both have ended (work()'s first).
+    template <class Alongside, class Work>
+    void runAlongside(Alongside& alongside, Work& work) {
+        runPair([](void* context) { (*static_cast<Alongside*>(context))(); }, &alongside,
+                [](void* context) { (*static_cast<Work*>(context))(); }, &work);
+    }
+
     // True when a helper thread takes part.
     bool hasHelper() const { return helper_.joinable(); }
 
 private:
     using JobCall = void (*)(void*, size_t);
+    using TaskCall = void (*)(void*);
     void runJobs(size_t count, JobCall call, void* context);
+    void runPair(TaskCall alongside, void* alongsideContext, TaskCall work, void* workContext);
+    void runAlongsideTask() noexcept;
     // Runs the round's jobs not yet taken, until none is left.
     void takeJobs() noexcept;
     void runJob(JobCall call, void* context, size_t index) noexcept;
@@ -49,6 +63,12 @@ private:
     bool helperBusy_ = false;  // the helper runs jobs of the round
     bool stop_ = false;
     std::exception_ptr failure_;
+    // The job alongside, under mutex_: waiting to be taken, or being run.
+    TaskCall alongside_ = nullptr;
+    void* alongsideContext_ = nullptr;
+    bool alongsidePending_ = false;
+    bool alongsideRunning_ = false;
+    std::exception_ptr alongsideFailure_;
     std::thread helper_;
 };
 

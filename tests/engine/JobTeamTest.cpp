@@ -61,3 +61,38 @@ TEST(JobTeam, BothThreadsTakePartAndAFailureComesBackAfterTheRound) {
     team.run(5, counting);
     EXPECT_EQ(finished.load(), 5);
 }
+
+TEST(JobTeam, AJobAlongsideRunsNextToTheWorkAndItsRounds) {
+    for (bool helper : {false, true}) {
+        JobTeam team(helper);
+        for (int slice = 0; slice < 200; ++slice) {
+            std::atomic<int> alongsideRuns{0};
+            std::vector<std::atomic<int>> runs(9);
+            auto alongside = [&] { alongsideRuns.fetch_add(1); };
+            auto job = [&](size_t index) { runs[index].fetch_add(1); };
+            // The work runs rounds of its own while the job alongside may still be running.
+            auto work = [&] {
+                team.run(runs.size(), job);
+                team.run(runs.size(), job);
+            };
+            team.runAlongside(alongside, work);
+            ASSERT_EQ(alongsideRuns.load(), 1);
+            for (auto& r : runs) ASSERT_EQ(r.load(), 2);
+        }
+        // Failures of either side come back; the work's first.
+        auto failingAlongside = [] { throw std::runtime_error("alongside"); };
+        auto failingWork = [] { throw std::runtime_error("work"); };
+        auto quietWork = [] {};
+        try {
+            team.runAlongside(failingAlongside, failingWork);
+            ADD_FAILURE() << "no exception";
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "work");
+        }
+        EXPECT_THROW(team.runAlongside(failingAlongside, quietWork), std::runtime_error);
+        std::atomic<int> after{0};
+        auto counting = [&] { after.fetch_add(1); };
+        team.runAlongside(counting, counting);
+        EXPECT_EQ(after.load(), 2);
+    }
+}
