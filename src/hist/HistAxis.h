@@ -67,7 +67,9 @@ struct HistAxis {
         }
     };
     Locator locator() const {
-        return {lowEdges.empty() ? nullptr : lowEdges.data(), hasEdges(), min, max, width, nBin, equidist == 1};
+        // Computed edges are always equal bins, whatever the flag says.
+        const bool equal = equidist == 1 || lowEdges.empty();
+        return {lowEdges.empty() ? nullptr : lowEdges.data(), hasEdges(), min, max, width, nBin, equal};
     }
 
     // Slot of x: 0 below Min (and for NaN), NBin + 1 above Max, -1 when the axis has no edges. O(1) for equal bins,
