@@ -16,28 +16,65 @@ std::mutex& outputMutex() {
     return mutex;
 }
 
-void toConsole(std::string_view colour, std::string_view prefix, std::string_view text) {
-    std::string line;
-    line.reserve(colour.size() + prefix.size() + text.size() + 8);
-    line.append(colour).append(prefix).append(text).append("\033[0m\n");
-    std::fwrite(line.data(), 1, line.size(), stdout);
+// The messages held back for this thread, or nullptr.
+thread_local HeldMessages* tHeld = nullptr;
+
+// 0, or -1 when logging is asked for but the log stream is absent or closed.
+int logState(const MessageTarget& to) {
+    if (!to.doLog) return 0;
+    return to.log != nullptr && to.log->is_open() ? 0 : -1;
 }
 
-int toLog(const MessageTarget& to, std::string_view prefix, std::string_view text) {
-    if (!to.doLog) return 0;
-    if (to.log == nullptr || !to.log->is_open()) return -1;
-    (*to.log) << prefix << text << '\n';
-    to.log->flush();
-    return 0;
+// Writes `console` (a whole line) to the console when printing is on and `line` to the log when logging is on, or
+// holds both back.
+int deliver(const MessageTarget& to, std::string_view console, std::string_view line) {
+    const int result = logState(to);
+    std::ofstream* log = to.doLog && result == 0 ? to.log : nullptr;
+    if (tHeld != nullptr) {
+        tHeld->hold(to.print ? console : std::string_view(), log, line);
+        return result;
+    }
+    std::lock_guard lock(outputMutex());
+    if (to.print) std::fwrite(console.data(), 1, console.size(), stdout);
+    if (log != nullptr) {
+        (*log) << line << '\n';
+        log->flush();
+    }
+    return result;
 }
 
 int emit(const MessageTarget& to, std::string_view colour, std::string_view prefix, std::string_view text) {
-    std::lock_guard lock(outputMutex());
-    if (to.print) toConsole(colour, prefix, text);
-    return toLog(to, prefix, text);
+    std::string console;
+    std::string line;
+    line.reserve(prefix.size() + text.size());
+    line.append(prefix).append(text);
+    if (to.print) {
+        console.reserve(colour.size() + line.size() + 8);
+        console.append(colour).append(line).append("\033[0m\n");
+    }
+    return deliver(to, console, line);
 }
 
 }  // namespace
+
+HeldMessages::Scope::Scope(HeldMessages& held) : previous_(tHeld) { tHeld = &held; }
+HeldMessages::Scope::~Scope() { tHeld = previous_; }
+
+void HeldMessages::hold(std::string_view console, std::ofstream* log, std::string_view line) {
+    entries_.push_back({std::string(console), log, log != nullptr ? std::string(line) : std::string()});
+}
+
+void HeldMessages::release() {
+    std::lock_guard lock(outputMutex());
+    for (const Entry& entry : entries_) {
+        std::fwrite(entry.console.data(), 1, entry.console.size(), stdout);
+        if (entry.log != nullptr) {
+            (*entry.log) << entry.line << '\n';
+            entry.log->flush();
+        }
+    }
+    entries_.clear();
+}
 
 int printErrorCode(const MessageTarget& to, std::string_view text, int code, bool codeToErrorStream) {
     std::string prefix = "[ERROR] ";
@@ -60,20 +97,13 @@ int printWarning(const MessageTarget& to, std::string_view text) { return emit(t
 int printSuccess(const MessageTarget& to, std::string_view text) { return emit(to, "\033[1;32m", "[SUCCESS]  ", text); }
 
 int printColor(const MessageTarget& to, std::string_view text, int colour) {
-    std::lock_guard lock(outputMutex());
-    if (to.print) toConsole("\033[1;" + std::to_string(colour) + "m", "", text);
-    return toLog(to, "", text);
+    return emit(to, "\033[1;" + std::to_string(colour) + "m", "", text);
 }
 
 int printMsg(const MessageTarget& to, std::string_view text, int indent) {
     std::string line(indent > 0 ? static_cast<size_t>(indent) : 0, '\t');
     line.append(text);
-    std::lock_guard lock(outputMutex());
-    if (to.print) {
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-    }
-    return toLog(to, "", line);
+    return deliver(to, to.print ? line + '\n' : std::string(), line);
 }
 
 int printProgress(double fraction) {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zel {
 
@@ -22,6 +23,34 @@ int printWarning(const MessageTarget& to, std::string_view text);
 int printSuccess(const MessageTarget& to, std::string_view text);
 int printColor(const MessageTarget& to, std::string_view text, int colour);
 int printMsg(const MessageTarget& to, std::string_view text, int indent = 0);
+
+// Messages held back and written later, in the order they came: jobs on several threads report through it in a
+// fixed order. While a Scope lives, the messages of its thread are held in the HeldMessages it names; release()
+// writes them (on any thread) and empties the list.
+class HeldMessages {
+public:
+    class Scope {
+    public:
+        explicit Scope(HeldMessages& held);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        HeldMessages* previous_;
+    };
+
+    void hold(std::string_view console, std::ofstream* log, std::string_view line);
+    void release();
+
+private:
+    struct Entry {
+        std::string console;  // the whole console line, or empty
+        std::ofstream* log;   // where the line goes, or nullptr
+        std::string line;
+    };
+    std::vector<Entry> entries_;
+};
 
 // Draws the 60-cell progress bar on the console; -1 for a negative fraction.
 int printProgress(double fraction);

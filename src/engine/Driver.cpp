@@ -541,20 +541,32 @@ int Engine::exportResults() {
         printMsg(to, std::string("DoExportText:\t\t\t\t") + (settings_.DoExportText ? "true" : "false"));
         printMsg(to, std::string("DoExportGraphics:\t\t\t") + (settings_.DoExportGraphics ? "true" : "false"));
     }
-    if (settings_.DoExportText && settings_.DoCreateElistExt && elistExt_) {
-        result += elistExt_->commit(to);
-        if (result == 0) printMsg(to, "Extended event list:\t\t\t" + elistExt_->fileName());
+    // The extended lists, each histogram set and each map set are written side by side. Their messages are held
+    // back and written afterwards in this order, as if they had been written in turn.
+    const bool histogramsOut = settings_.DoExportText || settings_.DoExportGraphics;
+    const std::string histDir = settings_.FileOutPath + settings_.ExportDirHist;
+    const size_t sets = histogramsOut ? histograms_.size() + maps_.size() : 0;
+    std::vector<HeldMessages> held(1 + sets);
+    std::vector<int> setFailed(sets, 0);
+    auto job = [&](size_t index) {
+        HeldMessages::Scope holding(held[index]);
+        if (index == 0) {
+            result += exportExtendedLists(to);
+        } else if (index <= histograms_.size()) {
+            setFailed[index - 1] = histograms_[index - 1]->ExportAll(histDir) != 0;
+        } else {
+            setFailed[index - 1] = maps_[index - 1 - histograms_.size()]->ExportAll(histDir) != 0;
+        }
+    };
+    try {
+        jobs().run(held.size(), job);
+    } catch (...) {
+        for (HeldMessages& messages : held) messages.release();
+        throw;
     }
-    if (settings_.DoExportText && clistExt_) {
-        const int written = clistExt_->write(to);
-        result += written;
-        if (written == 0 && settings_.DoExportCList) printMsg(to, "Extended cluster list:\t\t\t" + clistExt_->fileName());
-    }
-    if (settings_.DoExportText || settings_.DoExportGraphics) {
-        const std::string histDir = settings_.FileOutPath + settings_.ExportDirHist;
-        int failed = 0;
-        for (const auto& module : histograms_) failed += module->ExportAll(histDir) != 0;
-        for (const auto& maps : maps_) failed += maps->ExportAll(histDir) != 0;
+    for (HeldMessages& messages : held) messages.release();
+    if (histogramsOut) {
+        const int failed = static_cast<int>(std::count(setFailed.begin(), setFailed.end(), 1));
         if (failed != 0) {
             printErrorCode(to, "Can not write the histograms into " + histDir, -4022);
             result += -1;
@@ -569,6 +581,20 @@ int Engine::exportResults() {
         return -4022;
     }
     return 0;
+}
+
+int Engine::exportExtendedLists(const MessageTarget& to) {
+    int result = 0;
+    if (settings_.DoExportText && settings_.DoCreateElistExt && elistExt_) {
+        result += elistExt_->commit(to);
+        if (result == 0) printMsg(to, "Extended event list:\t\t\t" + elistExt_->fileName());
+    }
+    if (settings_.DoExportText && clistExt_) {
+        const int written = clistExt_->write(to);
+        result += written;
+        if (written == 0 && settings_.DoExportCList) printMsg(to, "Extended cluster list:\t\t\t" + clistExt_->fileName());
+    }
+    return result;
 }
 
 void Engine::discardExtendedLists() {

@@ -99,6 +99,8 @@ private:
     int runInputElist(const std::string& path, const std::string& name);
     int exportResults();
     void removeIntermediateFiles();
+    // Gives the extended lists their final names; 0 or the sum of the failures' codes.
+    int exportExtendedLists(const MessageTarget& to);
     void discardExtendedLists();
     // Streams the batch into the extended event and cluster lists of a file run; the number of failures.
     int recordExtendedLists(const ClusterBatch& batch);

@@ -1,5 +1,6 @@
 #include "hist/HistFiles.h"
 
+#include <atomic>
 #include <charconv>
 #include <cstdint>
 #include <cmath>
@@ -118,8 +119,16 @@ FileRead readTextFile(const std::string& path, std::string& text) {
     return FileRead::Ok;
 }
 
+namespace {
+// Temporary names differ between processes and between the files one process writes, also side by side.
+std::string temporarySuffix() {
+    static std::atomic<unsigned> count{0};
+    return ".tmp" + std::to_string(ZEL_GETPID()) + "_" + std::to_string(count.fetch_add(1));
+}
+}  // namespace
+
 PendingFile::PendingFile(std::string target)
-    : target_(std::move(target)), suffix_(".tmp" + std::to_string(ZEL_GETPID())), temporary_(target_ + suffix_) {}
+    : target_(std::move(target)), suffix_(temporarySuffix()), temporary_(target_ + suffix_) {}
 
 PendingFile::~PendingFile() {
     if (committed_) return;

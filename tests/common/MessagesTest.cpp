@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -40,6 +41,33 @@ TEST_F(LogFile, ConsoleGetsColoursAndLogGetsNone) {
     EXPECT_EQ(console,
               "\033[1;33m[WARNING]  careful\033[0m\n\033[1;32m[SUCCESS]  done\033[0m\n\033[1;36mcyan\033[0m\n\t\tindented\n");
     EXPECT_EQ(readAll(path), "[WARNING]  careful\n[SUCCESS]  done\ncyan\n\t\tindented\n");
+}
+
+TEST_F(LogFile, HeldMessagesOfSeveralThreadsComeOutInTheOrderOfTheirHolders) {
+    zel::MessageTarget to{&log, true, true};
+    ::testing::internal::CaptureStdout();
+    zel::HeldMessages first;
+    zel::HeldMessages second;
+    // The second holder fills first and on another thread; nothing is written before release.
+    std::thread other([&] {
+        zel::HeldMessages::Scope holding(second);
+        zel::printMsg(to, "second");
+        EXPECT_EQ(zel::printError(zel::MessageTarget{nullptr, true, true}, "no log"), -1);  // code as if written
+    });
+    other.join();
+    {
+        zel::HeldMessages::Scope holding(first);
+        zel::printWarning(to, "first");
+        zel::printMsg(zel::MessageTarget{&log, false, true}, "log only");
+    }
+    zel::printMsg(to, "not held");
+    EXPECT_EQ(readAll(path), "not held\n");
+    first.release();
+    second.release();
+    second.release();  // released messages are gone
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "not held\n\033[1;33m[WARNING]  first\033[0m\nsecond\n\033[1;31m[ERROR]    no log\033[0m\n");
+    EXPECT_EQ(readAll(path), "not held\n[WARNING]  first\nlog only\nsecond\n");
 }
 
 TEST(Messages, MissingLogGivesMinusOneButStillPrints) {
