@@ -65,8 +65,18 @@ void JobTeam::takeJobs() noexcept {
 
 void JobTeam::runPair(TaskCall alongside, void* alongsideContext, TaskCall work, void* workContext) {
     if (!hasHelper()) {
-        work(workContext);
-        alongside(alongsideContext);
+        std::exception_ptr workFailure;
+        try {
+            work(workContext);
+        } catch (...) {
+            workFailure = std::current_exception();
+        }
+        try {
+            alongside(alongsideContext);
+        } catch (...) {
+            if (!workFailure) workFailure = std::current_exception();
+        }
+        if (workFailure) std::rethrow_exception(workFailure);
         return;
     }
     {

@@ -1,9 +1,9 @@
 #pragma once
 // Shares the work of a file run between the calling thread and one helper thread. A job alongside (reading the
-// next slice) runs on the helper while the calling thread does the batch step of the current slice, and the
-// batch step hands out the independent jobs at its end (filling each histogram and map set, writing the
-// extended lists: each reads the batch and changes only its own state) to both threads. Each call returns when
-// its jobs are done.
+// next slice) runs on the helper while the calling thread does the batch step of the current slice; the batch
+// step hands out the independent jobs at its end (filling each histogram and map set, writing the extended
+// lists: each reads the batch and changes only its own state) to both threads, and so does the export (writing
+// each set's files). Each call returns when its jobs are done.
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
