@@ -2,8 +2,9 @@
 # End-to-end throughput of the zel program on one generated event list with the 28 default variables, in three
 # configurations: optional modules off; particle identification (algorithm 103); identification, filter and the
 # built-in histograms. For each: clusters per second, the ratio of zel's wall time to `wc -l` on the same file,
-# and the peak resident memory. The extended event list is written as in a normal run; set EXTENDED=false to leave
-# it out. Each time is the best of REPEAT runs (3). Usage: bench/zel_throughput.sh [CLUSTERS] [BUILD_DIR]
+# and the peak resident memory; for PID 103 also its throughput as a share of that with modules off. The extended
+# event list is written as in a normal run; set EXTENDED=false to leave it out. Each time is the best of REPEAT runs
+# (3). Usage: bench/zel_throughput.sh [CLUSTERS] [BUILD_DIR]
 set -euo pipefail
 clusters="${1:-2000000}"
 build="${2:-build}"
@@ -47,9 +48,12 @@ run() {  # name, extra parameter lines
     printf '%-34s %10.0f clusters/s   %6.2f s   %5.1f x wc -l   %5d MiB\n' "$name" \
         "$(echo "$clusters / $zel_time" | bc -l)" "$zel_time" "$(echo "$zel_time / $wc_time" | bc -l)" \
         "$(echo "$(cat "$work/rss") / 1024" | bc)"
+    last_time="$zel_time"
 }
 
 echo "zel on $clusters clusters (extended event list: $extended)"
 run "modules off" "DoPID = false" "DoFilter = false"
+off_time="$last_time"
 run "PID 103" "PIDAlg = 103" "DoFilter = false" "HistName = \"\""
+printf '%-34s %10.0f %% of the throughput with modules off\n' "PID 103" "$(echo "100 * $off_time / $last_time" | bc -l)"
 run "PID 103 + filter + histograms" "PIDAlg = 103" "FilterPath = \"$work/\"" "FilterName = \"filter.ini\""
