@@ -499,22 +499,21 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
     // every sum is the same as when filled in turn.
     constexpr size_t kHistogramParts = 2;
     constexpr size_t kJobsPerSet = kHistogramParts + 1;
-    const size_t firstFill = 1;
     int failures = 0;
     auto job = [&](size_t index) {
         if (index == 0) {
             failures = recordExtendedLists(batch);
             return;
         }
-        const size_t set = (index - firstFill) / kJobsPerSet;
-        const size_t part = (index - firstFill) % kJobsPerSet;
+        const size_t set = (index - 1) / kJobsPerSet;
+        const size_t part = (index - 1) % kJobsPerSet;
         if (part < kHistogramParts) {
             histograms_[set]->FillRows(batch, histogramRows_[set], part, kHistogramParts);
         } else {
             maps_[set]->FillRows(batch, histogramRows_[set]);
         }
     };
-    jobs().run(firstFill + histogramRows_.size() * kJobsPerSet, job);
+    jobs().run(1 + histogramRows_.size() * kJobsPerSet, job);
     for (auto& rows : histogramRows_) rows.clear();
     return failures;
 }
