@@ -186,6 +186,7 @@ int Engine::createHistograms() {
     histograms_.clear();
     maps_.clear();
     histogramRows_.clear();
+    fillSetsTogether_ = false;
     const MessageTarget to = messages();
     auto fail = [&](const std::string& text, int code) {
         printErrorCode(to, text, code);
@@ -209,6 +210,13 @@ int Engine::createHistograms() {
         maps_.push_back(std::make_unique<ClusterMaps>(suffix, settings_.SensWidth, settings_.SensHeight, variables_, to));
     }
     histogramRows_.assign(histograms_.size(), {});
+    fillSetsTogether_ = pidActive_ && histograms_.size() > 1 && histograms_.size() <= Hist1D::kMaxSets &&
+                        std::all_of(histograms_.begin() + 1, histograms_.end(),
+                                    [&](const auto& module) { return module->SameFills(*histograms_.front()); });
+    histogramSets_.clear();
+    mapSets_.clear();
+    for (const auto& module : histograms_) histogramSets_.push_back(module.get());
+    for (const auto& maps : maps_) mapSets_.push_back(maps.get());
     return 0;
 }
 
@@ -485,7 +493,9 @@ void Engine::noteHistogramRow(uint32_t row, int classIndex) {
     histogramRows_[0].push_back(row);
     // The class sets follow the all-clusters set in class order, "Others" last.
     const size_t classSet = static_cast<size_t>(classIndex) + 1;
-    if (pidActive_ && classSet < histogramRows_.size()) histogramRows_[classSet].push_back(row);
+    const bool inClassSet = pidActive_ && classSet < histogramRows_.size();
+    if (inClassSet) histogramRows_[classSet].push_back(row);
+    if (fillSetsTogether_) histogramSetOfRow_.push_back(inClassSet ? static_cast<uint8_t>(classSet) : 0);
 }
 
 JobTeam& Engine::jobs() {
@@ -494,27 +504,44 @@ JobTeam& Engine::jobs() {
 }
 
 int Engine::fillAndRecord(const ClusterBatch& batch) {
-    // Job 0 writes the extended lists and stays on this thread, as it may report; then come, set by set, the
-    // histograms in two halves and the maps. Each fill reads the batch and changes only its own histograms, so
-    // every sum is the same as when filled in turn.
-    constexpr size_t kHistogramParts = 2;
-    constexpr size_t kJobsPerSet = kHistogramParts + 1;
+    // Job 0 writes the extended lists and stays on this thread, as it may report. Then come the fills: with sets
+    // filled together, the 1D histograms of all sets in four parts, their 2D histograms, and their maps; else set
+    // by set, the histograms in two halves and the maps. Each fill reads the batch and changes only its own
+    // histograms, so every sum is the same as when filled in turn.
+    constexpr size_t kTogetherParts = 4;
+    constexpr size_t kSetParts = 2;
+    const size_t sets = histogramRows_.size();
+    const size_t fillJobs = fillSetsTogether_ ? kTogetherParts + 2 : (kSetParts + 1) * sets;
     int failures = 0;
     auto job = [&](size_t index) {
         if (index == 0) {
             failures = recordExtendedLists(batch);
             return;
         }
-        const size_t set = (index - 1) / kJobsPerSet;
-        const size_t part = (index - 1) % kJobsPerSet;
-        if (part < kHistogramParts) {
-            histograms_[set]->FillRows(batch, histogramRows_[set], part, kHistogramParts);
+        const size_t j = index - 1;
+        if (fillSetsTogether_) {
+            const std::span<const uint32_t> rows = histogramRows_[0];
+            const uint8_t* set = histogramSetOfRow_.data();
+            if (j < kTogetherParts) {
+                HistogramModule::FillRows1DInSets(histogramSets_, batch, rows, set, j, kTogetherParts);
+            } else if (j == kTogetherParts) {
+                HistogramModule::FillRows2DInSets(histogramSets_, batch, rows, set);
+            } else {
+                ClusterMaps::FillRowsInSets(mapSets_, batch, rows, set);
+            }
+            return;
+        }
+        const size_t s = j / (kSetParts + 1);
+        const size_t part = j % (kSetParts + 1);
+        if (part < kSetParts) {
+            histograms_[s]->FillRows(batch, histogramRows_[s], part, kSetParts);
         } else {
-            maps_[set]->FillRows(batch, histogramRows_[set]);
+            maps_[s]->FillRows(batch, histogramRows_[s]);
         }
     };
-    jobs().run(1 + histogramRows_.size() * kJobsPerSet, job);
+    jobs().run(1 + fillJobs, job);
     for (auto& rows : histogramRows_) rows.clear();
+    histogramSetOfRow_.clear();
     return failures;
 }
 

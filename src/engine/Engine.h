@@ -122,6 +122,12 @@ private:
     std::vector<std::unique_ptr<ClusterMaps>> maps_;
     // Per set, the rows of the current batch that go into its histograms and maps (storage kept between batches).
     std::vector<std::vector<uint32_t>> histogramRows_;
+    // With classes and sets of the same histograms: the set of each row of the all-clusters list (0 for none), so
+    // that the histograms of all sets are filled together, each bin found once.
+    bool fillSetsTogether_ = false;
+    std::vector<HistogramModule*> histogramSets_;  // histograms_ and maps_ as lists for filling them together
+    std::vector<ClusterMaps*> mapSets_;
+    std::vector<uint8_t> histogramSetOfRow_;
     std::unique_ptr<JobTeam> jobs_;
 
     bool initialised_ = false;

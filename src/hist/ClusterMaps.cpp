@@ -39,10 +39,9 @@ void ClusterMaps::Fill(std::span<const double> row) {
     for (const MapFill& fill : fills_) maps_[fill.map].Fill(row[xColumn_], row[yColumn_], weight(fill, row));
 }
 
-void ClusterMaps::FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows) {
-    if (xColumn_ >= batch.width() || yColumn_ >= batch.width() || rows.empty()) return;
+bool ClusterMaps::CollectBinsAndWeights(const ClusterBatch& batch, std::span<const uint32_t> rows) {
+    if (xColumn_ >= batch.width() || yColumn_ >= batch.width() || rows.empty()) return false;
     MakeMaps();
-    // One pass over the rows collects each row's bin and weights; then each map takes its weights in turn.
     const size_t count = rows.size();
     flatBins_.resize(count);
     weights_.resize(fills_.size() * count);
@@ -51,6 +50,38 @@ void ClusterMaps::FillRows(const ClusterBatch& batch, std::span<const uint32_t> 
         flatBins_[i] = flatBinOf(row[xColumn_], row[yColumn_]);
         for (size_t f = 0; f < fills_.size(); ++f) weights_[f * count + i] = weight(fills_[f], row);
     }
+    return true;
+}
+
+void ClusterMaps::FillRowsInSets(std::span<ClusterMaps* const> sets, const ClusterBatch& batch,
+                                 std::span<const uint32_t> rows, const uint8_t* set) {
+    if (sets.empty()) return;
+    ClusterMaps& all = *sets[0];
+    if (!all.CollectBinsAndWeights(batch, rows)) return;
+    for (ClusterMaps* maps : sets) maps->MakeMaps();
+    const size_t count = rows.size();
+    for (size_t f = 0; f < all.fills_.size(); ++f) {
+        const size_t which = all.fills_[f].map;
+        const double* weights = all.weights_.data() + f * count;
+        for (size_t i = 0; i < count; ++i) {
+            Hist2D& map = all.maps_[which];
+            Hist2D* classMap = set[i] != 0 ? &sets[set[i]]->maps_[which] : nullptr;
+            if (all.flatBins_[i] != kOutside) {
+                map.FillFlatBin(all.flatBins_[i], weights[i]);
+                if (classMap != nullptr) classMap->FillFlatBin(all.flatBins_[i], weights[i]);
+            } else {
+                const auto row = batch.row(rows[i]);
+                map.Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);  // under- and overflows
+                if (classMap != nullptr) classMap->Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);
+            }
+        }
+    }
+}
+
+void ClusterMaps::FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows) {
+    // One pass over the rows collects each row's bin and weights; then each map takes its weights in turn.
+    if (!CollectBinsAndWeights(batch, rows)) return;
+    const size_t count = rows.size();
     for (size_t f = 0; f < fills_.size(); ++f) {
         Hist2D& map = maps_[fills_[f].map];
         const double* weights = weights_.data() + f * count;

@@ -57,6 +57,10 @@ public:
     // Fill for the listed rows of a batch, in list order, one map at a time: a map (half a megabyte) stays in
     // the cache while the rows go into it, and each row's bin is found once for all six maps.
     void FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows);
+    // FillRows of sets[0] with every listed row, and of sets[set[i]] with rows[i] where set[i] > 0: the map sets of
+    // all clusters and of the classes, made from the same variables. Bins and weights are found once per row.
+    static void FillRowsInSets(std::span<ClusterMaps* const> sets, const ClusterBatch& batch,
+                               std::span<const uint32_t> rows, const uint8_t* set);
 
     // Writes every map into `directory` as map name + the histogram endings. 0, or the sum of the failed exports'
     // codes.
@@ -88,6 +92,9 @@ private:
     }
     // Creates the maps when they do not exist yet (a set that receives no cluster creates them for export).
     void MakeMaps() const;
+    // Fills the scratch with each listed row's flat bin and the weights of each filled map; false when the rows
+    // have no position.
+    bool CollectBinsAndWeights(const ClusterBatch& batch, std::span<const uint32_t> rows);
 
     std::string suffix_;
     MessageTarget messages_;

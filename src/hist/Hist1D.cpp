@@ -163,6 +163,10 @@ void Hist1D::SetBinContent(int i, double value) {
     if (i == axis_.nBin + 1) overflow_ = value;
 }
 
+bool Hist1D::SameBinning(const Hist1D& other) const {
+    return axis_.sameBins(other.axis_) && contents_.size() == other.contents_.size();
+}
+
 double Hist1D::GetBinCenter(int i) const {
     if (i < 1 || i > axis_.nBin || static_cast<size_t>(i) + 1 >= axis_.edgeCount()) {
         printMsg(messages_, "Problem with GetBinCenter - i_Bin (" + std::to_string(i) +

@@ -4,8 +4,11 @@
 //
 // Contents and low edges both have NBin + 2 entries: entry 0 is the underflow slot, entries 1 ... NBin the bins and
 // entry NBin + 1 the overflow slot (see HistAxis for the edge layout).
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -95,6 +98,38 @@ public:
         underflow_ += under;
         overflow_ += over;
     }
+    // FillCounts on sets[0], and for each i with set[i] > 0 also on sets[set[i]]: histograms of one binning (a
+    // set of all clusters and those of the classes), for which each bin is found once. At most kMaxSets sets.
+    static constexpr size_t kMaxSets = 256;
+    template <class Value>
+    static void FillCountsInSets(std::span<Hist1D* const> sets, const uint8_t* set, size_t count, Value&& value) {
+        const HistAxis::Locator axis = sets[0]->axis_.locator();
+        if (!axis.usable || sets.size() > kMaxSets) return;
+        std::array<double*, kMaxSets> contents{};
+        std::array<double, kMaxSets> under{};
+        std::array<double, kMaxSets> over{};
+        for (size_t s = 0; s < sets.size(); ++s) contents[s] = sets[s]->contents_.data();
+        double* const all = contents[0];
+        const int overBin = axis.nBin + 1;
+        for (size_t i = 0; i < count; ++i) {
+            const int bin = axis.find(value(i));
+            const size_t s = set[i];
+            all[static_cast<size_t>(bin)] += 1.0;
+            under[0] += bin == 0;
+            over[0] += bin == overBin;
+            if (s != 0) {
+                contents[s][static_cast<size_t>(bin)] += 1.0;
+                under[s] += bin == 0;
+                over[s] += bin == overBin;
+            }
+        }
+        for (size_t s = 0; s < sets.size(); ++s) {
+            sets[s]->underflow_ += under[s];
+            sets[s]->overflow_ += over[s];
+        }
+    }
+    // True when `other` has the same bins: the same count, limits and edges.
+    bool SameBinning(const Hist1D& other) const;
     // 0 below Xmin, NBin + 1 above Xmax, -1 without edges. A value on a bin's upper edge belongs to that bin; Xmin
     // belongs to bin 1.
     int FindBin(double x) const { return axis_.find(x); }

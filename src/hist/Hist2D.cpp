@@ -208,6 +208,11 @@ void Hist2D::FillOutside(int ix, int iy, double weight) {
     }
 }
 
+bool Hist2D::SameBinning(const Hist2D& other) const {
+    return axisX_.sameBins(other.axisX_) && axisY_.sameBins(other.axisY_) &&
+           contents_.size() == other.contents_.size();
+}
+
 double Hist2D::GetBinContent(double x, double y) const {
     const auto [ix, iy] = FindBin(x, y);
     if (ix < 0 || iy < 0) return -1;

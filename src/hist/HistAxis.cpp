@@ -36,6 +36,15 @@ std::vector<double> HistAxis::edgeList() const {
     return edges;
 }
 
+bool HistAxis::sameBins(const HistAxis& other) const {
+    if (nBin != other.nBin || min != other.min || max != other.max || edgeCount() != other.edgeCount()) return false;
+    if ((equidist == 1) != (other.equidist == 1) || width != other.width) return false;
+    if (computedEdges() && other.computedEdges()) return true;  // the edges follow from the limits and the width
+    for (size_t i = 0; i < edgeCount(); ++i)
+        if (edge(i) != other.edge(i)) return false;
+    return true;
+}
+
 std::vector<double> HistAxis::binEdges() const {
     std::vector<double> edges = edgeList();
     if (edges.size() < 2) return {};

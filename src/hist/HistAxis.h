@@ -90,6 +90,8 @@ struct HistAxis {
     }
     // The whole low-edge list.
     std::vector<double> edgeList() const;
+    // True when both axes find the same slot for every value: the same bins, limits and edges.
+    bool sameBins(const HistAxis& other) const;
 
     // Midpoint of bin i (1 ... NBin).
     double center(int i) const { return 0.5 * (edge(static_cast<size_t>(i)) + edge(static_cast<size_t>(i) + 1)); }

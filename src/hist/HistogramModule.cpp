@@ -399,6 +399,12 @@ void HistogramModule::FillCluster(std::span<const double> row) {
 
 void HistogramModule::FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows, size_t part,
                                size_t parts) {
+    FillRows1D(batch, rows, part, parts);
+    FillRows2D(batch, rows, part, parts);
+}
+
+void HistogramModule::FillRows1D(const ClusterBatch& batch, std::span<const uint32_t> rows, size_t part,
+                                 size_t parts) {
     for (size_t h = part; h < fills1D_.size(); h += parts) {
         const Fill1D& fill = fills1D_[h];
         if (fill.source.kind == Source::Column && fill.source.a < batch.width()) {
@@ -408,12 +414,69 @@ void HistogramModule::FillRows(const ClusterBatch& batch, std::span<const uint32
             fill.hist->FillCounts(rows.size(), [&](size_t i) { return valueOf(fill.source, batch.row(rows[i])); });
         }
     }
+}
+
+void HistogramModule::FillRows2D(const ClusterBatch& batch, std::span<const uint32_t> rows, size_t part,
+                                 size_t parts) {
     for (size_t h = part; h < fills2D_.size(); h += parts) {
         const Fill2D& fill = fills2D_[h];
         Hist2D& hist = *fill.hist;
         for (const uint32_t r : rows) {
             const auto row = batch.row(r);
             hist.Fill(valueOf(fill.x, row), valueOf(fill.y, row));
+        }
+    }
+}
+
+namespace {
+bool sameSource(const auto& a, const auto& b) { return a.kind == b.kind && a.a == b.a && a.b == b.b; }
+}  // namespace
+
+bool HistogramModule::SameFills(const HistogramModule& other) const {
+    if (fills1D_.size() != other.fills1D_.size() || fills2D_.size() != other.fills2D_.size()) return false;
+    for (size_t h = 0; h < fills1D_.size(); ++h) {
+        const Fill1D& a = fills1D_[h];
+        const Fill1D& b = other.fills1D_[h];
+        if (!sameSource(a.source, b.source) || !a.hist->SameBinning(*b.hist)) return false;
+    }
+    for (size_t h = 0; h < fills2D_.size(); ++h) {
+        const Fill2D& a = fills2D_[h];
+        const Fill2D& b = other.fills2D_[h];
+        if (!sameSource(a.x, b.x) || !sameSource(a.y, b.y) || !a.hist->SameBinning(*b.hist)) return false;
+    }
+    return true;
+}
+
+void HistogramModule::FillRows2DInSets(std::span<HistogramModule* const> sets, const ClusterBatch& batch,
+                                       std::span<const uint32_t> rows, const uint8_t* set) {
+    if (sets.empty()) return;
+    const std::vector<Fill2D>& fills = sets[0]->fills2D_;
+    for (size_t h = 0; h < fills.size(); ++h) {
+        const Fill2D& fill = fills[h];
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const auto row = batch.row(rows[i]);
+            Hist2D* classSet = set[i] != 0 ? sets[set[i]]->fills2D_[h].hist : nullptr;
+            Hist2D::FillInSets(*fill.hist, classSet, valueOf(fill.x, row), valueOf(fill.y, row));
+        }
+    }
+}
+
+void HistogramModule::FillRows1DInSets(std::span<HistogramModule* const> sets, const ClusterBatch& batch,
+                                       std::span<const uint32_t> rows, const uint8_t* set, size_t part,
+                                       size_t parts) {
+    if (sets.empty() || sets.size() > Hist1D::kMaxSets) return;
+    std::array<Hist1D*, Hist1D::kMaxSets> hists{};
+    const std::vector<Fill1D>& fills = sets[0]->fills1D_;
+    for (size_t h = part; h < fills.size(); h += parts) {
+        for (size_t s = 0; s < sets.size(); ++s) hists[s] = sets[s]->fills1D_[h].hist;
+        const std::span<Hist1D* const> group(hists.data(), sets.size());
+        const Source source = fills[h].source;
+        if (source.kind == Source::Column && source.a < batch.width()) {
+            const size_t column = source.a;
+            Hist1D::FillCountsInSets(group, set, rows.size(), [&](size_t i) { return batch.at(rows[i], column); });
+        } else {
+            Hist1D::FillCountsInSets(group, set, rows.size(),
+                                     [&](size_t i) { return valueOf(source, batch.row(rows[i])); });
         }
     }
 }

@@ -86,6 +86,19 @@ public:
     // row, but one histogram at a time, so that its busy bins stay in the cache.
     // With `parts` > 1, only every parts-th histogram from `part` on: the parts can be filled side by side.
     void FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows, size_t part = 0, size_t parts = 1);
+    // The 1D and the 2D histograms of FillRows on their own.
+    void FillRows1D(const ClusterBatch& batch, std::span<const uint32_t> rows, size_t part = 0, size_t parts = 1);
+    void FillRows2D(const ClusterBatch& batch, std::span<const uint32_t> rows, size_t part = 0, size_t parts = 1);
+    // True when `other` fills its histograms from the same values into the same bins, so that both can be
+    // filled together by FillRows1DInSets and FillRows2DInSets.
+    bool SameFills(const HistogramModule& other) const;
+    // FillRows1D (FillRows2D) of sets[0] with every listed row, and of sets[set[i]] with rows[i] where set[i] > 0:
+    // a set of all clusters and those of the classes, all with SameFills. The bin of a value is found once.
+    static void FillRows1DInSets(std::span<HistogramModule* const> sets, const ClusterBatch& batch,
+                                 std::span<const uint32_t> rows, const uint8_t* set, size_t part = 0,
+                                 size_t parts = 1);
+    static void FillRows2DInSets(std::span<HistogramModule* const> sets, const ClusterBatch& batch,
+                                 std::span<const uint32_t> rows, const uint8_t* set);
     void processCluster(std::span<const double> row, int) override { FillCluster(row); }
 
     // Writes every histogram (1D first) into `directory` as title + nameSuffix with the module's file endings.

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "hist/HistTestSupport.h"
 
 namespace {
@@ -83,6 +85,43 @@ TEST(ClusterMaps, BatchFillGivesTheSumsOfRowByRowFills) {
     for (int i = 0; i < ClusterMaps::kMapCount; ++i) {
         EXPECT_EQ(byRow.map(i).GetContents(), byBatch.map(i).GetContents()) << byRow.map(i).GetTitle();
         EXPECT_EQ(byRow.map(i).GetOverflowX(), byBatch.map(i).GetOverflowX()) << byRow.map(i).GetTitle();
+    }
+}
+
+TEST(ClusterMaps, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
+    // Every row goes to the all-clusters maps; rows alternate between class set 1, class set 2 and none.
+    const ClusterVariables variables = variablesOf({"X", "Y", "E", "Size", "LET", "EpixMean", "Height"});
+    std::vector<std::unique_ptr<ClusterMaps>> apart, together;
+    for (const char* suffix : {"Total", "alpha", "Others"}) {
+        apart.push_back(std::make_unique<ClusterMaps>(suffix, 256, 256, variables, kSilent));
+        together.push_back(std::make_unique<ClusterMaps>(suffix, 256, 256, variables, kSilent));
+    }
+    zel::ClusterBatch batch(7);
+    std::vector<uint32_t> all;
+    std::vector<uint8_t> set;
+    std::vector<std::vector<uint32_t>> perSet(3);
+    for (uint32_t i = 0; i < 3000; ++i) {
+        std::span<double> row = batch.appendRow();
+        row[0] = (i * 37 % 300) - 10.5;  // some beyond the matrix
+        row[1] = (i * 11 % 270) + 0.25;
+        for (size_t c = 2; c < 7; ++c) row[c] = static_cast<double>(i % 17 + c);
+        all.push_back(i);
+        set.push_back(static_cast<uint8_t>(i % 3));
+        perSet[i % 3].push_back(i);
+    }
+    apart[0]->FillRows(batch, all);
+    for (size_t s = 1; s < 3; ++s) apart[s]->FillRows(batch, perSet[s]);
+    std::vector<ClusterMaps*> sets;
+    for (const auto& maps : together) sets.push_back(maps.get());
+    ClusterMaps::FillRowsInSets(sets, batch, all, set.data());
+    for (size_t s = 0; s < 3; ++s) {
+        for (int i = 0; i < ClusterMaps::kMapCount; ++i) {
+            const Hist2D& a = apart[s]->map(i);
+            const Hist2D& b = together[s]->map(i);
+            EXPECT_EQ(a.GetContents(), b.GetContents()) << a.GetTitle();
+            EXPECT_EQ(a.GetOverflowX(), b.GetOverflowX()) << a.GetTitle();
+            EXPECT_EQ(a.GetUnderflowX(), b.GetUnderflowX()) << a.GetTitle();
+        }
     }
 }
 

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <memory>
+
 #include "cluster/VariableNames.h"
 #include "common/Text.h"
 #include "hist/BuiltInHistograms.h"
@@ -91,13 +94,11 @@ TEST(BuiltInHistograms, EveryModuleCarriesItsOwnSuffix) {
     }
 }
 
-TEST(HistogramModuleFill, BatchFillGivesTheSumsOfRowByRowFills) {
-    // Rows of every kind: inside, on edges, below, above, NaN; a batch fill of every other row must equal the
-    // row-by-row fill of the same rows, histogram by histogram, flows included.
-    const std::vector<std::string> names = engineNames();
+// Rows of every kind: inside, on edges, below, above, NaN.
+zel::ClusterBatch rowsOfEveryKind(size_t width) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double specials[] = {0.0, 2.0, 1e9, -5.0, nan, 0.1, 1000.0};
-    zel::ClusterBatch batch(names.size());
+    zel::ClusterBatch batch(width);
     for (int i = 0; i < 600; ++i) {
         std::span<double> row = batch.appendRow();
         for (size_t c = 0; c < row.size(); ++c) {
@@ -105,6 +106,33 @@ TEST(HistogramModuleFill, BatchFillGivesTheSumsOfRowByRowFills) {
             row[c] = pick < 7 ? specials[pick] : (i % 53) * 1.7 + static_cast<double>(c);
         }
     }
+    return batch;
+}
+
+// Histogram by histogram, flows included.
+void expectSameSums(const HistogramModule& a, const HistogramModule& b) {
+    for (size_t i = 0; i < a.entries1D().size(); ++i) {
+        const Hist1D& x = a.entries1D()[i].hist;
+        const Hist1D& y = b.entries1D()[i].hist;
+        EXPECT_EQ(x.GetContents(), y.GetContents()) << x.GetTitle();
+        EXPECT_EQ(x.GetUnderflow(), y.GetUnderflow()) << x.GetTitle();
+        EXPECT_EQ(x.GetOverflow(), y.GetOverflow()) << x.GetTitle();
+    }
+    for (size_t i = 0; i < a.entries2D().size(); ++i) {
+        const Hist2D& x = a.entries2D()[i].hist;
+        const Hist2D& y = b.entries2D()[i].hist;
+        EXPECT_EQ(x.GetContents(), y.GetContents()) << x.GetTitle();
+        EXPECT_EQ(x.GetOverflowX(), y.GetOverflowX()) << x.GetTitle();
+        EXPECT_EQ(x.GetOverflowY(), y.GetOverflowY()) << x.GetTitle();
+        EXPECT_EQ(x.GetUnderflowX(), y.GetUnderflowX()) << x.GetTitle();
+        EXPECT_EQ(x.GetUnderflowY(), y.GetUnderflowY()) << x.GetTitle();
+    }
+}
+
+TEST(HistogramModuleFill, BatchFillGivesTheSumsOfRowByRowFills) {
+    // A batch fill of every other row must equal the row-by-row fill of the same rows.
+    const std::vector<std::string> names = engineNames();
+    const zel::ClusterBatch batch = rowsOfEveryKind(names.size());
     HistogramModule byRow("Total", kSilent, kBase), byBatch("Total", kSilent, kBase);
     std::vector<uint32_t> rows;
     for (HistogramModule* module : {&byRow, &byBatch}) {
@@ -116,19 +144,41 @@ TEST(HistogramModuleFill, BatchFillGivesTheSumsOfRowByRowFills) {
         byRow.FillCluster(batch.row(r));
     }
     byBatch.FillRows(batch, rows);
-    for (size_t i = 0; i < byRow.entries1D().size(); ++i) {
-        const Hist1D& a = byRow.entries1D()[i].hist;
-        const Hist1D& b = byBatch.entries1D()[i].hist;
-        EXPECT_EQ(a.GetContents(), b.GetContents()) << a.GetTitle();
-        EXPECT_EQ(a.GetUnderflow(), b.GetUnderflow()) << a.GetTitle();
-        EXPECT_EQ(a.GetOverflow(), b.GetOverflow()) << a.GetTitle();
+    expectSameSums(byRow, byBatch);
+}
+
+TEST(HistogramModuleFill, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
+    // The all-clusters set gets every row; of each three rows one goes to class set 1, one to class set 2 and
+    // one to no class set.
+    const std::vector<std::string> names = engineNames();
+    const zel::ClusterBatch batch = rowsOfEveryKind(names.size());
+    const char* suffixes[] = {"Total", "alpha", "Others"};
+    std::vector<std::unique_ptr<HistogramModule>> apart, together;
+    for (const char* suffix : suffixes) {
+        for (auto* list : {&apart, &together}) {
+            list->push_back(std::make_unique<HistogramModule>(suffix, kSilent, kBase));
+            ASSERT_EQ(list->back()->LoadDefault(), 0);
+            ASSERT_EQ(list->back()->MapNames(names), 0);
+        }
     }
-    for (size_t i = 0; i < byRow.entries2D().size(); ++i) {
-        const Hist2D& a = byRow.entries2D()[i].hist;
-        const Hist2D& b = byBatch.entries2D()[i].hist;
-        EXPECT_EQ(a.GetContents(), b.GetContents()) << a.GetTitle();
-        EXPECT_EQ(a.GetOverflowY(), b.GetOverflowY()) << a.GetTitle();
+    EXPECT_TRUE(together[0]->SameFills(*together[2]));
+    EXPECT_FALSE(together[0]->SameFills(HistogramModule("empty", kSilent, kBase)));
+
+    std::vector<uint32_t> all;
+    std::vector<uint8_t> set;
+    std::vector<std::vector<uint32_t>> perSet(3);
+    for (uint32_t r = 0; r < batch.size(); ++r) {
+        all.push_back(r);
+        set.push_back(static_cast<uint8_t>(r % 3));
+        if (r % 3 != 0) perSet[r % 3].push_back(r);
     }
+    apart[0]->FillRows(batch, all);
+    for (size_t s = 1; s < 3; ++s) apart[s]->FillRows(batch, perSet[s]);
+    std::vector<HistogramModule*> sets;
+    for (const auto& module : together) sets.push_back(module.get());
+    for (size_t part = 0; part < 4; ++part) HistogramModule::FillRows1DInSets(sets, batch, all, set.data(), part, 4);
+    HistogramModule::FillRows2DInSets(sets, batch, all, set.data());
+    for (size_t s = 0; s < 3; ++s) expectSameSums(*apart[s], *together[s]);
 }
 
 TEST(HistogramModuleFill, ClusterGoesIntoEveryHistogramOfItsVariables) {
