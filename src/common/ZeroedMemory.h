@@ -42,14 +42,8 @@ public:
     // Value-initialisation: fresh memory already holds the zeros.
     template <class U>
     void construct(U* element) noexcept {
-        unsigned char bytes[sizeof(U)];
-        std::memcpy(bytes, element, sizeof(U));
-        for (unsigned char byte : bytes) {
-            if (byte != 0) {
-                ::new (static_cast<void*>(element)) U();
-                return;
-            }
-        }
+        static constexpr U kZero{};  // all bytes zero for an arithmetic type
+        if (std::memcmp(element, &kZero, sizeof(U)) != 0) ::new (static_cast<void*>(element)) U();
     }
     template <class U, class... Args>
     void construct(U* element, Args&&... args) {

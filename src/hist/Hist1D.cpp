@@ -255,16 +255,23 @@ std::vector<double> Hist1D::XRange() {
 void Hist1D::ComputeStatistics() {
     const double n = Integral();
     if (n < 1) return;
+    // Empty bins add nothing (a sum of such terms is never -0), so they are passed over: most bins of a large
+    // histogram are empty.
     double sum = 0;
-    for (int i = 1; i <= axis_.nBin; ++i) sum += axis_.center(i) * contents_[static_cast<size_t>(i)];
+    for (int i = 1; i <= axis_.nBin; ++i) {
+        const double content = contents_[static_cast<size_t>(i)];
+        if (content != 0) sum += axis_.center(i) * content;
+    }
     const double mean = sum / n;
     double m2 = 0;
     double m4 = 0;
     if (n > 1) {
         for (int i = 1; i <= axis_.nBin; ++i) {
+            const double content = contents_[static_cast<size_t>(i)];
+            if (content == 0) continue;
             const double d2 = (axis_.center(i) - mean) * (axis_.center(i) - mean);
-            m2 += d2 * contents_[static_cast<size_t>(i)];
-            m4 += d2 * d2 * contents_[static_cast<size_t>(i)];
+            m2 += d2 * content;
+            m4 += d2 * d2 * content;
         }
         m2 /= n - 1;
         m4 /= n - 1;

@@ -36,6 +36,23 @@ std::vector<double> HistAxis::edgeList() const {
     return edges;
 }
 
+size_t HistAxis::firstNotRising() const {
+    const size_t count = edgeCount();
+    if (!computedEdges()) {
+        for (size_t i = 2; i < count; ++i)
+            if (!(lowEdges[i] > lowEdges[i - 1])) return i;
+        return count;
+    }
+    // Min, Min + width, ..., Min + (NBin - 1) width, then Max, without the lookups of edge().
+    double previous = min;
+    for (size_t i = 2; i + 1 < count; ++i) {
+        const double current = min + static_cast<double>(i - 1) * width;
+        if (!(current > previous)) return i;
+        previous = current;
+    }
+    return count >= 3 && !(max > previous) ? count - 1 : count;
+}
+
 bool HistAxis::sameBins(const HistAxis& other) const {
     if (nBin != other.nBin || min != other.min || max != other.max || edgeCount() != other.edgeCount()) return false;
     if ((equidist == 1) != (other.equidist == 1) || width != other.width) return false;
@@ -76,12 +93,9 @@ void HistAxis::check(const std::string& label, const std::string& minName, const
                            "low edges " + formatG(edge(count - 1)));
     }
     // Bin search relies on strictly rising edges from the first bin on.
-    for (size_t i = 2; i < count; ++i) {
-        if (!(edge(i) > edge(i - 1))) {
-            findings.push_back("Bin low edges " + label + "are not in ascending order at index " + std::to_string(i) +
-                               ": " + formatG(edge(i - 1)) + " and " + formatG(edge(i)));
-            break;
-        }
+    if (const size_t i = firstNotRising(); i < count) {
+        findings.push_back("Bin low edges " + label + "are not in ascending order at index " + std::to_string(i) +
+                           ": " + formatG(edge(i - 1)) + " and " + formatG(edge(i)));
     }
     if (equidist == 1 && count > 4) {
         const double first = edge(2) - edge(1);

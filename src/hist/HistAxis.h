@@ -90,6 +90,8 @@ struct HistAxis {
     }
     // The whole low-edge list.
     std::vector<double> edgeList() const;
+    // Index i >= 2 of the first edge not above the one before it, or edgeCount() when the edges rise throughout.
+    size_t firstNotRising() const;
     // True when both axes find the same slot for every value: the same bins, limits and edges.
     bool sameBins(const HistAxis& other) const;
 

@@ -33,6 +33,9 @@ TEST(Hist1DConstruction, RaisesTheCodeOfEachRejectedArgument) {
     EXPECT_EQ(raisedCode([] { Hist1D("h", std::vector<double>{1.0}, 0, kSilent); }), -107);
     // Edges that do not rise cannot be searched: the check fails and the constructor raises its own code.
     EXPECT_EQ(raisedCode([] { Hist1D("h", std::vector<double>{0, 2, 1}, 0, kSilent); }), -108);
+    // Equal bins narrower than the spacing of doubles at their limits: the computed edges do not rise either.
+    EXPECT_NE(raisedCode([] { Hist1D("h", 64, 1e17, 1e17 + 512, 0, kSilent); }), 0);
+    EXPECT_EQ(raisedCode([] { Hist1D("h", 16, 1e17, 1e17 + 512, 0, kSilent); }), 0);
     // Codes move with the error-code base.
     EXPECT_EQ(raisedCode([] { Hist1D("h", 10, 1.0, 0.0, -5100, kSilent); }), -5202);
     EXPECT_EQ(raisedCode([] { Hist1D(std::shared_ptr<ConfigFile>{}, 0, kSilent); }), -109);
