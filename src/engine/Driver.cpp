@@ -186,6 +186,8 @@ int Engine::createHistograms() {
     histograms_.clear();
     maps_.clear();
     histogramRows_.clear();
+    histogramSets_.clear();
+    mapSets_.clear();
     fillSetsTogether_ = false;
     const MessageTarget to = messages();
     auto fail = [&](const std::string& text, int code) {
@@ -213,8 +215,6 @@ int Engine::createHistograms() {
     fillSetsTogether_ = pidActive_ && histograms_.size() > 1 && histograms_.size() <= Hist1D::kMaxSets &&
                         std::all_of(histograms_.begin() + 1, histograms_.end(),
                                     [&](const auto& module) { return module->SameFills(*histograms_.front()); });
-    histogramSets_.clear();
-    mapSets_.clear();
     for (const auto& module : histograms_) histogramSets_.push_back(module.get());
     for (const auto& maps : maps_) mapSets_.push_back(maps.get());
     return 0;
