@@ -62,9 +62,9 @@ void ClusterMaps::FillRowsInSets(std::span<ClusterMaps* const> sets, const Clust
     const size_t count = rows.size();
     for (size_t f = 0; f < all.fills_.size(); ++f) {
         const size_t which = all.fills_[f].map;
+        Hist2D& map = all.maps_[which];
         const double* weights = all.weights_.data() + f * count;
         for (size_t i = 0; i < count; ++i) {
-            Hist2D& map = all.maps_[which];
             Hist2D* classMap = set[i] != 0 ? &sets[set[i]]->maps_[which] : nullptr;
             if (all.flatBins_[i] != kOutside) {
                 map.FillFlatBin(all.flatBins_[i], weights[i]);
