@@ -63,22 +63,20 @@ void JobTeam::takeJobs() noexcept {
     }
 }
 
-void JobTeam::runPair(TaskCall alongside, void* alongsideContext, TaskCall work, void* workContext) {
-    if (!hasHelper()) {
-        std::exception_ptr workFailure;
-        try {
-            work(workContext);
-        } catch (...) {
-            workFailure = std::current_exception();
-        }
-        try {
-            alongside(alongsideContext);
-        } catch (...) {
-            if (!workFailure) workFailure = std::current_exception();
-        }
-        if (workFailure) std::rethrow_exception(workFailure);
-        return;
+namespace {
+// Runs call(context); what it throws, or nullptr.
+std::exception_ptr failureOf(void (*call)(void*), void* context) noexcept {
+    try {
+        call(context);
+    } catch (...) {
+        return std::current_exception();
     }
+    return nullptr;
+}
+}  // namespace
+
+// Without a helper nobody takes the job alongside while work() runs, so this thread runs it afterwards.
+void JobTeam::runPair(TaskCall alongside, void* alongsideContext, TaskCall work, void* workContext) {
     {
         std::lock_guard lock(mutex_);
         alongside_ = alongside;
@@ -87,20 +85,11 @@ void JobTeam::runPair(TaskCall alongside, void* alongsideContext, TaskCall work,
         alongsidePending_ = true;
     }
     wake_.notify_one();
-    std::exception_ptr workFailure;
-    try {
-        work(workContext);
-    } catch (...) {
-        workFailure = std::current_exception();
-    }
+    const std::exception_ptr workFailure = failureOf(work, workContext);
+    runAlongsideTask();  // unless the helper has taken it
     std::unique_lock lock(mutex_);
-    if (alongsidePending_) {  // the helper never came to it
-        lock.unlock();
-        runAlongsideTask();
-        lock.lock();
-    }
     done_.wait(lock, [&] { return !alongsidePending_ && !alongsideRunning_; });
-    std::exception_ptr failure = workFailure ? workFailure : std::exchange(alongsideFailure_, nullptr);
+    const std::exception_ptr failure = workFailure ? workFailure : std::exchange(alongsideFailure_, nullptr);
     lock.unlock();
     if (failure) std::rethrow_exception(failure);
 }
@@ -117,12 +106,7 @@ void JobTeam::runAlongsideTask() noexcept {
         call = alongside_;
         context = alongsideContext_;
     }
-    std::exception_ptr failure;
-    try {
-        call(context);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    const std::exception_ptr failure = failureOf(call, context);
     {
         std::lock_guard lock(mutex_);
         alongsideRunning_ = false;
