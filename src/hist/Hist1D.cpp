@@ -107,22 +107,25 @@ int Hist1D::Init() {
 
 void Hist1D::LayOutBins() {
     if (axis_.lowEdges.size() >= 2) {
-        const ZeroedDoubles edges = axis_.lowEdges;
+        const std::vector<double> edges = axis_.lowEdges;
         axis_.layoutFromEdges(edges);
     } else if (axis_.lowEdges.empty() && axis_.nBin > 0) {
         axis_.layoutEquidistant(axis_.nBin, axis_.min, axis_.max);
     } else {
         return;
     }
-    // Contents given with the configuration are kept, with or without their under- and overflow entries.
+    // Contents given with the configuration are kept, with or without their under- and overflow entries (zero
+    // when missing). New bins are zeros, and their flow entries are not read back: that would back pages for
+    // nothing.
     const size_t slots = static_cast<size_t>(axis_.nBin) + 2;
-    if (contents_.size() + 2 == slots) {
-        contents_.insert(contents_.begin(), 0.0);
-        contents_.push_back(0.0);
-    } else if (contents_.size() != slots) {
-        contents_ = ZeroedDoubles(slots);
+    if (contents_.size() == slots) {
+        MirrorFlows();
+    } else {
+        ZeroedDoubles bins(slots);
+        if (contents_.size() + 2 == slots) std::copy(contents_.begin(), contents_.end(), bins.begin() + 1);
+        contents_ = std::move(bins);
+        underflow_ = overflow_ = 0;
     }
-    MirrorFlows();
     binsDefined_ = true;
 }
 
@@ -326,7 +329,7 @@ int Hist1D::Rebin(int k) {
     }
     const int oldBins = axis_.nBin;
     const int newBins = (oldBins + k - 1) / k;
-    ZeroedDoubles edges(static_cast<size_t>(newBins) + 2);
+    std::vector<double> edges(static_cast<size_t>(newBins) + 2);
     ZeroedDoubles contents(static_cast<size_t>(newBins) + 2);
     edges.front() = axis_.min;
     edges.back() = axis_.max;

@@ -135,7 +135,7 @@ int Hist2D::Init() {
 void Hist2D::LayOutBins() {
     for (HistAxis* axis : {&axisX_, &axisY_}) {
         if (axis->lowEdges.size() >= 2) {
-            const ZeroedDoubles edges = axis->lowEdges;
+            const std::vector<double> edges = axis->lowEdges;
             axis->layoutFromEdges(edges);
         } else if (axis->lowEdges.empty() && axis->nBin > 0) {
             axis->layoutEquidistant(axis->nBin, axis->min, axis->max);
@@ -433,7 +433,7 @@ bool Hist2D::LoadHist_OnlyCont_FromMatrix(const std::string& path) {
         printError(messages_, "File can not be open in the fuction - LoadHist_OnlyCont_FromMatrix! File: " + file);
         return false;
     }
-    ZeroedDoubles contents;
+    std::vector<double> contents;
     contents.reserve(static_cast<size_t>(GetNBin()) + 2);
     contents.push_back(0.0);
     size_t columns = 0;
@@ -462,7 +462,7 @@ bool Hist2D::LoadHist_OnlyCont_FromMatrix(const std::string& path) {
         return false;
     }
     contents.push_back(0.0);
-    contents_ = std::move(contents);
+    contents_.assign(contents.begin(), contents.end());
     return true;
 }
 

@@ -12,15 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "common/ZeroedMemory.h"
-
 namespace zel {
 
 struct HistAxis {
     int nBin = 0;
     double min = 0;
     double max = 0;
-    ZeroedDoubles lowEdges;  // the given edges; empty while the edges are computed
+    std::vector<double> lowEdges;  // the given edges; empty while the edges are computed
     int equidist = 1;
     double width = -1;
     bool equalLayout = false;  // laid out with equal bins by layoutEquidistant
