@@ -1,6 +1,7 @@
 #include "common/ConfigFile.h"
 
 #include <iostream>
+#include <sstream>
 #include <utility>
 
 #include "common/Paths.h"
@@ -195,6 +196,12 @@ int ConfigFile::save() const {
     if (!out.is_open()) {
         return reportError("Can not open output file: " + outputDirectory_ + outputFileName_, kCannotOpenOutput);
     }
+    out << text();
+    return 0;
+}
+
+std::string ConfigFile::text() const {
+    std::ostringstream out;
     for (const auto& section : sections_) {
         out << '[' << section->name << "]\n\n";
         for (const ConfigParameter& parameter : section->parameters) {
@@ -210,7 +217,7 @@ int ConfigFile::save() const {
         }
         out << '\n';
     }
-    return 0;
+    return out.str();
 }
 
 ConfigSection* ConfigFile::getSection(std::string_view name) {

@@ -66,6 +66,8 @@ public:
     int load();
     // Writes every section to the output file: 0, or base - 112 when the file cannot be opened.
     int save() const;
+    // The text that save writes.
+    std::string text() const;
 
     ConfigSection* getSection(std::string_view name);
     const ConfigSection* getSection(std::string_view name) const;

@@ -475,7 +475,6 @@ int Hist1D::Export() {
 
     PendingFile infoFile(infoPath);
     ConfigFile info(fileOutPath_, fileOutName_ + fileOutEndInfo_);
-    info.setOutput(fileOutPath_, fileOutName_ + fileOutEndInfo_ + infoFile.suffix());
     info.setMessageTarget(MessageTarget{nullptr, false, false});
     info.addSection("HistPar");
     info.addParameter("HistPar", "Title", title_);
@@ -494,7 +493,8 @@ int Hist1D::Export() {
     info.addParameter("Statistics", "Mean_Err", meanErr_);
     info.addParameter("Statistics", "Std", std_);
     info.addParameter("Statistics", "Std_Err", stdErr_);
-    if (info.save() != 0) return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);
+    if (!infoFile.write(info.text()))
+        return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);
 
     if (!data.commit()) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
     if (!infoFile.commit()) return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);

@@ -588,7 +588,6 @@ int Hist2D::Export() {
 
     PendingFile infoFile(infoPath);
     ConfigFile info(fileOutPath_, fileOutName_ + fileOutEndInfo_);
-    info.setOutput(fileOutPath_, fileOutName_ + fileOutEndInfo_ + infoFile.suffix());
     info.setMessageTarget(MessageTarget{nullptr, false, false});
     info.addSection("HistPar");
     info.addParameter("HistPar", "Title", title_);
@@ -622,7 +621,8 @@ int Hist2D::Export() {
     info.addParameter("Statistics", "MeanY_Err", meanYErr_);
     info.addParameter("Statistics", "StdY", stdY_);
     info.addParameter("Statistics", "StdY_Err", stdYErr_);
-    if (info.save() != 0) return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);
+    if (!infoFile.write(info.text()))
+        return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);
 
     if (!data.commit()) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
     if (!infoFile.commit()) return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);

@@ -14,11 +14,16 @@
 #include <process.h>
 #define ZEL_GETPID _getpid
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #define ZEL_GETPID ::getpid
 #endif
 
 #include "common/Text.h"
+
+#if defined(__linux__) && defined(O_TMPFILE)
+#define ZEL_UNNAMED_FILES 1
+#endif
 
 namespace zel {
 
@@ -128,15 +133,34 @@ std::string temporarySuffix() {
 }  // namespace
 
 PendingFile::PendingFile(std::string target)
-    : target_(std::move(target)), suffix_(temporarySuffix()), temporary_(target_ + suffix_) {}
+    : target_(std::move(target)), temporary_(target_ + temporarySuffix()) {}
 
 PendingFile::~PendingFile() {
-    if (committed_) return;
+#if ZEL_UNNAMED_FILES
+    if (unnamed_ >= 0) ::close(unnamed_);  // its content goes with it
+#endif
+    if (committed_ || unnamed_ >= 0) return;
     std::error_code ec;
     std::filesystem::remove(temporary_, ec);
 }
 
 bool PendingFile::write(std::string_view content) {
+#if ZEL_UNNAMED_FILES
+    // Unnamed files need the process's descriptor links to be named later; file systems without unnamed files
+    // take the temporary name.
+    static const bool linksNamed = ::access("/proc/self/fd", X_OK) == 0;
+    const std::filesystem::path directory = std::filesystem::path(target_).parent_path();
+    if (linksNamed) unnamed_ = ::open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (unnamed_ >= 0) {
+        while (!content.empty()) {
+            const ssize_t written = ::write(unnamed_, content.data(), content.size());
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) return false;
+            content.remove_prefix(static_cast<size_t>(written));
+        }
+        return true;
+    }
+#endif
     std::ofstream out(temporary_, std::ios::trunc | std::ios::binary);
     if (!out.is_open()) return false;
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
@@ -145,11 +169,34 @@ bool PendingFile::write(std::string_view content) {
 }
 
 bool PendingFile::commit() {
+#if ZEL_UNNAMED_FILES
+    if (unnamed_ >= 0) {
+        committed_ = commitUnnamed();
+        ::close(unnamed_);
+        unnamed_ = -1;
+        return committed_;
+    }
+#endif
     std::error_code ec;
     std::filesystem::rename(temporary_, target_, ec);
     if (ec) return false;
     committed_ = true;
     return true;
+}
+
+bool PendingFile::commitUnnamed() {
+#if ZEL_UNNAMED_FILES
+    const std::string link = "/proc/self/fd/" + std::to_string(unnamed_);
+    if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno != EEXIST) return false;
+    // An earlier target is replaced in one step.
+    if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+    std::error_code ec;
+    std::filesystem::rename(temporary_, target_, ec);
+    if (!ec) return true;
+    std::filesystem::remove(temporary_, ec);
+#endif
+    return false;
 }
 
 }  // namespace zel

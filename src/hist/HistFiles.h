@@ -60,8 +60,12 @@ void forEachLine(std::string_view text, OnLine&& onLine) {
 enum class FileRead { Ok, CannotOpen, CannotRead };
 FileRead readTextFile(const std::string& path, std::string& text);
 
-// A file written under a temporary name beside its target and renamed onto the target by `commit`; a file that is
-// never committed is removed, so a failed export leaves the previous target (or none) in place.
+// A file that appears under its target's name only complete, by `commit`; a file that is never committed leaves
+// the previous target (or none) in place. On Linux the content goes into an unnamed file of the target's
+// directory, which commit links under the target's name (through a temporary name and a rename when a target
+// exists): creating it does not hold the directory, so that the threads of an export create their files side by
+// side, and a file never committed leaves nothing behind. Elsewhere the content is written under a temporary
+// name beside the target and renamed onto it.
 class PendingFile {
 public:
     explicit PendingFile(std::string target);
@@ -69,20 +73,19 @@ public:
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
 
-    // Suffix appended to the target's name to form the temporary name.
-    const std::string& suffix() const { return suffix_; }
-    const std::string& temporary() const { return temporary_; }
     const std::string& target() const { return target_; }
 
-    // Writes `content` as the whole temporary file; false when it cannot be written.
+    // Writes `content` as the whole file; false when it cannot be written.
     bool write(std::string_view content);
-    // Moves the temporary file onto the target; false when that fails (the temporary file is then removed).
+    // Puts the file in the target's place; false when that fails (nothing is left behind then).
     bool commit();
 
 private:
+    bool commitUnnamed();
+
     std::string target_;
-    std::string suffix_;
-    std::string temporary_;
+    std::string temporary_;  // beside the target
+    int unnamed_ = -1;       // descriptor of the unnamed file, or -1
     bool committed_ = false;
 };
 
