@@ -115,12 +115,12 @@ public:
             const int bin = axis.find(value(i));
             const size_t s = set[i];
             all[static_cast<size_t>(bin)] += 1.0;
-            under[0] += bin == 0;
-            over[0] += bin == overBin;
-            if (s != 0) {
-                contents[s][static_cast<size_t>(bin)] += 1.0;
-                under[s] += bin == 0;
-                over[s] += bin == overBin;
+            if (s != 0) contents[s][static_cast<size_t>(bin)] += 1.0;
+            // Flows are rare: counting them on every row would chain the rows through the counters in memory.
+            if (bin == 0 || bin == overBin) [[unlikely]] {
+                std::array<double, kMaxSets>& flow = bin == 0 ? under : over;
+                flow[0] += 1.0;
+                if (s != 0) flow[s] += 1.0;
             }
         }
         for (size_t s = 0; s < sets.size(); ++s) {
