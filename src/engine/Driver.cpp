@@ -505,7 +505,7 @@ JobTeam& Engine::jobs() {
 
 int Engine::fillAndRecord(const ClusterBatch& batch) {
     // Job 0 writes the extended lists and stays on this thread, as it may report. Then come the fills: with sets
-    // filled together, the 1D histograms of all sets in four parts, their 2D histograms, and their maps; else set
+    // filled together, the maps of all sets, their 2D histograms, and their 1D histograms in four parts; else set
     // by set, the histograms in two halves and the maps. Each fill reads the batch and changes only its own
     // histograms, so every sum is the same as when filled in turn.
     constexpr size_t kTogetherParts = 4;
@@ -522,12 +522,13 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
         if (fillSetsTogether_) {
             const std::span<const uint32_t> rows = histogramRows_[0];
             const uint8_t* set = histogramSetOfRow_.data();
-            if (j < kTogetherParts) {
-                HistogramModule::FillRows1DInSets(histogramSets_, batch, rows, set, j, kTogetherParts);
-            } else if (j == kTogetherParts) {
+            // The largest job first, so that neither thread is left waiting for a long one taken last.
+            if (j == 0) {
+                ClusterMaps::FillRowsInSets(mapSets_, batch, rows, set);
+            } else if (j == 1) {
                 HistogramModule::FillRows2DInSets(histogramSets_, batch, rows, set);
             } else {
-                ClusterMaps::FillRowsInSets(mapSets_, batch, rows, set);
+                HistogramModule::FillRows1DInSets(histogramSets_, batch, rows, set, j - 2, kTogetherParts);
             }
             return;
         }
