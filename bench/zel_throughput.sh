@@ -4,7 +4,7 @@
 # built-in histograms. For each: clusters per second, the ratio of zel's wall time to `wc -l` on the same file,
 # and the peak resident memory; for PID 103 also its throughput as a share of that with modules off. The extended
 # event list is written as in a normal run; set EXTENDED=false to leave it out. Each time is the best of REPEAT runs
-# (3). Usage: bench/zel_throughput.sh [CLUSTERS] [BUILD_DIR]
+# (3), the configurations taking turns. Usage: bench/zel_throughput.sh [CLUSTERS] [BUILD_DIR]
 set -euo pipefail
 clusters="${1:-2000000}"
 build="${2:-build}"
@@ -17,43 +17,49 @@ trap 'rm -rf "$work"' EXIT
 printf '[E]\nall = 0, 1e12\n[Size]\nall = 1, 1e9\n' > "$work/filter.ini"
 
 repeat="${REPEAT:-3}"
-runs=0
+names=("modules off" "PID 103" "PID 103 + filter + histograms")
+settings=("DoPID = false|DoFilter = false"
+          "PIDAlg = 103|DoFilter = false|HistName = \"\""
+          "PIDAlg = 103|FilterPath = \"$work/\"|FilterName = \"filter.ini\"")
 now() { date +%s.%N; }
 best() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
-run() {  # name, extra parameter lines
-    local name="$1"; shift
-    {
-        echo "FileInPath = \"$work/\""; echo "FileInName = \"bench.elist\""
-        echo "FileOutPath = \"$work/@OUT@/\""; echo "LogPath = \"$work/@OUT@/\""
-        echo "DoPrint = false"; echo "DoExportGraphics = false"; echo "DoCheckPrereq = false"
-        echo "DoCreateElistExt = $extended"
-        echo "DoCoinc = false"; echo "DoDirection = false"; echo "DoCompton = false"; echo "DoFrame = false"
-        echo "DoSigVec = false"; echo "DoRadFieldRecog = false"; echo "DoMask = false"
-        for line in "$@"; do echo "$line"; done
-    } > "$work/bench.param"
-    # The best of REPEAT runs of each, so that a busy moment of a shared machine does not count.
-    local wc_time="" zel_time="" t0 t1 t2 i
-    for ((i = 0; i < repeat; i++)); do
+param() {  # configuration index, output directory
+    echo "FileInPath = \"$work/\""; echo "FileInName = \"bench.elist\""
+    echo "FileOutPath = \"$work/$2/\""; echo "LogPath = \"$work/$2/\""
+    echo "DoPrint = false"; echo "DoExportGraphics = false"; echo "DoCheckPrereq = false"
+    echo "DoCreateElistExt = $extended"
+    echo "DoCoinc = false"; echo "DoDirection = false"; echo "DoCompton = false"; echo "DoFrame = false"
+    echo "DoSigVec = false"; echo "DoRadFieldRecog = false"; echo "DoMask = false"
+    tr '|' '\n' <<< "${settings[$1]}"
+}
+
+# The configurations take turns, REPEAT rounds of one run each, and each keeps its best time: a busy moment of a
+# shared machine then neither counts nor falls on one configuration only.
+declare -a zel_time wc_time rss
+runs=0
+for ((round = 0; round < repeat; round++)); do
+    for c in "${!names[@]}"; do
         # Every run writes into a directory of its own, removed only at the end: files created just after
         # many were deleted in the same place cost the file system far more than files of a first run.
         runs=$((runs + 1))
-        sed "s|@OUT@|out$runs|g" "$work/bench.param" > "$work/run.param"
+        param "$c" "out$runs" > "$work/run.param"
         t0=$(now); wc -l "$work/bench.elist" >/dev/null; t1=$(now)
         /usr/bin/time -f "%M" -o "$work/rss" "$bin/zel" "$work/run.param" >/dev/null
         t2=$(now)
-        wc_time=$(best "$wc_time" "$(echo "$t1 - $t0" | bc -l)")
-        zel_time=$(best "$zel_time" "$(echo "$t2 - $t1" | bc -l)")
+        wc_time[c]=$(best "${wc_time[c]:-}" "$(echo "$t1 - $t0" | bc -l)")
+        zel_time[c]=$(best "${zel_time[c]:-}" "$(echo "$t2 - $t1" | bc -l)")
+        rss[c]=$(cat "$work/rss")
         rm -f "$work/out$runs/File/"*.korelist  # the large extended event list
     done
-    printf '%-34s %10.0f clusters/s   %6.2f s   %5.1f x wc -l   %5d MiB\n' "$name" \
-        "$(echo "$clusters / $zel_time" | bc -l)" "$zel_time" "$(echo "$zel_time / $wc_time" | bc -l)" \
-        "$(echo "$(cat "$work/rss") / 1024" | bc)"
-    last_time="$zel_time"
-}
+done
 
 echo "zel on $clusters clusters (extended event list: $extended)"
-run "modules off" "DoPID = false" "DoFilter = false"
-off_time="$last_time"
-run "PID 103" "PIDAlg = 103" "DoFilter = false" "HistName = \"\""
-printf '%-34s %10.0f %% of the throughput with modules off\n' "PID 103" "$(echo "100 * $off_time / $last_time" | bc -l)"
-run "PID 103 + filter + histograms" "PIDAlg = 103" "FilterPath = \"$work/\"" "FilterName = \"filter.ini\""
+for c in "${!names[@]}"; do
+    printf '%-34s %10.0f clusters/s   %6.2f s   %5.1f x wc -l   %5d MiB\n' "${names[c]}" \
+        "$(echo "$clusters / ${zel_time[c]}" | bc -l)" "${zel_time[c]}" "$(echo "${zel_time[c]} / ${wc_time[c]}" | bc -l)" \
+        "$(echo "${rss[c]} / 1024" | bc)"
+    if [ "$c" = 1 ]; then
+        printf '%-34s %10.0f %% of the throughput with modules off\n' "PID 103" \
+            "$(echo "100 * ${zel_time[0]} / ${zel_time[1]}" | bc -l)"
+    fi
+done
