@@ -79,19 +79,43 @@ bool infoTexts(const ConfigSection* section, std::string_view key, std::vector<s
     return true;
 }
 
+namespace {
+
+// Significant digits of a number's text: those of its mantissa from the first to the last non-zero one.
+int significantDigits(const char* first, const char* last) {
+    int seen = 0;     // digits from the first non-zero one on
+    int counted = 0;  // up to the last non-zero one
+    for (const char* c = first; c != last && *c != 'e'; ++c) {
+        if (*c < '0' || *c > '9' || (seen == 0 && *c == '0')) continue;
+        ++seen;
+        if (*c != '0') counted = seen;
+    }
+    return counted;
+}
+
+}  // namespace
+
 void appendHistNumber(std::string& out, double value) {
     char buffer[64];
     // "%g" (the same text, far faster), or the shortest exact form when six digits lose. Whole counts below a
-    // million, the usual bin contents, lose nothing.
-    char* end = writeGeneral6(buffer, value);
+    // million, the usual bin contents, lose nothing; otherwise six digits are exact exactly when the shortest
+    // exact form has at most six.
     const bool whole = value > -1e6 && value < 1e6 && value == std::trunc(value);
+    if (!whole && std::isfinite(value)) {
+        const auto exact = std::to_chars(buffer, buffer + sizeof buffer, value);
+        if (exact.ec == std::errc() && significantDigits(buffer, exact.ptr) > 6) {
+            out.append(buffer, exact.ptr);
+            return;
+        }
+    }
+    char* end = writeGeneral6(buffer, value);
     double back = 0;
-    if (whole ||
+    if (whole || std::isfinite(value) ||
         (parseLeadingDouble(std::string_view(buffer, static_cast<size_t>(end - buffer)), back) && back == value)) {
         out.append(buffer, end);
         return;
     }
-    auto exact = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto exact = std::to_chars(buffer, buffer + sizeof buffer, value);
     if (exact.ec == std::errc()) out.append(buffer, exact.ptr);
 }
 

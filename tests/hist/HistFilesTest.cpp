@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <limits>
+#include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "support/TempDir.h"
 
@@ -61,4 +68,32 @@ TEST(PendingFile, MissingDirectoryFailsWithoutLeftovers) {
     zel::PendingFile file(tmp.file("missing/c.hist"));
     EXPECT_FALSE(file.write("x") && file.commit());
     EXPECT_TRUE(namesIn(tmp.dir()).empty());
+}
+
+TEST(HistNumber, SixDigitsWhenTheyAreExactElseTheShortestExactText) {
+    // The rule itself, written plainly: "%g", read back; when that loses, the shortest text that does not.
+    auto expected = [](double value) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%g", value);
+        if (std::strtod(text, nullptr) == value || std::isnan(value)) return std::string(text);
+        const auto exact = std::to_chars(text, text + sizeof text, value);
+        return std::string(text, exact.ptr);
+    };
+    std::vector<double> values = {0.0, 3, -7, 0.1, 100000, 120000, 1200000, 1234567, 999999.5, 1e6, 1e-5, 2.5e-7,
+                                  39468.948, 12763.765999999996, 1e300, -1.5e-300, 5e-324, 0.30000000000000004,
+                                  std::numeric_limits<double>::infinity()};
+    std::mt19937_64 random(7);
+    std::uniform_int_distribution<int> digits(1, 17);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    for (int i = 0; i < 20000; ++i) {
+        // Decimal numbers of a few to seventeen digits at many scales, and sums as a map accumulates them.
+        const double mantissa = std::floor(std::ldexp(static_cast<double>(random() >> 11), -53) * std::pow(10.0, digits(random)));
+        values.push_back(mantissa * std::pow(10.0, exponent(random)));
+        values.push_back(values.back() + 0.1 * static_cast<double>(i));
+    }
+    for (const double value : values) {
+        std::string text;
+        zel::appendHistNumber(text, value);
+        ASSERT_EQ(text, expected(value)) << value;
+    }
 }
