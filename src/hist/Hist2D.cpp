@@ -329,11 +329,28 @@ int Hist2D::Multiply(const Hist2D& other) {
 // ---------------------------------------------------------------------------------------------------------------
 // Profiles and statistics
 
-int Hist2D::BuildProfile(bool alongX) {
+bool Hist2D::ProfileSums(std::vector<double>& sumsX, std::vector<double>& sumsY) const {
+    const int nx = axisX_.nBin;
+    const int ny = axisY_.nBin;
+    if (nx <= 0 || ny <= 0 || contents_.size() != static_cast<size_t>(GetNBin()) + 2) return false;
+    sumsX.assign(static_cast<size_t>(nx) + 1, 0.0);
+    sumsY.assign(static_cast<size_t>(ny) + 1, 0.0);
+    for (int iy = 1; iy <= ny; ++iy) {
+        const double* row = contents_.data() + GetFlatIndex(1, iy) - 1;  // row[ix]
+        double sumY = 0;
+        for (int ix = 1; ix <= nx; ++ix) {
+            sumsX[static_cast<size_t>(ix)] += row[ix];
+            sumY += row[ix];
+        }
+        sumsY[static_cast<size_t>(iy)] = sumY;
+    }
+    return true;
+}
+
+int Hist2D::BuildProfile(bool alongX, const std::vector<double>& sums) {
     const HistAxis& axis = alongX ? axisX_ : axisY_;
     std::optional<Hist1D>& profile = alongX ? profileX_ : profileY_;
     const char* title = alongX ? "ProfileX" : "ProfileY";
-    if (axis.nBin <= 0 || contents_.size() != static_cast<size_t>(GetNBin()) + 2) return -1;
     if (!profile || profile->GetNBin() != axis.nBin) {
         try {
             if (axis.equidist == 1) {
@@ -347,17 +364,7 @@ int Hist2D::BuildProfile(bool alongX) {
         }
     }
     profile->ClearContents();
-    const int nx = axisX_.nBin;
-    const int ny = axisY_.nBin;
-    for (int i = 1; i <= axis.nBin; ++i) {
-        double sum = 0;
-        if (alongX) {
-            for (int iy = 1; iy <= ny; ++iy) sum += contents_[static_cast<size_t>(GetFlatIndex(i, iy))];
-        } else {
-            for (int ix = 1; ix <= nx; ++ix) sum += contents_[static_cast<size_t>(GetFlatIndex(ix, i))];
-        }
-        profile->SetBinContent(i, sum);
-    }
+    for (int i = 1; i <= axis.nBin; ++i) profile->SetBinContent(i, sums[static_cast<size_t>(i)]);
     profile->ComputeStatistics();
     if (alongX) {
         meanX_ = profile->GetMean();
@@ -373,12 +380,21 @@ int Hist2D::BuildProfile(bool alongX) {
     return 0;
 }
 
-int Hist2D::ProfileX() { return BuildProfile(true); }
-int Hist2D::ProfileY() { return BuildProfile(false); }
+int Hist2D::ProfileX() {
+    std::vector<double> sumsX, sumsY;
+    return ProfileSums(sumsX, sumsY) ? BuildProfile(true, sumsX) : -1;
+}
+
+int Hist2D::ProfileY() {
+    std::vector<double> sumsX, sumsY;
+    return ProfileSums(sumsX, sumsY) ? BuildProfile(false, sumsY) : -1;
+}
 
 void Hist2D::ComputeStatistics() {
-    ProfileX();
-    ProfileY();
+    std::vector<double> sumsX, sumsY;
+    if (!ProfileSums(sumsX, sumsY)) return;
+    BuildProfile(true, sumsX);
+    BuildProfile(false, sumsY);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

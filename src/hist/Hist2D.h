@@ -209,7 +209,11 @@ private:
     int CheckedCode() const { return errorBase_ - kCheckFailed; }
     std::pair<int, int> SplitFlatIndex(int i) const;
     bool ValidFlatBin(int i) const;
-    int BuildProfile(bool alongX);
+    // The profile along X (sums over Y for each X bin) or along Y from its sums (index 1 ... NBin).
+    int BuildProfile(bool alongX, const std::vector<double>& sums);
+    // The sums of both profiles in one pass over the matrix, each in the order of a pass along its own axis;
+    // false without a laid-out matrix.
+    bool ProfileSums(std::vector<double>& sumsX, std::vector<double>& sumsY) const;
     void ReadContentsLines(const std::string& text, size_t usableLines);
 
     bool statOnOutput_ = false;
