@@ -16,7 +16,9 @@
 // caught; blocks carved from one mapping would hide them.
 #if defined(__unix__) && !defined(ZEL_ADDRESS_SANITIZER)
 #define ZEL_ZERO_PAGES 1
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <mutex>
@@ -36,8 +38,8 @@ constexpr size_t kBlockAlignment = 64;
 
 size_t roundUp(size_t bytes, size_t unit) { return (bytes + unit - 1) / unit * unit; }
 
-// A mapping of zero pages aligned to the huge-page size, or nullptr.
-char* mapZeroPages(size_t bytes) {
+// A mapping of zero pages aligned to the huge-page size, laid out in huge pages or in small ones, or nullptr.
+char* mapZeroPages(size_t bytes, Filling filling) {
     void* space = mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
                        -1, 0);
     if (space == MAP_FAILED) return nullptr;
@@ -46,8 +48,8 @@ char* mapZeroPages(size_t bytes) {
     if (aligned > start) munmap(start, static_cast<size_t>(aligned - start));
     char* end = start + bytes + kHugePage;
     if (end > aligned + bytes) munmap(aligned + bytes, static_cast<size_t>(end - (aligned + bytes)));
-#ifdef MADV_HUGEPAGE
-    madvise(aligned, bytes, MADV_HUGEPAGE);
+#if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
+    madvise(aligned, bytes, filling == Filling::Dense ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
 #endif
     return aligned;
 }
@@ -56,6 +58,8 @@ char* mapZeroPages(size_t bytes) {
 // place: a block given back stays dirty. A mapping goes back to the system when its last block is given back.
 class ZeroPageArena {
 public:
+    explicit ZeroPageArena(Filling filling) : filling_(filling) {}
+
     void* allocate(size_t bytes) {
         bytes = roundUp(bytes, kBlockAlignment);
         std::lock_guard lock(mutex_);
@@ -100,8 +104,8 @@ private:
         }
     };
 
-    static Mapping map(size_t bytes) {
-        char* start = mapZeroPages(bytes);
+    Mapping map(size_t bytes) const {
+        char* start = mapZeroPages(bytes, filling_);
         if (start == nullptr) throw std::bad_alloc();
         return Mapping{start, bytes, 0, 0};
     }
@@ -113,34 +117,58 @@ private:
         return block;
     }
 
+    const Filling filling_;
     std::mutex mutex_;
     Mapping current_;
     std::vector<Mapping> others_;  // full mappings and the own mappings of very large blocks
 };
 
-// Never destroyed: histograms in static storage may give their blocks back while the program exits.
-ZeroPageArena& arena() {
-    static ZeroPageArena& instance = *new ZeroPageArena;
-    return instance;
+// One arena per filling. Never destroyed: histograms in static storage may give their blocks back while the
+// program exits.
+ZeroPageArena& arena(Filling filling) {
+    static ZeroPageArena& sparse = *new ZeroPageArena(Filling::Sparse);
+    static ZeroPageArena& dense = *new ZeroPageArena(Filling::Dense);
+    return filling == Filling::Dense ? dense : sparse;
 }
 
 }  // namespace
 #endif
 
-void* allocateZeroed(size_t bytes) {
+WrittenPages::WrittenPages([[maybe_unused]] const void* block, [[maybe_unused]] size_t bytes) {
+#if ZEL_ZERO_PAGES && defined(__linux__)
+    if (block == nullptr || bytes < kSmallBlock) return;
+    static const int pagemap = ::open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);  // kept for the process
+    static const size_t pageBytes = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    if (pagemap < 0) return;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+    const size_t firstPage = start / pageBytes;
+    const size_t pages = (start + bytes - 1) / pageBytes - firstPage + 1;
+    // One 64-bit entry per page: bit 63 present, bit 62 swapped out.
+    std::vector<uint64_t> entries(pages);
+    const size_t wanted = pages * sizeof(uint64_t);
+    const ssize_t read = ::pread(pagemap, entries.data(), wanted, static_cast<off_t>(firstPage * sizeof(uint64_t)));
+    if (read != static_cast<ssize_t>(wanted)) return;
+    written_.resize(pages);
+    for (size_t p = 0; p < pages; ++p) written_[p] = (entries[p] >> 62) != 0 ? 1 : 0;
+    offset_ = start % pageBytes;
+    pageBytes_ = pageBytes;
+#endif
+}
+
+void* allocateZeroed(size_t bytes, [[maybe_unused]] Filling filling) {
 #if ZEL_ZERO_PAGES
-    if (bytes >= kSmallBlock) return arena().allocate(bytes);
+    if (bytes >= kSmallBlock) return arena(filling).allocate(bytes);
 #endif
     void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
     if (block == nullptr) throw std::bad_alloc();
     return block;
 }
 
-void releaseZeroed(void* block, [[maybe_unused]] size_t bytes) noexcept {
+void releaseZeroed(void* block, [[maybe_unused]] size_t bytes, [[maybe_unused]] Filling filling) noexcept {
     if (block == nullptr) return;
 #if ZEL_ZERO_PAGES
     if (bytes >= kSmallBlock) {
-        arena().release(block);
+        arena(filling).release(block);
         return;
     }
 #endif

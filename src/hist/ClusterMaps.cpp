@@ -28,6 +28,7 @@ void ClusterMaps::MakeMaps() const {
     for (const ClusterMapSpec& spec : kClusterMapSpecs) {
         Hist2D& map = maps_.emplace_back(std::string(spec.prefix) + suffix_, kMapBins, 0.0, double{kMapBins}, kMapBins,
                                          0.0, double{kMapBins}, codeBase_, messages_);
+        map.SetBinFilling(Filling::Dense);  // clusters land all over the sensor
         map.SetName(std::string(spec.title));
         map.SetAxisTitles({"X [px]", "Y [px]", std::string(spec.zAxisTitle)});
     }

@@ -194,14 +194,15 @@ void Hist1D::ClearContents() {
 // Sums, extremes and statistics
 
 double Hist1D::Integral(double a, double b) {
+    // Bins on pages never written are empty and add nothing (a sum of such terms is never -0).
     double sum = 0;
-    for (int i = 1; i <= axis_.nBin; ++i) {
+    forEachWrittenBin([&](size_t i) {
         if (a != b) {
-            const double center = axis_.center(i);
-            if (center < a || center > b) continue;
+            const double center = axis_.center(static_cast<int>(i));
+            if (center < a || center > b) return;
         }
-        sum += contents_[static_cast<size_t>(i)];
-    }
+        sum += contents_[i];
+    });
     integral_ = sum;
     return sum;
 }
@@ -261,21 +262,22 @@ void Hist1D::ComputeStatistics() {
     // Empty bins add nothing (a sum of such terms is never -0), so they are passed over: most bins of a large
     // histogram are empty.
     double sum = 0;
-    for (int i = 1; i <= axis_.nBin; ++i) {
-        const double content = contents_[static_cast<size_t>(i)];
-        if (content != 0) sum += axis_.center(i) * content;
-    }
+    forEachWrittenBin([&](size_t i) {
+        const double content = contents_[i];
+        if (content != 0) sum += axis_.center(static_cast<int>(i)) * content;
+    });
     const double mean = sum / n;
     double m2 = 0;
     double m4 = 0;
     if (n > 1) {
-        for (int i = 1; i <= axis_.nBin; ++i) {
-            const double content = contents_[static_cast<size_t>(i)];
-            if (content == 0) continue;
-            const double d2 = (axis_.center(i) - mean) * (axis_.center(i) - mean);
+        forEachWrittenBin([&](size_t i) {
+            const double content = contents_[i];
+            if (content == 0) return;
+            const double center = axis_.center(static_cast<int>(i));
+            const double d2 = (center - mean) * (center - mean);
             m2 += d2 * content;
             m4 += d2 * d2 * content;
-        }
+        });
         m2 /= n - 1;
         m4 /= n - 1;
     }
@@ -464,11 +466,17 @@ int Hist1D::Export() {
         appendHistNumber(text, contents_[static_cast<size_t>(i)]);
         text += '\n';
     };
-    if (binsDefined_) {
-        for (int i = 1; i <= nBin; ++i) {
-            if (!sparse || i <= 2 || contents_[static_cast<size_t>(i)] != 0) addLine(i);
-        }
+    if (binsDefined_ && sparse) {
+        for (int i = 1; i <= std::min(nBin, 2); ++i) addLine(i);
+        // Pages never written hold only empty bins.
+        WrittenPages(contents_.data(), contents_.size() * sizeof(double))
+            .forEachRun(3, static_cast<size_t>(nBin) + 1, sizeof(double), [&](size_t first, size_t last) {
+                for (size_t i = first; i < last; ++i)
+                    if (contents_[i] != 0) addLine(static_cast<int>(i));
+            });
         addLine(nBin + 1);
+    } else if (binsDefined_) {
+        for (int i = 1; i <= nBin + 1; ++i) addLine(i);
     }
     PendingFile data(dataPath);
     if (!data.write(text)) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);

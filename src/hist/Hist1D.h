@@ -209,6 +209,15 @@ private:
     bool CheckConsistency() const;
     int CheckedCode() const { return errorBase_ - kCheckFailed; }
     void MirrorFlows();
+    // Calls visit(i) for the bins 1 ... NBin in order, passing over those on pages never written (all empty).
+    template <class Visit>
+    void forEachWrittenBin(Visit&& visit) const {
+        if (axis_.nBin <= 0 || contents_.size() < static_cast<size_t>(axis_.nBin) + 1) return;
+        WrittenPages(contents_.data(), contents_.size() * sizeof(double))
+            .forEachRun(1, static_cast<size_t>(axis_.nBin) + 1, sizeof(double), [&](size_t first, size_t last) {
+                for (size_t i = first; i < last; ++i) visit(i);
+            });
+    }
     void ReadContentsLines(const std::string& text, size_t usableLines);
 
     bool statOnOutput_ = false;

@@ -132,6 +132,11 @@ int Hist2D::Init() {
     return 0;
 }
 
+void Hist2D::SetBinFilling(Filling filling) {
+    binFilling_ = filling;
+    if (!contents_.empty()) contents_ = ZeroedDoubles(contents_.size(), filling);
+}
+
 void Hist2D::LayOutBins() {
     for (HistAxis* axis : {&axisX_, &axisY_}) {
         if (axis->lowEdges.size() >= 2) {
@@ -145,7 +150,7 @@ void Hist2D::LayOutBins() {
     }
     binEquidist_ = axisX_.equidist == 1 && axisY_.equidist == 1 ? 1 : 0;
     const size_t slots = static_cast<size_t>(GetNBin()) + 2;
-    if (contents_.size() != slots) contents_ = ZeroedDoubles(slots);
+    if (contents_.size() != slots) contents_ = ZeroedDoubles(slots, binFilling_);
     SizeFlowLists();
     binsDefined_ = true;
 }
@@ -271,7 +276,7 @@ std::pair<double, double> Hist2D::GetBinHighEdges(int i) const {
 void Hist2D::ClearContents(bool underOverflow) {
     const size_t slots = static_cast<size_t>(GetNBin()) + 2;
     if (contents_.size() != slots) {
-        contents_ = ZeroedDoubles(slots);
+        contents_ = ZeroedDoubles(slots, binFilling_);
     } else {
         std::fill(contents_.begin(), contents_.end(), 0.0);
     }
@@ -335,13 +340,18 @@ bool Hist2D::ProfileSums(std::vector<double>& sumsX, std::vector<double>& sumsY)
     if (nx <= 0 || ny <= 0 || contents_.size() != static_cast<size_t>(GetNBin()) + 2) return false;
     sumsX.assign(static_cast<size_t>(nx) + 1, 0.0);
     sumsY.assign(static_cast<size_t>(ny) + 1, 0.0);
+    // Bins on pages never written are empty and add nothing (a sum of such terms is never -0).
+    const WrittenPages pages(contents_.data(), contents_.size() * sizeof(double));
     for (int iy = 1; iy <= ny; ++iy) {
-        const double* row = contents_.data() + GetFlatIndex(1, iy) - 1;  // row[ix]
+        const size_t rowStart = static_cast<size_t>(GetFlatIndex(0, iy));  // flat index of ix = 0
         double sumY = 0;
-        for (int ix = 1; ix <= nx; ++ix) {
-            sumsX[static_cast<size_t>(ix)] += row[ix];
-            sumY += row[ix];
-        }
+        pages.forEachRun(rowStart + 1, rowStart + static_cast<size_t>(nx) + 1, sizeof(double),
+                         [&](size_t first, size_t last) {
+                             for (size_t flat = first; flat < last; ++flat) {
+                                 sumsX[flat - rowStart] += contents_[flat];
+                                 sumY += contents_[flat];
+                             }
+                         });
         sumsY[static_cast<size_t>(iy)] = sumY;
     }
     return true;
@@ -582,19 +592,30 @@ int Hist2D::Export() {
             appendHistNumber(text, content);
             text += '\n';
         };
+        // Pages never written hold only empty bins, passed over in a sparse file like other empty stretches
+        // (four bins at a time); rows 1 and 2 hold anchors.
+        const WrittenPages pages(contents_.data(), contents_.size() * sizeof(double));
         for (int iy = 1; iy <= ny; ++iy) {
-            const double* row = contents_.data() + static_cast<size_t>(GetFlatIndex(0, iy));  // row[ix]
-            for (int ix = 1; ix <= nx; ++ix) {
-                // Empty stretches of a sparse file are passed over four bins at a time (rows 1 and 2 hold anchors).
-                if (sparse && iy > 2 && ix + 3 <= nx && allZeroBits(row + ix, 4)) {
-                    ix += 3;
-                    continue;
+            const size_t rowStart = static_cast<size_t>(GetFlatIndex(0, iy));  // flat index of ix = 0
+            const double* row = contents_.data() + rowStart;                   // row[ix]
+            auto lines = [&](size_t firstFlat, size_t lastFlat) {
+                const int last = static_cast<int>(lastFlat - rowStart);
+                for (int ix = static_cast<int>(firstFlat - rowStart); ix < last; ++ix) {
+                    if (sparse && iy > 2 && ix + 3 < last && allZeroBits(row + ix, 4)) {
+                        ix += 3;
+                        continue;
+                    }
+                    const double content = row[ix];
+                    const bool anchor = (iy == 1 && ix <= 2) || (iy == 2 && ix == 1);
+                    if (!sparse || anchor || content != 0) {
+                        addLine(axisX_.edge(static_cast<size_t>(ix)), axisY_.edge(static_cast<size_t>(iy)), content);
+                    }
                 }
-                const double content = row[ix];
-                const bool anchor = (iy == 1 && ix <= 2) || (iy == 2 && ix == 1);
-                if (!sparse || anchor || content != 0) {
-                    addLine(axisX_.edge(static_cast<size_t>(ix)), axisY_.edge(static_cast<size_t>(iy)), content);
-                }
+            };
+            if (sparse && iy > 2) {
+                pages.forEachRun(rowStart + 1, rowStart + static_cast<size_t>(nx) + 1, sizeof(double), lines);
+            } else {
+                lines(rowStart + 1, rowStart + static_cast<size_t>(nx) + 1);
             }
         }
         addLine(axisX_.edge(axisX_.edgeCount() - 1), axisY_.edge(axisY_.edgeCount() - 1), contents_.back());
@@ -674,7 +695,7 @@ void Hist2D::ReadContentsLines(const std::string& text, size_t usableLines) {
     const int nx = axisX_.nBin;
     const int ny = axisY_.nBin;
     const size_t bins = static_cast<size_t>(nx) * static_cast<size_t>(ny);
-    contents_ = ZeroedDoubles(bins + 2);
+    contents_ = ZeroedDoubles(bins + 2, binFilling_);
 
     if (usableLines < bins) {
         double first[3] = {axisX_.min, axisY_.min, 0};

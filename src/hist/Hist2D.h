@@ -106,6 +106,9 @@ public:
     bool SameBinning(const Hist2D& other) const;
     // Fill for a point known to lie inside the matrix, by the flat index of its bin (GetFlatIndex).
     void FillFlatBin(size_t flat, double weight) { contents_[flat] += weight; }
+    // How fills reach the bins: at a few places (the default) or all over (a sensor map), which lays them out in
+    // huge pages. Set before the first fill: the contents start again from zeros.
+    void SetBinFilling(Filling filling);
     // (ix, iy), each found on its own axis: 0 below, NBin + 1 above, -1 without edges.
     std::pair<int, int> FindBin(double x, double y) const { return {axisX_.find(x), axisY_.find(y)}; }
 
@@ -220,6 +223,7 @@ private:
     bool binsDefined_ = false;
     int binEquidist_ = 1;
     ZeroedDoubles contents_;
+    Filling binFilling_ = Filling::Sparse;
     std::vector<double> overflowX_;
     std::vector<double> underflowX_;
     std::vector<double> overflowY_;

@@ -309,6 +309,20 @@ TEST_F(HistFilesTest, SparseFileKeepsFirstBinsNonEmptyBinsAndOverflow) {
     EXPECT_EQ(back.GetOverflow(), 1);
 }
 
+TEST_F(HistFilesTest, LargeHistogramFindsBinsFarApartPassingOverUnwrittenPages) {
+    // 200 000 bins filled at three places: the pages between were never written and are passed over, and every
+    // filled bin must still be counted and written.
+    Hist1D h("big", 200000, 0.0, 400000.0, 0, quiet);
+    for (double x : {3.0, 3.0, 250001.0, 399999.0}) h.Fill(x);
+    EXPECT_EQ(h.Integral(), 4);
+    h.ComputeStatistics();
+    EXPECT_DOUBLE_EQ(h.GetMean(), (2 * 3.0 + 250001.0 + 399999.0) / 4);
+    ASSERT_EQ(exportAs(h, "big"), 0);
+    EXPECT_THAT(lines("big.hist"), ElementsAre("0\t0", "2\t2", "250000\t1", "399998\t1", "400000\t0"));
+    Hist1D back(directory(), "big", ".hist", ".hist_info", 0, quiet);
+    EXPECT_EQ(back.GetContents(), h.GetContents());
+}
+
 TEST_F(HistFilesTest, LimitsRoundedInTheInfoFileComeBackExactly) {
     // The information file keeps six significant digits; the data file keeps the exact limits.
     Hist1D h("far", 10, 1234567.5, 1234577.5, 0, quiet);

@@ -197,6 +197,23 @@ TEST_F(HistFilesTest, SparseMapRoundTripsWithFlows) {
     EXPECT_EQ(back.GetBinContent(10.5, 20.5), 1234.5678);
 }
 
+TEST_F(HistFilesTest, LargeSparseMatrixFindsBinsFarApartPassingOverUnwrittenPages) {
+    // 500 x 500 bins filled at three places away from the anchors, as sparse or as dense (huge-page) contents.
+    for (const zel::Filling filling : {zel::Filling::Sparse, zel::Filling::Dense}) {
+        Hist2D h("big", 500, 0.0, 100000.0, 500, 0.0, 1000.0, 0, quiet);
+        h.SetBinFilling(filling);
+        for (auto [x, y] : {std::pair{1150.0, 11.0}, {50000.5, 500.5}, {99999.0, 999.0}}) h.Fill(x, y);
+        h.ComputeStatistics();
+        EXPECT_DOUBLE_EQ(h.GetMeanX(), (1100.0 + 50100.0 + 99900.0) / 3);
+        EXPECT_DOUBLE_EQ(h.GetMeanY(), (11.0 + 501.0 + 999.0) / 3);
+        ASSERT_EQ(exportAs(h, "big"), 0);
+        EXPECT_THAT(lines("big.hist"), ElementsAre("0\t0\t0", "200\t0\t0", "0\t2\t0", "1000\t10\t1",
+                                                   "50000\t500\t1", "99800\t998\t1", "100000\t1000\t0"));
+        Hist2D back(directory(), "big", ".hist", ".hist_info", 0, quiet);
+        EXPECT_EQ(back.GetContents(), h.GetContents());
+    }
+}
+
 TEST_F(HistFilesTest, VariableAxesRoundTripThroughFullFiles) {
     Hist2D h("var", {0.1, 0.105, 0.11025, 1234.56789}, {-1, 0, 2.5}, 0, quiet);
     for (auto [x, y, w] : {std::tuple{0.102, -0.5, 2.0}, {1000.0, 1.0, 5.0}, {0.01, 0.01, 1.0}, {5000.0, 9.0, 3.0}})
