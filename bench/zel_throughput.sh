@@ -34,11 +34,14 @@ param() {  # configuration index, output directory
 }
 
 # The configurations take turns, REPEAT rounds of one run each, and each keeps its best time: a busy moment of a
-# shared machine then neither counts nor falls on one configuration only.
+# shared machine then neither counts nor falls on one configuration only. Each round starts with the next
+# configuration, so that each follows each of the others: what a run leaves behind (free memory, cached files)
+# helps or hinders the next.
 declare -a zel_time wc_time rss
 runs=0
 for ((round = 0; round < repeat; round++)); do
-    for c in "${!names[@]}"; do
+    for ((turn = 0; turn < ${#names[@]}; turn++)); do
+        c=$(( (round + turn) % ${#names[@]} ))
         # Every run writes into a directory of its own, removed only at the end: files created just after
         # many were deleted in the same place cost the file system far more than files of a first run.
         runs=$((runs + 1))
