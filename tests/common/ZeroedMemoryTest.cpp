@@ -27,7 +27,7 @@ bool allZero(const zel::ZeroedDoubles& values) {
 }
 
 // Resident memory of this process in KiB, or -1 where the system does not tell.
-long residentKiB() {
+[[maybe_unused]] long residentKiB() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0;
     long resident = 0;
