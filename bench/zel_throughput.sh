@@ -59,8 +59,8 @@ done
 echo "zel on $clusters clusters (extended event list: $extended)"
 for c in "${!names[@]}"; do
     printf '%-34s %10.0f clusters/s   %6.2f s   %5.1f x wc -l   %5d MiB\n' "${names[c]}" \
-        "$(echo "$clusters / ${zel_time[c]}" | bc -l)" "${zel_time[c]}" "$(echo "${zel_time[c]} / ${wc_time[c]}" | bc -l)" \
-        "$(echo "${rss[c]} / 1024" | bc)"
+        "$(echo "$clusters / ${zel_time[c]}" | bc -l)" "${zel_time[c]}" \
+        "$(echo "${zel_time[c]} / ${wc_time[c]}" | bc -l)" "$(echo "${rss[c]} / 1024" | bc)"
     if [ "$c" = 1 ]; then
         printf '%-34s %10.0f %% of the throughput with modules off\n' "PID 103" \
             "$(echo "100 * ${zel_time[0]} / ${zel_time[1]}" | bc -l)"
