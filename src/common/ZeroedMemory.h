@@ -45,7 +45,9 @@ public:
         }
         auto pageOf = [&](size_t element) { return (offset_ + element * elementBytes) / pageBytes_; };
         // The first element on the page after `page`.
-        auto firstAfter = [&](size_t page) { return ((page + 1) * pageBytes_ - offset_ + elementBytes - 1) / elementBytes; };
+        auto firstAfter = [&](size_t page) {
+            return ((page + 1) * pageBytes_ - offset_ + elementBytes - 1) / elementBytes;
+        };
         size_t i = first;
         while (i < last) {
             size_t page = pageOf(i);

@@ -173,8 +173,9 @@ bool PendingFile::write(std::string_view content) {
     // Unnamed files need the process's descriptor links to be named later; file systems without unnamed files
     // take the temporary name.
     static const bool linksNamed = ::access("/proc/self/fd", X_OK) == 0;
-    const std::filesystem::path directory = std::filesystem::path(target_).parent_path();
-    if (linksNamed) unnamed_ = ::open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const std::filesystem::path parent = std::filesystem::path(target_).parent_path();
+    const char* directory = parent.empty() ? "." : parent.c_str();
+    if (linksNamed) unnamed_ = ::open(directory, O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (unnamed_ >= 0) {
         while (!content.empty()) {
             const ssize_t written = ::write(unnamed_, content.data(), content.size());
@@ -212,15 +213,39 @@ bool PendingFile::commitUnnamed() {
 #if ZEL_UNNAMED_FILES
     const std::string link = "/proc/self/fd/" + std::to_string(unnamed_);
     if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-    if (errno != EEXIST) return false;
-    // An earlier target is replaced in one step.
-    if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+    // An earlier target is replaced in one step: the file is linked under the temporary name (or, where it cannot
+    // be linked at all, copied there) and renamed onto the target.
+    const bool linked =
+        errno == EEXIST && ::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0;
     std::error_code ec;
-    std::filesystem::rename(temporary_, target_, ec);
-    if (!ec) return true;
+    if (linked || copyUnnamed()) {
+        std::filesystem::rename(temporary_, target_, ec);
+        if (!ec) return true;
+    }
     std::filesystem::remove(temporary_, ec);
 #endif
     return false;
+}
+
+bool PendingFile::copyUnnamed() const {
+#if ZEL_UNNAMED_FILES
+    std::ofstream out(temporary_, std::ios::trunc | std::ios::binary);
+    if (!out.is_open()) return false;
+    char buffer[1 << 16];
+    off_t at = 0;
+    while (true) {
+        const ssize_t got = ::pread(unnamed_, buffer, sizeof buffer, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        out.write(buffer, got);
+        at += got;
+    }
+    out.close();
+    return static_cast<bool>(out);
+#else
+    return false;
+#endif
 }
 
 }  // namespace zel

@@ -82,6 +82,8 @@ public:
 
 private:
     bool commitUnnamed();
+    // Writes the unnamed file's content under the temporary name.
+    bool copyUnnamed() const;
 
     std::string target_;
     std::string temporary_;  // beside the target
