@@ -468,12 +468,9 @@ int Hist1D::Export() {
     };
     if (binsDefined_ && sparse) {
         for (int i = 1; i <= std::min(nBin, 2); ++i) addLine(i);
-        // Pages never written hold only empty bins.
-        WrittenPages(contents_.data(), contents_.size() * sizeof(double))
-            .forEachRun(3, static_cast<size_t>(nBin) + 1, sizeof(double), [&](size_t first, size_t last) {
-                for (size_t i = first; i < last; ++i)
-                    if (contents_[i] != 0) addLine(static_cast<int>(i));
-            });
+        forEachWrittenBin([&](size_t i) {
+            if (i > 2 && contents_[i] != 0) addLine(static_cast<int>(i));
+        });
         addLine(nBin + 1);
     } else if (binsDefined_) {
         for (int i = 1; i <= nBin + 1; ++i) addLine(i);

@@ -98,8 +98,8 @@ int significantDigits(const char* first, const char* last) {
 void appendHistNumber(std::string& out, double value) {
     char buffer[64];
     // "%g" (the same text, far faster), or the shortest exact form when six digits lose. Whole counts below a
-    // million, the usual bin contents, lose nothing; otherwise six digits are exact exactly when the shortest
-    // exact form has at most six.
+    // million, the usual bin contents, lose nothing; other numbers lose exactly when their shortest exact form
+    // has more than six digits. NaN and infinities read "nan" and "inf" either way.
     const bool whole = value > -1e6 && value < 1e6 && value == std::trunc(value);
     if (!whole && std::isfinite(value)) {
         const auto exact = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -108,15 +108,7 @@ void appendHistNumber(std::string& out, double value) {
             return;
         }
     }
-    char* end = writeGeneral6(buffer, value);
-    double back = 0;
-    if (whole || std::isfinite(value) ||
-        (parseLeadingDouble(std::string_view(buffer, static_cast<size_t>(end - buffer)), back) && back == value)) {
-        out.append(buffer, end);
-        return;
-    }
-    const auto exact = std::to_chars(buffer, buffer + sizeof buffer, value);
-    if (exact.ec == std::errc()) out.append(buffer, exact.ptr);
+    out.append(buffer, writeGeneral6(buffer, value));
 }
 
 size_t scanLineNumbers(std::string_view line, double* numbers, size_t capacity) {

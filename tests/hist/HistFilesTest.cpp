@@ -81,7 +81,8 @@ TEST(HistNumber, SixDigitsWhenTheyAreExactElseTheShortestExactText) {
     };
     std::vector<double> values = {0.0, 3, -7, 0.1, 100000, 120000, 1200000, 1234567, 999999.5, 1e6, 1e-5, 2.5e-7,
                                   39468.948, 12763.765999999996, 1e300, -1.5e-300, 5e-324, 0.30000000000000004,
-                                  std::numeric_limits<double>::infinity()};
+                                  std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN()};
     std::mt19937_64 random(7);
     std::uniform_int_distribution<int> digits(1, 17);
     std::uniform_int_distribution<int> exponent(-12, 12);
