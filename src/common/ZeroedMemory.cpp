@@ -201,4 +201,19 @@ void releaseZeroed(void* block, [[maybe_unused]] size_t bytes, [[maybe_unused]] 
     std::free(block);
 }
 
+void sumWritten(ZeroedDoubles& sum, std::span<const ZeroedDoubles* const> parts) {
+    const size_t size = sum.size();
+    double* const to = sum.data();
+    WrittenPages(to, size * sizeof(double)).forEachRun(0, size, sizeof(double), [&](size_t first, size_t last) {
+        std::fill(to + first, to + last, 0.0);
+    });
+    for (const ZeroedDoubles* part : parts) {
+        if (part->size() != size) continue;
+        const double* const from = part->data();
+        WrittenPages(from, size * sizeof(double)).forEachRun(0, size, sizeof(double), [&](size_t first, size_t last) {
+            for (size_t i = first; i < last; ++i) to[i] += from[i];
+        });
+    }
+}
+
 }  // namespace zel

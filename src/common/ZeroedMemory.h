@@ -14,6 +14,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <new>
+#include <span>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -149,5 +150,10 @@ private:
 
 // Bin contents of histograms and maps.
 using ZeroedDoubles = ZeroedArray<double>;
+
+// Makes `sum` the element-wise sum of `parts`, all of its size: the pages of `sum` written before go back to zero,
+// then each part adds the pages it has written, in the order of the list. Pages that no part has written stay
+// untouched.
+void sumWritten(ZeroedDoubles& sum, std::span<const ZeroedDoubles* const> parts);
 
 }  // namespace zel

@@ -189,6 +189,7 @@ int Engine::createHistograms() {
     histogramSets_.clear();
     mapSets_.clear();
     fillSetsTogether_ = false;
+    totalsPending_ = false;
     const MessageTarget to = messages();
     auto fail = [&](const std::string& text, int code) {
         printErrorCode(to, text, code);
@@ -490,12 +491,24 @@ bool Engine::wantsExtendedClusterList() const {
 
 void Engine::noteHistogramRow(uint32_t row, int classIndex) {
     if (histogramRows_.empty()) return;
-    histogramRows_[0].push_back(row);
     // The class sets follow the all-clusters set in class order, "Others" last.
     const size_t classSet = static_cast<size_t>(classIndex) + 1;
     const bool inClassSet = pidActive_ && classSet < histogramRows_.size();
-    if (inClassSet) histogramRows_[classSet].push_back(row);
-    if (fillSetsTogether_) histogramSetOfRow_.push_back(inClassSet ? static_cast<uint8_t>(classSet) : 0);
+    histogramRows_[0].push_back(row);
+    if (fillSetsTogether_) {
+        // Each row goes into the set of its class only (every row has one, "Others" included); the all-clusters
+        // histograms are their sums, made when read. The maps take every row in the all-clusters set too.
+        histogramSetOfRow_.push_back(static_cast<uint8_t>(inClassSet ? classSet : histogramRows_.size() - 1));
+        totalsPending_ = true;
+    } else if (inClassSet) {
+        histogramRows_[classSet].push_back(row);
+    }
+}
+
+void Engine::settleTotals() {
+    if (!totalsPending_) return;
+    HistogramModule::SumSets(histogramSets_);
+    totalsPending_ = false;
 }
 
 JobTeam& Engine::jobs() {
@@ -573,6 +586,7 @@ int Engine::exportResults() {
     const bool histogramsOut = settings_.DoExportText || settings_.DoExportGraphics;
     const std::string histDir = settings_.FileOutPath + settings_.ExportDirHist;
     const size_t sets = histogramsOut ? histograms_.size() + maps_.size() : 0;
+    settleTotals();
     std::vector<HeldMessages> held(1 + sets);
     std::vector<int> setFailed(sets, 0);
     auto job = [&](size_t index) {

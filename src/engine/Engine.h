@@ -68,8 +68,8 @@ public:
 
     // Answers of the histogram, sensor-map, field-recognition and Compton modules; empty while those modules are
     // not part of the run.
-    std::vector<std::vector<double>> hist1DAll(const std::string& variable) const;
-    std::vector<std::vector<double>> hist2DAll(const std::vector<std::string>& variables) const;
+    std::vector<std::vector<double>> hist1DAll(const std::string& variable);
+    std::vector<std::vector<double>> hist2DAll(const std::vector<std::string>& variables);
     std::vector<std::vector<double>> sensorMapIntegrated() const { return {}; }
     std::vector<std::vector<double>> sensorMapSample() const { return {}; }
     int radFieldRecognition(std::string& name, double& score);
@@ -93,6 +93,8 @@ private:
     // Fills the histograms and maps of every set with the rows listed for it and writes the extended lists, side
     // by side on two threads where there are two cores; then empties the row lists. The number of failures.
     int fillAndRecord(const ClusterBatch& batch);
+    // Sums the all-clusters histograms from the class sets when rows have gone into them since the last sum.
+    void settleTotals();
     // The team of threads of the batch steps, made when first needed.
     JobTeam& jobs();
     int runBatchLoop();
@@ -128,6 +130,7 @@ private:
     std::vector<HistogramModule*> histogramSets_;  // histograms_ and maps_ as lists for filling them together
     std::vector<ClusterMaps*> mapSets_;
     std::vector<uint8_t> histogramSetOfRow_;
+    bool totalsPending_ = false;  // the all-clusters histograms lack rows that went into the class sets
     std::unique_ptr<JobTeam> jobs_;
 
     bool initialised_ = false;

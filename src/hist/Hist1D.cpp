@@ -184,6 +184,18 @@ double Hist1D::GetBinLowEdge(int i) const {
     return axis_.edge(static_cast<size_t>(i));
 }
 
+void Hist1D::SumOf(std::span<const Hist1D* const> parts) {
+    std::vector<const ZeroedDoubles*> contents;
+    contents.reserve(parts.size());
+    underflow_ = overflow_ = 0;
+    for (const Hist1D* part : parts) {
+        contents.push_back(&part->contents_);
+        underflow_ += part->underflow_;
+        overflow_ += part->overflow_;
+    }
+    sumWritten(contents_, contents);
+}
+
 void Hist1D::ClearContents() {
     std::fill(contents_.begin(), contents_.end(), 0.0);
     underflow_ = overflow_ = 0;

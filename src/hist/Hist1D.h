@@ -98,8 +98,8 @@ public:
         underflow_ += under;
         overflow_ += over;
     }
-    // FillCounts on sets[0], and for each i with set[i] > 0 also on sets[set[i]]: histograms of one binning (a
-    // set of all clusters and those of the classes), for which each bin is found once. At most kMaxSets sets.
+    // FillCounts of row i (value(i)) on sets[set[i]]: histograms of one binning (the sets of the classes, each
+    // row in one), the bins found on the axis of sets[0]. At most kMaxSets sets.
     static constexpr size_t kMaxSets = 256;
     template <class Value>
     static void FillCountsInSets(std::span<Hist1D* const> sets, const uint8_t* set, size_t count, Value&& value) {
@@ -109,25 +109,22 @@ public:
         std::array<double, kMaxSets> under{};
         std::array<double, kMaxSets> over{};
         for (size_t s = 0; s < sets.size(); ++s) contents[s] = sets[s]->contents_.data();
-        double* const all = contents[0];
         const int overBin = axis.nBin + 1;
         for (size_t i = 0; i < count; ++i) {
             const int bin = axis.find(value(i));
             const size_t s = set[i];
-            all[static_cast<size_t>(bin)] += 1.0;
-            if (s != 0) contents[s][static_cast<size_t>(bin)] += 1.0;
+            contents[s][static_cast<size_t>(bin)] += 1.0;
             // Flows are rare: counting them on every row would chain the rows through the counters in memory.
-            if (bin == 0 || bin == overBin) [[unlikely]] {
-                std::array<double, kMaxSets>& flow = bin == 0 ? under : over;
-                flow[0] += 1.0;
-                if (s != 0) flow[s] += 1.0;
-            }
+            if (bin == 0 || bin == overBin) [[unlikely]] (bin == 0 ? under : over)[s] += 1.0;
         }
         for (size_t s = 0; s < sets.size(); ++s) {
             sets[s]->underflow_ += under[s];
             sets[s]->overflow_ += over[s];
         }
     }
+    // Contents, under- and overflow become the sums of those of `parts`, histograms of this binning: the set of
+    // all clusters from the sets of its classes. Counts add up exactly in any order.
+    void SumOf(std::span<const Hist1D* const> parts);
     // True when `other` has the same bins: the same count, limits and edges.
     bool SameBinning(const Hist1D& other) const;
     // 0 below Xmin, NBin + 1 above Xmax, -1 without edges. A value on a bin's upper edge belongs to that bin; Xmin

@@ -273,6 +273,26 @@ std::pair<double, double> Hist2D::GetBinHighEdges(int i) const {
     return {axisX_.edge(static_cast<size_t>(ix) + 1), axisY_.edge(static_cast<size_t>(iy) + 1)};
 }
 
+void Hist2D::SumOf(std::span<const Hist2D* const> parts) {
+    std::vector<const ZeroedDoubles*> contents;
+    contents.reserve(parts.size());
+    SizeFlowLists();
+    const std::array<std::vector<double> Hist2D::*, 4> flows{&Hist2D::overflowX_, &Hist2D::underflowX_,
+                                                             &Hist2D::overflowY_, &Hist2D::underflowY_};
+    for (auto flow : flows) std::fill((this->*flow).begin(), (this->*flow).end(), 0.0);
+    overUnderFlowXY_ = {0, 0, 0, 0};
+    for (const Hist2D* part : parts) {
+        contents.push_back(&part->contents_);
+        for (auto flow : flows) {
+            const std::vector<double>& from = part->*flow;
+            std::vector<double>& to = this->*flow;
+            for (size_t i = 0; i < std::min(from.size(), to.size()); ++i) to[i] += from[i];
+        }
+        for (size_t i = 0; i < overUnderFlowXY_.size(); ++i) overUnderFlowXY_[i] += part->overUnderFlowXY_[i];
+    }
+    sumWritten(contents_, contents);
+}
+
 void Hist2D::ClearContents(bool underOverflow) {
     const size_t slots = static_cast<size_t>(GetNBin()) + 2;
     if (contents_.size() != slots) {

@@ -86,22 +86,8 @@ public:
             FillOutside(ix, iy, weight);
         }
     }
-    // Fill(x, y) with weight 1 on `all` and, unless it is nullptr, on `classSet`: histograms of one binning (see
-    // SameBinning), for which the bin is found once.
-    static void FillInSets(Hist2D& all, Hist2D* classSet, double x, double y) {
-        const int ix = all.axisX_.find(x);
-        const int iy = all.axisY_.find(y);
-        if (ix < 0 || iy < 0) return;
-        const int nx = all.axisX_.nBin;
-        if (ix >= 1 && ix <= nx && iy >= 1 && iy <= all.axisY_.nBin) {
-            const size_t flat = static_cast<size_t>(iy - 1) * static_cast<size_t>(nx) + static_cast<size_t>(ix);
-            all.contents_[flat] += 1.0;
-            if (classSet != nullptr) classSet->contents_[flat] += 1.0;
-        } else {
-            all.FillOutside(ix, iy, 1.0);
-            if (classSet != nullptr) classSet->FillOutside(ix, iy, 1.0);
-        }
-    }
+    // Contents and every flow become the sums of those of `parts`, histograms of this binning (see Hist1D::SumOf).
+    void SumOf(std::span<const Hist2D* const> parts);
     // True when `other` has the same bins on both axes.
     bool SameBinning(const Hist2D& other) const;
     // Fill for a point known to lie inside the matrix, by the flat index of its bin (GetFlatIndex).

@@ -455,8 +455,7 @@ void HistogramModule::FillRows2DInSets(std::span<HistogramModule* const> sets, c
         const Fill2D& fill = fills[h];
         for (size_t i = 0; i < rows.size(); ++i) {
             const auto row = batch.row(rows[i]);
-            Hist2D* classSet = set[i] != 0 ? sets[set[i]]->fills2D_[h].hist : nullptr;
-            Hist2D::FillInSets(*fill.hist, classSet, valueOf(fill.x, row), valueOf(fill.y, row));
+            sets[set[i]]->fills2D_[h].hist->Fill(valueOf(fill.x, row), valueOf(fill.y, row));
         }
     }
 }
@@ -478,6 +477,21 @@ void HistogramModule::FillRows1DInSets(std::span<HistogramModule* const> sets, c
             Hist1D::FillCountsInSets(group, set, rows.size(),
                                      [&](size_t i) { return valueOf(source, batch.row(rows[i])); });
         }
+    }
+}
+
+void HistogramModule::SumSets(std::span<HistogramModule* const> sets) {
+    if (sets.size() < 2) return;
+    const std::span<HistogramModule* const> parts = sets.subspan(1);
+    std::vector<const Hist1D*> parts1D(parts.size());
+    for (size_t h = 0; h < sets[0]->fills1D_.size(); ++h) {
+        for (size_t s = 0; s < parts.size(); ++s) parts1D[s] = parts[s]->fills1D_[h].hist;
+        sets[0]->fills1D_[h].hist->SumOf(parts1D);
+    }
+    std::vector<const Hist2D*> parts2D(parts.size());
+    for (size_t h = 0; h < sets[0]->fills2D_.size(); ++h) {
+        for (size_t s = 0; s < parts.size(); ++s) parts2D[s] = parts[s]->fills2D_[h].hist;
+        sets[0]->fills2D_[h].hist->SumOf(parts2D);
     }
 }
 

@@ -148,11 +148,11 @@ TEST(HistogramModuleFill, BatchFillGivesTheSumsOfRowByRowFills) {
 }
 
 TEST(HistogramModuleFill, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
-    // The all-clusters set gets every row; of each three rows one goes to class set 1, one to class set 2 and
-    // one to no class set.
+    // Rows go in turn to class sets 1, 2 and 3; the all-clusters set is summed from them, once after half of the
+    // rows and again after all, and must equal a set filled with every row.
     const std::vector<std::string> names = engineNames();
     const zel::ClusterBatch batch = rowsOfEveryKind(names.size());
-    const char* suffixes[] = {"Total", "alpha", "Others"};
+    const char* suffixes[] = {"Total", "alpha", "beta", "Others"};
     std::vector<std::unique_ptr<HistogramModule>> apart, together;
     for (const char* suffix : suffixes) {
         for (auto* list : {&apart, &together}) {
@@ -161,24 +161,31 @@ TEST(HistogramModuleFill, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
             ASSERT_EQ(list->back()->MapNames(names), 0);
         }
     }
-    EXPECT_TRUE(together[0]->SameFills(*together[2]));
+    EXPECT_TRUE(together[0]->SameFills(*together[3]));
     EXPECT_FALSE(together[0]->SameFills(HistogramModule("empty", kSilent, kBase)));
 
     std::vector<uint32_t> all;
     std::vector<uint8_t> set;
-    std::vector<std::vector<uint32_t>> perSet(3);
+    std::vector<std::vector<uint32_t>> perSet(4);
     for (uint32_t r = 0; r < batch.size(); ++r) {
         all.push_back(r);
-        set.push_back(static_cast<uint8_t>(r % 3));
-        if (r % 3 != 0) perSet[r % 3].push_back(r);
+        set.push_back(static_cast<uint8_t>(r % 3 + 1));
+        perSet[r % 3 + 1].push_back(r);
     }
     apart[0]->FillRows(batch, all);
-    for (size_t s = 1; s < 3; ++s) apart[s]->FillRows(batch, perSet[s]);
+    for (size_t s = 1; s < 4; ++s) apart[s]->FillRows(batch, perSet[s]);
     std::vector<HistogramModule*> sets;
     for (const auto& module : together) sets.push_back(module.get());
-    for (size_t part = 0; part < 4; ++part) HistogramModule::FillRows1DInSets(sets, batch, all, set.data(), part, 4);
-    HistogramModule::FillRows2DInSets(sets, batch, all, set.data());
-    for (size_t s = 0; s < 3; ++s) expectSameSums(*apart[s], *together[s]);
+    const size_t half = all.size() / 2;
+    for (size_t from : {size_t{0}, half}) {
+        const size_t count = from == 0 ? half : all.size() - half;
+        const std::span<const uint32_t> rows(all.data() + from, count);
+        for (size_t part = 0; part < 4; ++part)
+            HistogramModule::FillRows1DInSets(sets, batch, rows, set.data() + from, part, 4);
+        HistogramModule::FillRows2DInSets(sets, batch, rows, set.data() + from);
+        HistogramModule::SumSets(sets);
+    }
+    for (size_t s = 0; s < 4; ++s) expectSameSums(*apart[s], *together[s]);
 }
 
 TEST(HistogramModuleFill, ClusterGoesIntoEveryHistogramOfItsVariables) {
