@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <numeric>
 
 #include "support/TempDir.h"
 #include "zel/ZEL_API.h"
@@ -83,6 +84,25 @@ TEST_F(PidRun, HistogramsAreFilledForAllClustersAndPerClass) {
     EXPECT_TRUE(zel::getHist2DAll({"E", "Nope"}).empty());
     for (const char* file : {"Hist1D_S_Total.hist", "Hist1D_S_Others.hist", "Hist2D_CountMap_Total.hist"})
         EXPECT_TRUE(std::filesystem::exists(dir.file(std::string("out/Hist/") + file))) << file;
+}
+
+// With classes the all-clusters histograms are sums of the class sets; read between pushed batches, they must hold
+// every cluster pushed so far, once.
+TEST(PidPushedBatches, AllClusterHistogramsHoldEveryPushedCluster) {
+    zeltest::TempDir dir{"zel_pid_pushed"};
+    ASSERT_EQ(zel::construct(), 0);
+    dir.write("run.param", "FileOutPath = \"" + dir.dir() + "\"\nPIDAlg = 101\nDoFilter = false\nDoLog = false\n"
+                           "DoPrint = false\nDoExportGraphics = false\nDoCheckPrereq = false\n");
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    zel::setClusterVarOrder({"EventID", "X", "Y", "E", "T", "Size", "Height", "EpixMean"});
+    ASSERT_EQ(zel::init(), 0);
+    auto sum = [](const std::vector<double>& values) { return std::accumulate(values.begin(), values.end(), 0.0); };
+    ASSERT_EQ(zel::processClusters({{1, 10, 10, 10, 1e8, 1, 20, 10}, {2, 20, 20, 200, 2e8, 4, 100, 50}}), 0);
+    EXPECT_EQ(sum(zel::getHist1DAll("E").at(1)), 2);
+    ASSERT_EQ(zel::processClusters({{3, 30, 30, 3000, 3e8, 15, 2000, 200}}), 0);
+    EXPECT_EQ(sum(zel::getHist1DAll("E").at(1)), 3);
+    EXPECT_EQ(sum(zel::getHist2DAll({"E", "Size"}).at(2)), 3);
+    zel::destruct();
 }
 
 }  // namespace
