@@ -1,7 +1,6 @@
 #include "common/ConfigFile.h"
 
 #include <iostream>
-#include <sstream>
 #include <utility>
 
 #include "common/Paths.h"
@@ -201,23 +200,28 @@ int ConfigFile::save() const {
 }
 
 std::string ConfigFile::text() const {
-    std::ostringstream out;
+    std::string out;
+    char number[64];
     for (const auto& section : sections_) {
-        out << '[' << section->name << "]\n\n";
+        out.append("[").append(section->name).append("]\n\n");
         for (const ConfigParameter& parameter : section->parameters) {
-            out << parameter.key << '=';
+            out.append(parameter.key).append("=");
             if (!parameter.strings.empty()) {
                 for (size_t i = 0; i < parameter.strings.size(); ++i) {
-                    out << (i > 0 ? "," : "") << '"' << parameter.strings[i] << '"';
+                    out.append(i > 0 ? ",\"" : "\"").append(parameter.strings[i]).append("\"");
                 }
             } else {
-                for (size_t i = 0; i < parameter.numbers.size(); ++i) out << (i > 0 ? "," : "") << parameter.numbers[i];
+                // The stream's default notation ("%g").
+                for (size_t i = 0; i < parameter.numbers.size(); ++i) {
+                    if (i > 0) out += ',';
+                    out.append(number, writeGeneral6(number, parameter.numbers[i]));
+                }
             }
-            out << '\n';
+            out += '\n';
         }
-        out << '\n';
+        out += '\n';
     }
-    return out.str();
+    return out;
 }
 
 ConfigSection* ConfigFile::getSection(std::string_view name) {

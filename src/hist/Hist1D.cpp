@@ -470,13 +470,15 @@ int Hist1D::Export() {
     const bool sparse = doSparseExport_ && axis_.equidist == 1;
 
     // Sparse files keep bins 1 and 2, which fix the binning, the non-empty bins and the overflow slot.
-    std::string text;
-    text.reserve(static_cast<size_t>(sparse ? 64 : 24 * (nBin + 1)));
+    std::string& text = histDataText();
+    if (!sparse) text.reserve(static_cast<size_t>(24 * (nBin + 1)));
     auto addLine = [&](int i) {
-        appendHistNumber(text, axis_.edge(static_cast<size_t>(i)));
-        text += '\t';
-        appendHistNumber(text, contents_[static_cast<size_t>(i)]);
-        text += '\n';
+        char line[2 * kHistNumberChars];
+        char* end = writeHistNumber(line, axis_.edge(static_cast<size_t>(i)));
+        *end++ = '\t';
+        end = writeHistNumber(end, contents_[static_cast<size_t>(i)]);
+        *end++ = '\n';
+        text.append(line, end);
     };
     if (binsDefined_ && sparse) {
         for (int i = 1; i <= std::min(nBin, 2); ++i) addLine(i);

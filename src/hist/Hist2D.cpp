@@ -601,16 +601,18 @@ int Hist2D::Export() {
 
     // Sparse files keep bins (1, 1), (2, 1) and (1, 2), which fix the binning, and the non-empty bins; the last
     // line carries the maxima and the corner above both.
-    std::string text;
+    std::string& text = histDataText();
     if (binsDefined_ && contents_.size() == static_cast<size_t>(GetNBin()) + 2) {
-        text.reserve(sparse ? 128 : static_cast<size_t>(GetNBin()) * 24 + 64);
+        if (!sparse) text.reserve(static_cast<size_t>(GetNBin()) * 24 + 64);
         auto addLine = [&](double x, double y, double content) {
-            appendHistNumber(text, x);
-            text += '\t';
-            appendHistNumber(text, y);
-            text += '\t';
-            appendHistNumber(text, content);
-            text += '\n';
+            char line[3 * kHistNumberChars];
+            char* end = writeHistNumber(line, x);
+            *end++ = '\t';
+            end = writeHistNumber(end, y);
+            *end++ = '\t';
+            end = writeHistNumber(end, content);
+            *end++ = '\n';
+            text.append(line, end);
         };
         // Pages never written hold only empty bins, passed over in a sparse file like other empty stretches
         // (four bins at a time); rows 1 and 2 hold anchors.

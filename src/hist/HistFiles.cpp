@@ -95,20 +95,22 @@ int significantDigits(const char* first, const char* last) {
 
 }  // namespace
 
-void appendHistNumber(std::string& out, double value) {
-    char buffer[64];
+std::string& histDataText() {
+    thread_local std::string text;
+    text.clear();
+    return text;
+}
+
+char* writeHistNumber(char* out, double value) {
     // "%g" (the same text, far faster), or the shortest exact form when six digits lose. Whole counts below a
     // million, the usual bin contents, lose nothing; other numbers lose exactly when their shortest exact form
     // has more than six digits. NaN and infinities read "nan" and "inf" either way.
     const bool whole = value > -1e6 && value < 1e6 && value == std::trunc(value);
     if (!whole && std::isfinite(value)) {
-        const auto exact = std::to_chars(buffer, buffer + sizeof buffer, value);
-        if (exact.ec == std::errc() && significantDigits(buffer, exact.ptr) > 6) {
-            out.append(buffer, exact.ptr);
-            return;
-        }
+        const auto exact = std::to_chars(out, out + kHistNumberChars, value);
+        if (exact.ec == std::errc() && significantDigits(out, exact.ptr) > 6) return exact.ptr;
     }
-    out.append(buffer, writeGeneral6(buffer, value));
+    return writeGeneral6(out, value);
 }
 
 size_t scanLineNumbers(std::string_view line, double* numbers, size_t capacity) {

@@ -34,9 +34,15 @@ bool infoNumbers(const ConfigSection* section, std::string_view key, Values& val
 bool infoText(const ConfigSection* section, std::string_view key, std::string& value);
 bool infoTexts(const ConfigSection* section, std::string_view key, std::vector<std::string>& values);
 
-// Appends `value` in the stream's default notation (six significant digits) when that text reads back to the same
-// double, and otherwise in the shortest text that does, so exported contents and edges survive a reload.
-void appendHistNumber(std::string& out, double value);
+// Writes `value` at `out`, which has room for kHistNumberChars, in the stream's default notation (six significant
+// digits) when that text reads back to the same double, and otherwise in the shortest text that does, so exported
+// contents and edges survive a reload. Returns the end of the text.
+inline constexpr size_t kHistNumberChars = 32;
+char* writeHistNumber(char* out, double value);
+
+// The text of the data file being made on this thread, emptied: it keeps its memory from the last file, so that
+// exporting many histograms neither allocates nor copies as each text grows.
+std::string& histDataText();
 
 // The first numbers of a line, at most `capacity`: runs of digits and ".-+eE", each converted by its longest valid
 // decimal prefix (a run without one is skipped). Returns how many were stored.

@@ -93,8 +93,7 @@ TEST(HistNumber, SixDigitsWhenTheyAreExactElseTheShortestExactText) {
         values.push_back(values.back() + 0.1 * static_cast<double>(i));
     }
     for (const double value : values) {
-        std::string text;
-        zel::appendHistNumber(text, value);
-        ASSERT_EQ(text, expected(value)) << value;
+        char text[zel::kHistNumberChars];
+        ASSERT_EQ(std::string(text, zel::writeHistNumber(text, value)), expected(value)) << value;
     }
 }
