@@ -201,19 +201,26 @@ void releaseZeroed(void* block, [[maybe_unused]] size_t bytes, [[maybe_unused]] 
     std::free(block);
 }
 
-void sumWritten(ZeroedDoubles& sum, std::span<const ZeroedDoubles* const> parts) {
-    const size_t size = sum.size();
-    double* const to = sum.data();
-    WrittenPages(to, size * sizeof(double)).forEachRun(0, size, sizeof(double), [&](size_t first, size_t last) {
-        std::fill(to + first, to + last, 0.0);
+void addRemainder(ZeroedDoubles& to, const ZeroedDoubles& total, std::span<const ZeroedDoubles* const> parts) {
+    const size_t size = total.size();
+    if (to.size() != size) return;
+    const WrittenPages totalPages(total.data(), size * sizeof(double));
+    std::vector<double> remainder(size);
+    totalPages.forEachRun(0, size, sizeof(double), [&](size_t first, size_t last) {
+        std::copy(total.data() + first, total.data() + last, remainder.data() + first);
     });
     for (const ZeroedDoubles* part : parts) {
         if (part->size() != size) continue;
         const double* const from = part->data();
         WrittenPages(from, size * sizeof(double)).forEachRun(0, size, sizeof(double), [&](size_t first, size_t last) {
-            for (size_t i = first; i < last; ++i) to[i] += from[i];
+            for (size_t i = first; i < last; ++i) remainder[i] -= from[i];
         });
     }
+    totalPages.forEachRun(0, size, sizeof(double), [&](size_t first, size_t last) {
+        for (size_t i = first; i < last; ++i) {
+            if (remainder[i] != 0.0) to[i] += remainder[i];
+        }
+    });
 }
 
 }  // namespace zel

@@ -151,9 +151,9 @@ private:
 // Bin contents of histograms and maps.
 using ZeroedDoubles = ZeroedArray<double>;
 
-// Makes `sum` the element-wise sum of `parts`, all of its size: the pages of `sum` written before go back to zero,
-// then each part adds the pages it has written, in the order of the list. Pages that no part has written stay
-// untouched.
-void sumWritten(ZeroedDoubles& sum, std::span<const ZeroedDoubles* const> parts);
+// Adds to `to`, element by element, what `total` holds beyond the sum of `parts` (all of one size, `to` usually
+// among the parts), reading only written pages: `total` must be non-zero wherever a part is. Meant for counts,
+// whose differences are exact; `to` is written only where the remainder is not zero.
+void addRemainder(ZeroedDoubles& to, const ZeroedDoubles& total, std::span<const ZeroedDoubles* const> parts);
 
 }  // namespace zel

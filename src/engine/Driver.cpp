@@ -189,7 +189,9 @@ int Engine::createHistograms() {
     histogramSets_.clear();
     mapSets_.clear();
     fillSetsTogether_ = false;
-    totalsPending_ = false;
+    unfilledSet_ = 0;
+    slicesSinceChange_ = 0;
+    remainderPending_ = false;
     const MessageTarget to = messages();
     auto fail = [&](const std::string& text, int code) {
         printErrorCode(to, text, code);
@@ -496,19 +498,45 @@ void Engine::noteHistogramRow(uint32_t row, int classIndex) {
     const bool inClassSet = pidActive_ && classSet < histogramRows_.size();
     histogramRows_[0].push_back(row);
     if (fillSetsTogether_) {
-        // Each row goes into the set of its class only (every row has one, "Others" included); the all-clusters
-        // histograms are their sums, made when read. The maps take every row in the all-clusters set too.
+        // Every row has a class set, "Others" included.
         histogramSetOfRow_.push_back(static_cast<uint8_t>(inClassSet ? classSet : histogramRows_.size() - 1));
-        totalsPending_ = true;
     } else if (inClassSet) {
         histogramRows_[classSet].push_back(row);
     }
 }
 
+void Engine::listClassRows() {
+    // The class with the most rows is left out: its rows go into the all-clusters histograms only, and its own
+    // set gains them from there when read (CompleteSet), so that most rows are counted once. It changes when
+    // another class has more than twice its rows in a slice, at most every kSlicesPerChange slices, as the set
+    // left out before is completed first.
+    constexpr size_t kSlicesPerChange = 16;
+    rowsPerSet_.assign(histogramRows_.size(), 0);
+    for (const uint8_t set : histogramSetOfRow_) ++rowsPerSet_[set];
+    const size_t most = static_cast<size_t>(std::max_element(rowsPerSet_.begin(), rowsPerSet_.end()) - rowsPerSet_.begin());
+    if (unfilledSet_ == 0) {
+        unfilledSet_ = most;
+    } else if (rowsPerSet_[most] > 2 * rowsPerSet_[unfilledSet_] && slicesSinceChange_ >= kSlicesPerChange) {
+        settleTotals();
+        unfilledSet_ = most;
+        slicesSinceChange_ = 0;
+    }
+    ++slicesSinceChange_;
+    if (rowsPerSet_[unfilledSet_] > 0) remainderPending_ = true;
+    classRows_.clear();
+    classSetOfRow_.clear();
+    const std::vector<uint32_t>& rows = histogramRows_[0];
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (histogramSetOfRow_[i] == unfilledSet_) continue;
+        classRows_.push_back(rows[i]);
+        classSetOfRow_.push_back(histogramSetOfRow_[i]);
+    }
+}
+
 void Engine::settleTotals() {
-    if (!totalsPending_) return;
-    HistogramModule::SumSets(histogramSets_);
-    totalsPending_ = false;
+    if (!remainderPending_) return;
+    HistogramModule::CompleteSet(histogramSets_, unfilledSet_);
+    remainderPending_ = false;
 }
 
 JobTeam& Engine::jobs() {
@@ -525,6 +553,7 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
     constexpr size_t kSetParts = 2;
     const size_t sets = histogramRows_.size();
     const size_t fillJobs = fillSetsTogether_ ? kTogetherParts + 2 : (kSetParts + 1) * sets;
+    if (fillSetsTogether_) listClassRows();
     int failures = 0;
     auto job = [&](size_t index) {
         if (index == 0) {
@@ -535,13 +564,17 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
         if (fillSetsTogether_) {
             const std::span<const uint32_t> rows = histogramRows_[0];
             const uint8_t* set = histogramSetOfRow_.data();
-            // The largest job first, so that neither thread is left waiting for a long one taken last.
+            // The largest job first, so that neither thread is left waiting for a long one taken last. The
+            // histograms take every row in the all-clusters set and the listed class rows in their class sets.
             if (j == 0) {
                 ClusterMaps::FillRowsInSets(mapSets_, batch, rows, set);
             } else if (j == 1) {
-                HistogramModule::FillRows2DInSets(histogramSets_, batch, rows, set);
+                histograms_[0]->FillRows2D(batch, rows);
+                HistogramModule::FillRows2DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data());
             } else {
-                HistogramModule::FillRows1DInSets(histogramSets_, batch, rows, set, j - 2, kTogetherParts);
+                histograms_[0]->FillRows1D(batch, rows, j - 2, kTogetherParts);
+                HistogramModule::FillRows1DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data(), j - 2,
+                                                  kTogetherParts);
             }
             return;
         }

@@ -93,7 +93,10 @@ private:
     // Fills the histograms and maps of every set with the rows listed for it and writes the extended lists, side
     // by side on two threads where there are two cores; then empties the row lists. The number of failures.
     int fillAndRecord(const ClusterBatch& batch);
-    // Sums the all-clusters histograms from the class sets when rows have gone into them since the last sum.
+    // With sets filled together: the rows of the batch that go into their class sets' histograms, and the class
+    // set whose rows go into the all-clusters histograms only.
+    void listClassRows();
+    // Completes the class set left out of the fills, when it lacks rows.
     void settleTotals();
     // The team of threads of the batch steps, made when first needed.
     JobTeam& jobs();
@@ -130,7 +133,13 @@ private:
     std::vector<HistogramModule*> histogramSets_;  // histograms_ and maps_ as lists for filling them together
     std::vector<ClusterMaps*> mapSets_;
     std::vector<uint8_t> histogramSetOfRow_;
-    bool totalsPending_ = false;  // the all-clusters histograms lack rows that went into the class sets
+    // The rows of the batch for their class sets' histograms, and their sets (all but the left-out set).
+    std::vector<uint32_t> classRows_;
+    std::vector<uint8_t> classSetOfRow_;
+    std::vector<size_t> rowsPerSet_;  // of the batch
+    size_t unfilledSet_ = 0;          // the class set left out of the histogram fills; 0 before the first batch
+    size_t slicesSinceChange_ = 0;
+    bool remainderPending_ = false;   // the left-out set lacks rows
     std::unique_ptr<JobTeam> jobs_;
 
     bool initialised_ = false;

@@ -61,20 +61,27 @@ void ClusterMaps::FillRowsInSets(std::span<ClusterMaps* const> sets, const Clust
     if (!all.CollectBinsAndWeights(batch, rows)) return;
     for (ClusterMaps* maps : sets) maps->MakeMaps();
     const size_t count = rows.size();
+    std::vector<double*>& bins = all.setBins_;
+    bins.resize(sets.size());
     for (size_t f = 0; f < all.fills_.size(); ++f) {
         const size_t which = all.fills_[f].map;
-        Hist2D& map = all.maps_[which];
         const double* weights = all.weights_.data() + f * count;
+        // Map by map, first the all-clusters map and then those of the classes, each set's bins at hand: a pass
+        // keeps fewer maps in the cache.
+        for (size_t s = 0; s < sets.size(); ++s) bins[s] = sets[s]->maps_[which].FlatBins();
+        double* const allBins = bins[0];
         for (size_t i = 0; i < count; ++i) {
-            Hist2D* classMap = set[i] != 0 ? &sets[set[i]]->maps_[which] : nullptr;
-            if (all.flatBins_[i] != kOutside) {
-                map.FillFlatBin(all.flatBins_[i], weights[i]);
-                if (classMap != nullptr) classMap->FillFlatBin(all.flatBins_[i], weights[i]);
-            } else {
-                const auto row = batch.row(rows[i]);
-                map.Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);  // under- and overflows
-                if (classMap != nullptr) classMap->Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);
-            }
+            if (all.flatBins_[i] != kOutside) allBins[all.flatBins_[i]] += weights[i];
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (all.flatBins_[i] != kOutside && set[i] != 0) bins[set[i]][all.flatBins_[i]] += weights[i];
+        }
+        // Under- and overflows, rare.
+        for (size_t i = 0; i < count; ++i) {
+            if (all.flatBins_[i] != kOutside) continue;
+            const auto row = batch.row(rows[i]);
+            all.maps_[which].Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);
+            if (set[i] != 0) sets[set[i]]->maps_[which].Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);
         }
     }
 }

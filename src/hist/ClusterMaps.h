@@ -108,6 +108,7 @@ private:
     // Scratch of FillRows: each listed row's flat bin, and the weights of each filled map in turn.
     std::vector<size_t> flatBins_;
     std::vector<double> weights_;
+    std::vector<double*> setBins_;  // of FillRowsInSets: the bins of one map in each set
 };
 
 }  // namespace zel

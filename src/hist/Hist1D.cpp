@@ -184,16 +184,19 @@ double Hist1D::GetBinLowEdge(int i) const {
     return axis_.edge(static_cast<size_t>(i));
 }
 
-void Hist1D::SumOf(std::span<const Hist1D* const> parts) {
+void Hist1D::AddRemainder(const Hist1D& total, std::span<const Hist1D* const> parts) {
     std::vector<const ZeroedDoubles*> contents;
     contents.reserve(parts.size());
-    underflow_ = overflow_ = 0;
+    double under = total.underflow_;
+    double over = total.overflow_;
     for (const Hist1D* part : parts) {
         contents.push_back(&part->contents_);
-        underflow_ += part->underflow_;
-        overflow_ += part->overflow_;
+        under -= part->underflow_;
+        over -= part->overflow_;
     }
-    sumWritten(contents_, contents);
+    addRemainder(contents_, total.contents_, contents);
+    underflow_ += under;
+    overflow_ += over;
 }
 
 void Hist1D::ClearContents() {

@@ -122,9 +122,10 @@ public:
             sets[s]->overflow_ += over[s];
         }
     }
-    // Contents, under- and overflow become the sums of those of `parts`, histograms of this binning: the set of
-    // all clusters from the sets of its classes. Counts add up exactly in any order.
-    void SumOf(std::span<const Hist1D* const> parts);
+    // Adds what `total` counts beyond the sum of `parts` (this one among them), histograms of this binning, to
+    // the contents, under- and overflow: the clusters of a class that went only into the all-clusters set. Counts,
+    // so every difference is exact.
+    void AddRemainder(const Hist1D& total, std::span<const Hist1D* const> parts);
     // True when `other` has the same bins: the same count, limits and edges.
     bool SameBinning(const Hist1D& other) const;
     // 0 below Xmin, NBin + 1 above Xmax, -1 without edges. A value on a bin's upper edge belongs to that bin; Xmin

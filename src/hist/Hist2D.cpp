@@ -273,24 +273,28 @@ std::pair<double, double> Hist2D::GetBinHighEdges(int i) const {
     return {axisX_.edge(static_cast<size_t>(ix) + 1), axisY_.edge(static_cast<size_t>(iy) + 1)};
 }
 
-void Hist2D::SumOf(std::span<const Hist2D* const> parts) {
+void Hist2D::AddRemainder(const Hist2D& total, std::span<const Hist2D* const> parts) {
     std::vector<const ZeroedDoubles*> contents;
     contents.reserve(parts.size());
     SizeFlowLists();
     const std::array<std::vector<double> Hist2D::*, 4> flows{&Hist2D::overflowX_, &Hist2D::underflowX_,
                                                              &Hist2D::overflowY_, &Hist2D::underflowY_};
-    for (auto flow : flows) std::fill((this->*flow).begin(), (this->*flow).end(), 0.0);
-    overUnderFlowXY_ = {0, 0, 0, 0};
-    for (const Hist2D* part : parts) {
-        contents.push_back(&part->contents_);
-        for (auto flow : flows) {
+    for (auto flow : flows) {
+        std::vector<double> remainder = total.*flow;
+        for (const Hist2D* part : parts) {
             const std::vector<double>& from = part->*flow;
-            std::vector<double>& to = this->*flow;
-            for (size_t i = 0; i < std::min(from.size(), to.size()); ++i) to[i] += from[i];
+            for (size_t i = 0; i < std::min(from.size(), remainder.size()); ++i) remainder[i] -= from[i];
         }
-        for (size_t i = 0; i < overUnderFlowXY_.size(); ++i) overUnderFlowXY_[i] += part->overUnderFlowXY_[i];
+        std::vector<double>& to = this->*flow;
+        for (size_t i = 0; i < std::min(to.size(), remainder.size()); ++i) to[i] += remainder[i];
     }
-    sumWritten(contents_, contents);
+    for (size_t c = 0; c < overUnderFlowXY_.size(); ++c) {
+        double remainder = total.overUnderFlowXY_[c];
+        for (const Hist2D* part : parts) remainder -= part->overUnderFlowXY_[c];
+        overUnderFlowXY_[c] += remainder;
+    }
+    for (const Hist2D* part : parts) contents.push_back(&part->contents_);
+    addRemainder(contents_, total.contents_, contents);
 }
 
 void Hist2D::ClearContents(bool underOverflow) {

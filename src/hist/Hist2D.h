@@ -86,12 +86,14 @@ public:
             FillOutside(ix, iy, weight);
         }
     }
-    // Contents and every flow become the sums of those of `parts`, histograms of this binning (see Hist1D::SumOf).
-    void SumOf(std::span<const Hist2D* const> parts);
+    // Hist1D::AddRemainder for the contents and every flow.
+    void AddRemainder(const Hist2D& total, std::span<const Hist2D* const> parts);
     // True when `other` has the same bins on both axes.
     bool SameBinning(const Hist2D& other) const;
     // Fill for a point known to lie inside the matrix, by the flat index of its bin (GetFlatIndex).
     void FillFlatBin(size_t flat, double weight) { contents_[flat] += weight; }
+    // The contents by flat index, for fills that reach the bins of many histograms of one binning row by row.
+    double* FlatBins() { return contents_.data(); }
     // How fills reach the bins: at a few places (the default) or all over (a sensor map), which lays them out in
     // huge pages. Set before the first fill: the contents start again from zeros.
     void SetBinFilling(Filling filling);

@@ -480,18 +480,18 @@ void HistogramModule::FillRows1DInSets(std::span<HistogramModule* const> sets, c
     }
 }
 
-void HistogramModule::SumSets(std::span<HistogramModule* const> sets) {
-    if (sets.size() < 2) return;
-    const std::span<HistogramModule* const> parts = sets.subspan(1);
-    std::vector<const Hist1D*> parts1D(parts.size());
+void HistogramModule::CompleteSet(std::span<HistogramModule* const> sets, size_t which) {
+    if (which == 0 || which >= sets.size()) return;
+    const std::span<HistogramModule* const> classes = sets.subspan(1);
+    std::vector<const Hist1D*> parts1D(classes.size());
     for (size_t h = 0; h < sets[0]->fills1D_.size(); ++h) {
-        for (size_t s = 0; s < parts.size(); ++s) parts1D[s] = parts[s]->fills1D_[h].hist;
-        sets[0]->fills1D_[h].hist->SumOf(parts1D);
+        for (size_t s = 0; s < classes.size(); ++s) parts1D[s] = classes[s]->fills1D_[h].hist;
+        sets[which]->fills1D_[h].hist->AddRemainder(*sets[0]->fills1D_[h].hist, parts1D);
     }
-    std::vector<const Hist2D*> parts2D(parts.size());
+    std::vector<const Hist2D*> parts2D(classes.size());
     for (size_t h = 0; h < sets[0]->fills2D_.size(); ++h) {
-        for (size_t s = 0; s < parts.size(); ++s) parts2D[s] = parts[s]->fills2D_[h].hist;
-        sets[0]->fills2D_[h].hist->SumOf(parts2D);
+        for (size_t s = 0; s < classes.size(); ++s) parts2D[s] = classes[s]->fills2D_[h].hist;
+        sets[which]->fills2D_[h].hist->AddRemainder(*sets[0]->fills2D_[h].hist, parts2D);
     }
 }
 

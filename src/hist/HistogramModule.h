@@ -92,16 +92,16 @@ public:
     // True when `other` fills its histograms from the same values into the same bins, so that both can be
     // filled together by FillRows1DInSets and FillRows2DInSets.
     bool SameFills(const HistogramModule& other) const;
-    // FillRows1D (FillRows2D) of sets[set[i]] with rows[i]: the sets of the classes, all with SameFills, each row
-    // in the set of its class. The set of all clusters then follows from them by SumSets.
+    // FillRows1D (FillRows2D) of sets[set[i]] with rows[i]: sets of classes, all with SameFills, each row in the
+    // set of its class.
     static void FillRows1DInSets(std::span<HistogramModule* const> sets, const ClusterBatch& batch,
                                  std::span<const uint32_t> rows, const uint8_t* set, size_t part = 0,
                                  size_t parts = 1);
     static void FillRows2DInSets(std::span<HistogramModule* const> sets, const ClusterBatch& batch,
                                  std::span<const uint32_t> rows, const uint8_t* set);
-    // The histograms of sets[0] become the sums of those of sets[1] ... (all with SameFills): the set of all
-    // clusters from the sets of its classes, which is the same as filling it with every row, as it counts.
-    static void SumSets(std::span<HistogramModule* const> sets);
+    // Completes sets[which] from the others (all with SameFills): it gains what the all-clusters set sets[0]
+    // counts beyond the class sets sets[1] ..., the rows of its class that were filled into sets[0] only.
+    static void CompleteSet(std::span<HistogramModule* const> sets, size_t which);
     void processCluster(std::span<const double> row, int) override { FillCluster(row); }
 
     // Writes every histogram (1D first) into `directory` as title + nameSuffix with the module's file endings.

@@ -75,7 +75,8 @@ TEST(ClusterMaps, BatchFillGivesTheSumsOfRowByRowFills) {
         // Positions all over the matrix and some beyond it; repeated pixels.
         row[0] = (i * 37 % 300) - 10.5;
         row[1] = (i * 11 % 270) + 0.25;
-        for (size_t c = 2; c < 7; ++c) row[c] = static_cast<double>(i % 17 + c);
+        // Weights whose sums round, so that only the same order of additions gives the same bins.
+        for (size_t c = 2; c < 7; ++c) row[c] = 0.1 * static_cast<double>(i % 17 + c) + 1e-3 * i;
         if (i % 3 != 0) {
             rows.push_back(i);
             byRow.Fill(batch.row(i));
@@ -102,9 +103,11 @@ TEST(ClusterMaps, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
     std::vector<std::vector<uint32_t>> perSet(3);
     for (uint32_t i = 0; i < 3000; ++i) {
         std::span<double> row = batch.appendRow();
-        row[0] = (i * 37 % 300) - 10.5;  // some beyond the matrix
-        row[1] = (i * 11 % 270) + 0.25;
-        for (size_t c = 2; c < 7; ++c) row[c] = static_cast<double>(i % 17 + c);
+        // A corner of the matrix, so that bins take several rows, and some rows beyond it on each side.
+        row[0] = (i * 37 % 40) - 2.5 + (i % 50 == 0 ? 300 : 0);
+        row[1] = (i * 11 % 30) + 0.25 + (i % 70 == 0 ? 300 : 0);
+        // Weights whose sums round, so that only the same order of additions gives the same bins.
+        for (size_t c = 2; c < 7; ++c) row[c] = 0.1 * static_cast<double>(i % 17 + c) + 1e-3 * i;
         all.push_back(i);
         set.push_back(static_cast<uint8_t>(i % 3));
         perSet[i % 3].push_back(i);

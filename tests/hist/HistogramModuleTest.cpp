@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <memory>
+#include <tuple>
 
 #include "cluster/VariableNames.h"
 #include "common/Text.h"
@@ -147,9 +148,10 @@ TEST(HistogramModuleFill, BatchFillGivesTheSumsOfRowByRowFills) {
     expectSameSums(byRow, byBatch);
 }
 
-TEST(HistogramModuleFill, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
-    // Rows go in turn to class sets 1, 2 and 3; the all-clusters set is summed from them, once after half of the
-    // rows and again after all, and must equal a set filled with every row.
+TEST(HistogramModuleFill, SetLeftOutOfTheFillsIsCompletedFromTheAllClustersSet) {
+    // Rows go in turn to class sets 1, 2 and 3, and all into the all-clusters set. The first half leaves set 3 out
+    // of the fills, the second half set 1; each is completed when it is no longer left out, set 1 twice. Every set
+    // must equal one filled with its own rows.
     const std::vector<std::string> names = engineNames();
     const zel::ClusterBatch batch = rowsOfEveryKind(names.size());
     const char* suffixes[] = {"Total", "alpha", "beta", "Others"};
@@ -165,26 +167,33 @@ TEST(HistogramModuleFill, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
     EXPECT_FALSE(together[0]->SameFills(HistogramModule("empty", kSilent, kBase)));
 
     std::vector<uint32_t> all;
-    std::vector<uint8_t> set;
     std::vector<std::vector<uint32_t>> perSet(4);
     for (uint32_t r = 0; r < batch.size(); ++r) {
         all.push_back(r);
-        set.push_back(static_cast<uint8_t>(r % 3 + 1));
         perSet[r % 3 + 1].push_back(r);
     }
     apart[0]->FillRows(batch, all);
     for (size_t s = 1; s < 4; ++s) apart[s]->FillRows(batch, perSet[s]);
+
     std::vector<HistogramModule*> sets;
     for (const auto& module : together) sets.push_back(module.get());
     const size_t half = all.size() / 2;
-    for (size_t from : {size_t{0}, half}) {
-        const size_t count = from == 0 ? half : all.size() - half;
-        const std::span<const uint32_t> rows(all.data() + from, count);
+    for (const auto& [from, to, leftOut] : {std::tuple{size_t{0}, half, size_t{3}}, std::tuple{half, all.size(), size_t{1}}}) {
+        const std::span<const uint32_t> rows(all.data() + from, to - from);
+        together[0]->FillRows(batch, rows);
+        std::vector<uint32_t> classRows;
+        std::vector<uint8_t> set;
+        for (const uint32_t r : rows) {
+            if (r % 3 + 1 == leftOut) continue;
+            classRows.push_back(r);
+            set.push_back(static_cast<uint8_t>(r % 3 + 1));
+        }
         for (size_t part = 0; part < 4; ++part)
-            HistogramModule::FillRows1DInSets(sets, batch, rows, set.data() + from, part, 4);
-        HistogramModule::FillRows2DInSets(sets, batch, rows, set.data() + from);
-        HistogramModule::SumSets(sets);
+            HistogramModule::FillRows1DInSets(sets, batch, classRows, set.data(), part, 4);
+        HistogramModule::FillRows2DInSets(sets, batch, classRows, set.data());
+        HistogramModule::CompleteSet(sets, leftOut);
     }
+    HistogramModule::CompleteSet(sets, 1);
     for (size_t s = 0; s < 4; ++s) expectSameSums(*apart[s], *together[s]);
 }
 
