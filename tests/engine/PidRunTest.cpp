@@ -3,8 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <numeric>
 
+#include "common/Paths.h"
 #include "support/TempDir.h"
 #include "zel/ZEL_API.h"
 
@@ -103,6 +106,49 @@ TEST(PidPushedBatches, AllClusterHistogramsHoldEveryPushedCluster) {
     EXPECT_EQ(sum(zel::getHist1DAll("E").at(1)), 3);
     EXPECT_EQ(sum(zel::getHist2DAll({"E", "Size"}).at(2)), 3);
     zel::destruct();
+}
+
+// With classes, the histograms of the class that has most rows are completed from the all-clusters set. When the
+// largest class changes during a run, the set left out before must still end with every row of its class.
+TEST(PidLargestClassChanges, EveryClassSetHoldsItsRows) {
+    zeltest::TempDir dir{"zel_pid_change"};
+    // 90 000 rows of mostly class 0 ("Low LET", size 1), then 90 000 of mostly class 2 ("High LET", size 15);
+    // one row in ten of class 1 (size 4) and of "Others" (size 2).
+    std::string list = "EventID\tX\tY\tE\tT\tSize\tHeight\tEpixMean\n-\tpx\tpx\tkeV\tns\tpx\tkeV\tkeV\n";
+    const char* kinds[] = {"\t1\t20\t10\n", "\t4\t100\t50\n", "\t15\t2000\t200\n", "\t2\t20\t200\n"};  // Size, Height, EpixMean
+    constexpr int kRows = 180000;
+    for (int i = 0; i < kRows; ++i) {
+        const int kind = i < kRows / 2 ? (i % 10 == 0 ? 1 : 0) : (i % 10 == 0 ? 3 : 2);
+        list += std::to_string(i) + "\t10\t10\t100\t" + std::to_string(1000 * i) + kinds[kind];
+    }
+    dir.write("run.elist", list);
+    dir.write("run.param", "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"run.elist\"\nFileOutPath = \"" + dir.dir() +
+                               "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nPIDAlg = 101\nDoFilter = false\nDoPrint = false\n"
+                               "DoExportGraphics = false\nDoCheckPrereq = false\nDoCreateElistExt = false\n");
+    ASSERT_EQ(zel::construct(), 0);
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    const std::vector<std::string> names = zel::getPIDClassNames();
+    zel::destruct();
+    ASSERT_EQ(names.size(), 4u);
+
+    // Counts of the size histogram of a set: the second column summed, and the count of size s.
+    auto sizes = [&](const std::string& suffix) {
+        std::map<double, double> counts;
+        std::istringstream text(zeltest::TempDir::read(dir.file("out/Hist/" + zel::fileNameFromTitle("Hist1D_S_" + suffix) + ".hist")));
+        double edge = 0, count = 0;
+        while (text >> edge >> count) counts[edge] += count;
+        return counts;
+    };
+    auto total = [](const std::map<double, double>& counts) {
+        double sum = 0;
+        for (const auto& [edge, count] : counts) sum += count;
+        return sum;
+    };
+    EXPECT_EQ(total(sizes("Total")), kRows);
+    const double perClass[] = {81000, 9000, 81000, 9000};
+    for (size_t k = 0; k < names.size(); ++k) EXPECT_EQ(total(sizes(names[k])), perClass[k]) << names[k];
+    EXPECT_EQ(sizes(names[0])[0], 81000);  // size 1 lies in the bin (0, 1]
 }
 
 }  // namespace
