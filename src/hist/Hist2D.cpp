@@ -618,12 +618,35 @@ int Hist2D::Export() {
             *end++ = '\n';
             text.append(line, end);
         };
+        // The X edges of the bins are written once and copied into each line, and so is the Y edge of a row.
+        constexpr size_t kStride = kHistNumberChars;
+        std::vector<char> xTexts((static_cast<size_t>(nx) + 1) * kStride);
+        std::vector<uint8_t> xLengths(static_cast<size_t>(nx) + 1);
+        for (size_t ix = 1; ix <= static_cast<size_t>(nx); ++ix) {
+            char* const at = xTexts.data() + ix * kStride;
+            xLengths[ix] = static_cast<uint8_t>(writeHistNumber(at, axisX_.edge(ix)) - at);
+        }
+        char yText[kStride] = {};
+        size_t yLength = 0;
+        auto addBinLine = [&](size_t ix, double content) {
+            char line[3 * kStride];
+            std::memcpy(line, xTexts.data() + ix * kStride, kStride);
+            char* end = line + xLengths[ix];
+            *end++ = '\t';
+            std::memcpy(end, yText, kStride);
+            end += yLength;
+            *end++ = '\t';
+            end = writeHistNumber(end, content);
+            *end++ = '\n';
+            text.append(line, end);
+        };
         // Pages never written hold only empty bins, passed over in a sparse file like other empty stretches
         // (four bins at a time); rows 1 and 2 hold anchors.
         const WrittenPages pages(contents_.data(), contents_.size() * sizeof(double));
         for (int iy = 1; iy <= ny; ++iy) {
             const size_t rowStart = static_cast<size_t>(GetFlatIndex(0, iy));  // flat index of ix = 0
             const double* row = contents_.data() + rowStart;                   // row[ix]
+            yLength = static_cast<size_t>(writeHistNumber(yText, axisY_.edge(static_cast<size_t>(iy))) - yText);
             auto lines = [&](size_t firstFlat, size_t lastFlat) {
                 const int last = static_cast<int>(lastFlat - rowStart);
                 for (int ix = static_cast<int>(firstFlat - rowStart); ix < last; ++ix) {
@@ -633,9 +656,7 @@ int Hist2D::Export() {
                     }
                     const double content = row[ix];
                     const bool anchor = (iy == 1 && ix <= 2) || (iy == 2 && ix == 1);
-                    if (!sparse || anchor || content != 0) {
-                        addLine(axisX_.edge(static_cast<size_t>(ix)), axisY_.edge(static_cast<size_t>(iy)), content);
-                    }
+                    if (!sparse || anchor || content != 0) addBinLine(static_cast<size_t>(ix), content);
                 }
             };
             if (sparse && iy > 2) {
