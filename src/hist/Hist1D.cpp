@@ -475,13 +475,13 @@ int Hist1D::Export() {
     // Sparse files keep bins 1 and 2, which fix the binning, the non-empty bins and the overflow slot.
     std::string& text = histDataText();
     if (!sparse) text.reserve(static_cast<size_t>(24 * (nBin + 1)));
+    LineBlock lines(text);
     auto addLine = [&](int i) {
-        char line[2 * kHistNumberChars];
-        char* end = writeHistNumber(line, axis_.edge(static_cast<size_t>(i)));
+        char* end = writeHistNumber(lines.line(), axis_.edge(static_cast<size_t>(i)));
         *end++ = '\t';
         end = writeHistNumber(end, contents_[static_cast<size_t>(i)]);
         *end++ = '\n';
-        text.append(line, end);
+        lines.done(end);
     };
     if (binsDefined_ && sparse) {
         for (int i = 1; i <= std::min(nBin, 2); ++i) addLine(i);
@@ -492,6 +492,7 @@ int Hist1D::Export() {
     } else if (binsDefined_) {
         for (int i = 1; i <= nBin + 1; ++i) addLine(i);
     }
+    lines.flush();
     PendingFile data(dataPath);
     if (!data.write(text)) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
 

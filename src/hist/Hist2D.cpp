@@ -608,15 +608,15 @@ int Hist2D::Export() {
     std::string& text = histDataText();
     if (binsDefined_ && contents_.size() == static_cast<size_t>(GetNBin()) + 2) {
         if (!sparse) text.reserve(static_cast<size_t>(GetNBin()) * 24 + 64);
+        LineBlock block(text);
         auto addLine = [&](double x, double y, double content) {
-            char line[3 * kHistNumberChars];
-            char* end = writeHistNumber(line, x);
+            char* end = writeHistNumber(block.line(), x);
             *end++ = '\t';
             end = writeHistNumber(end, y);
             *end++ = '\t';
             end = writeHistNumber(end, content);
             *end++ = '\n';
-            text.append(line, end);
+            block.done(end);
         };
         // The X edges of the bins are written once and copied into each line, and so is the Y edge of a row.
         constexpr size_t kStride = kHistNumberChars;
@@ -629,7 +629,7 @@ int Hist2D::Export() {
         char yText[kStride] = {};
         size_t yLength = 0;
         auto addBinLine = [&](size_t ix, double content) {
-            char line[3 * kStride];
+            char* const line = block.line();
             std::memcpy(line, xTexts.data() + ix * kStride, kStride);
             char* end = line + xLengths[ix];
             *end++ = '\t';
@@ -638,7 +638,7 @@ int Hist2D::Export() {
             *end++ = '\t';
             end = writeHistNumber(end, content);
             *end++ = '\n';
-            text.append(line, end);
+            block.done(end);
         };
         // Pages never written hold only empty bins, passed over in a sparse file like other empty stretches
         // (four bins at a time); rows 1 and 2 hold anchors.
@@ -666,6 +666,7 @@ int Hist2D::Export() {
             }
         }
         addLine(axisX_.edge(axisX_.edgeCount() - 1), axisY_.edge(axisY_.edgeCount() - 1), contents_.back());
+        block.flush();
     }
     PendingFile data(dataPath);
     if (!data.write(text)) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);

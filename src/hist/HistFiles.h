@@ -44,6 +44,34 @@ char* writeHistNumber(char* out, double value);
 // exporting many histograms neither allocates nor copies as each text grows.
 std::string& histDataText();
 
+// Lines of a data file gathered in a small block and added to the text a block at a time, not line by line.
+class LineBlock {
+public:
+    static constexpr size_t kLineRoom = 4 * kHistNumberChars;  // the longest line written at once
+
+    explicit LineBlock(std::string& text) : text_(text) {}
+    LineBlock(const LineBlock&) = delete;
+    LineBlock& operator=(const LineBlock&) = delete;
+    ~LineBlock() { flush(); }
+
+    // Where the next line goes, with room for kLineRoom characters; done() takes the end of what was written.
+    char* line() {
+        if (used_ > sizeof block_ - kLineRoom) flush();
+        return block_ + used_;
+    }
+    void done(const char* end) { used_ = static_cast<size_t>(end - block_); }
+    // Adds the gathered lines to the text.
+    void flush() {
+        text_.append(block_, used_);
+        used_ = 0;
+    }
+
+private:
+    std::string& text_;
+    char block_[16384];
+    size_t used_ = 0;
+};
+
 // The first numbers of a line, at most `capacity`: runs of digits and ".-+eE", each converted by its longest valid
 // decimal prefix (a run without one is skipped). Returns how many were stored.
 size_t scanLineNumbers(std::string_view line, double* numbers, size_t capacity);
