@@ -105,10 +105,14 @@ public:
     static void FillCountsInSets(std::span<Hist1D* const> sets, const uint8_t* set, size_t count, Value&& value) {
         const HistAxis::Locator axis = sets[0]->axis_.locator();
         if (!axis.usable || sets.size() > kMaxSets) return;
-        std::array<double*, kMaxSets> contents{};
-        std::array<double, kMaxSets> under{};
-        std::array<double, kMaxSets> over{};
-        for (size_t s = 0; s < sets.size(); ++s) contents[s] = sets[s]->contents_.data();
+        // Only the entries of the sets are set: clearing all kMaxSets would cost more than a slice's fills.
+        std::array<double*, kMaxSets> contents;
+        std::array<double, kMaxSets> under;
+        std::array<double, kMaxSets> over;
+        for (size_t s = 0; s < sets.size(); ++s) {
+            contents[s] = sets[s]->contents_.data();
+            under[s] = over[s] = 0;
+        }
         const int overBin = axis.nBin + 1;
         for (size_t i = 0; i < count; ++i) {
             const int bin = axis.find(value(i));
