@@ -238,7 +238,10 @@ int PidModule::classify(const ClusterBatch& batch, std::vector<int>& out, bool c
     }
     prepare(batch.width());
     out.reserve(out.size() + batch.size());
-    for (size_t r = 0; r < batch.size(); ++r) out.push_back(classifyRow(batch.row(r).data()));
+    for (size_t r = 0; r < batch.size(); ++r) {
+        const double* row = batch.row(r).data();
+        out.push_back(r % kCountedRowEvery == 0 ? classifyRow<true>(row) : classifyRow<false>(row));
+    }
     reorderConditions();
     return 0;
 }
@@ -254,7 +257,7 @@ int PidModule::processBatch(ClusterBatch& batch) {
     const size_t column = static_cast<size_t>(classColumn_);
     for (size_t r = 0; r < batch.size(); ++r) {
         double* row = batch.row(r).data();
-        row[column] = static_cast<double>(classifyRow(row));
+        row[column] = static_cast<double>(r % kCountedRowEvery == 0 ? classifyRow<true>(row) : classifyRow<false>(row));
     }
     reorderConditions();
     return 0;

@@ -99,7 +99,11 @@ private:
     // Within each class, puts the conditions that turned most rows away first, so that rows leave sooner. All
     // conditions of a class must hold, so their order never changes a result.
     void reorderConditions();
+    static constexpr size_t kCountedRowEvery = 8;  // the rows whose rejections are counted
 
+    // With `count`, the condition that turns the row away counts it for the next reorder; a sample of the rows
+    // tells the order as well as all of them, without a store per class and row.
+    template <bool count>
     int classifyRow(const double* row) {
         size_t c = 0;
         for (size_t k = 0; k < classEnds_.size(); ++k) {
@@ -108,7 +112,7 @@ private:
                 RowCondition& condition = rowConditions_[c];
                 const double value = row[condition.column];
                 if (!(value >= condition.lower && value <= condition.upper)) {  // a NaN never passes
-                    ++condition.rejected;
+                    if constexpr (count) ++condition.rejected;
                     break;
                 }
                 ++c;
