@@ -517,7 +517,7 @@ void Engine::listClassRows() {
     if (unfilledSet_ == 0) {
         unfilledSet_ = most;
     } else if (rowsPerSet_[most] > 2 * rowsPerSet_[unfilledSet_] && slicesSinceChange_ >= kSlicesPerChange) {
-        settleTotals();
+        completeLeftOutSet();
         unfilledSet_ = most;
         slicesSinceChange_ = 0;
     }
@@ -533,7 +533,7 @@ void Engine::listClassRows() {
     }
 }
 
-void Engine::settleTotals() {
+void Engine::completeLeftOutSet() {
     if (!remainderPending_) return;
     HistogramModule::CompleteSet(histogramSets_, unfilledSet_);
     remainderPending_ = false;
@@ -619,7 +619,7 @@ int Engine::exportResults() {
     const bool histogramsOut = settings_.DoExportText || settings_.DoExportGraphics;
     const std::string histDir = settings_.FileOutPath + settings_.ExportDirHist;
     const size_t sets = histogramsOut ? histograms_.size() + maps_.size() : 0;
-    settleTotals();
+    completeLeftOutSet();
     std::vector<HeldMessages> held(1 + sets);
     std::vector<int> setFailed(sets, 0);
     auto job = [&](size_t index) {

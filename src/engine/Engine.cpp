@@ -110,21 +110,19 @@ namespace {
 std::vector<double> plainCopy(const ZeroedDoubles& values) { return {values.begin(), values.end()}; }
 }  // namespace
 
-std::vector<std::vector<double>> Engine::hist1DAll(const std::string& variable) {
+std::vector<std::vector<double>> Engine::hist1DAll(const std::string& variable) const {
     const auto& names = variables_.names();
     if (histograms_.empty() || std::find(names.begin(), names.end(), variable) == names.end()) return {};
-    settleTotals();
     const Hist1D* hist = histograms_.front()->findHist1D(variable);
     if (hist == nullptr) return {};
     return {hist->GetLowEdges(), plainCopy(hist->GetContents())};
 }
 
-std::vector<std::vector<double>> Engine::hist2DAll(const std::vector<std::string>& variables) {
+std::vector<std::vector<double>> Engine::hist2DAll(const std::vector<std::string>& variables) const {
     const auto& names = variables_.names();
     if (histograms_.empty() || variables.size() < 2) return {};
     for (const auto& v : variables)
         if (std::find(names.begin(), names.end(), v) == names.end()) return {};
-    settleTotals();
     const Hist2D* hist = histograms_.front()->findHist2D(variables[0], variables[1]);
     if (hist == nullptr) return {};
     return {hist->GetLowEdgesX(), hist->GetLowEdgesY(), plainCopy(hist->GetContents())};

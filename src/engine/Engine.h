@@ -68,8 +68,8 @@ public:
 
     // Answers of the histogram, sensor-map, field-recognition and Compton modules; empty while those modules are
     // not part of the run.
-    std::vector<std::vector<double>> hist1DAll(const std::string& variable);
-    std::vector<std::vector<double>> hist2DAll(const std::vector<std::string>& variables);
+    std::vector<std::vector<double>> hist1DAll(const std::string& variable) const;
+    std::vector<std::vector<double>> hist2DAll(const std::vector<std::string>& variables) const;
     std::vector<std::vector<double>> sensorMapIntegrated() const { return {}; }
     std::vector<std::vector<double>> sensorMapSample() const { return {}; }
     int radFieldRecognition(std::string& name, double& score);
@@ -97,7 +97,7 @@ private:
     // set whose rows go into the all-clusters histograms only.
     void listClassRows();
     // Completes the class set left out of the fills, when it lacks rows.
-    void settleTotals();
+    void completeLeftOutSet();
     // The team of threads of the batch steps, made when first needed.
     JobTeam& jobs();
     int runBatchLoop();
