@@ -546,13 +546,15 @@ JobTeam& Engine::jobs() {
 
 int Engine::fillAndRecord(const ClusterBatch& batch) {
     // Job 0 writes the extended lists and stays on this thread, as it may report. Then come the fills: with sets
-    // filled together, the maps of all sets, their 2D histograms, and their 1D histograms in four parts; else set
-    // by set, the histograms in two halves and the maps. Each fill reads the batch and changes only its own
-    // histograms, so every sum is the same as when filled in turn.
-    constexpr size_t kTogetherParts = 4;
+    // filled together, the maps of all sets, their 2D histograms in two parts and their 1D histograms in eight
+    // (small jobs, so that the two threads end a slice close together); else set by set, the histograms in two
+    // halves and the maps. Each fill reads the batch and changes only its own histograms, so every sum is the
+    // same as when filled in turn.
+    constexpr size_t k2DParts = 2;
+    constexpr size_t k1DParts = 8;
     constexpr size_t kSetParts = 2;
     const size_t sets = histogramRows_.size();
-    const size_t fillJobs = fillSetsTogether_ ? kTogetherParts + 2 : (kSetParts + 1) * sets;
+    const size_t fillJobs = fillSetsTogether_ ? 1 + k2DParts + k1DParts : (kSetParts + 1) * sets;
     if (fillSetsTogether_) listClassRows();
     int failures = 0;
     auto job = [&](size_t index) {
@@ -568,13 +570,16 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
             // histograms take every row in the all-clusters set and the listed class rows in their class sets.
             if (j == 0) {
                 ClusterMaps::FillRowsInSets(mapSets_, batch, rows, set);
-            } else if (j == 1) {
-                histograms_[0]->FillRows2D(batch, rows);
-                HistogramModule::FillRows2DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data());
+            } else if (j <= k2DParts) {
+                const size_t part = j - 1;
+                histograms_[0]->FillRows2D(batch, rows, part, k2DParts);
+                HistogramModule::FillRows2DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data(), part,
+                                                  k2DParts);
             } else {
-                histograms_[0]->FillRows1D(batch, rows, j - 2, kTogetherParts);
-                HistogramModule::FillRows1DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data(), j - 2,
-                                                  kTogetherParts);
+                const size_t part = j - 1 - k2DParts;
+                histograms_[0]->FillRows1D(batch, rows, part, k1DParts);
+                HistogramModule::FillRows1DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data(), part,
+                                                  k1DParts);
             }
             return;
         }

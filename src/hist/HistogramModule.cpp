@@ -448,10 +448,11 @@ bool HistogramModule::SameFills(const HistogramModule& other) const {
 }
 
 void HistogramModule::FillRows2DInSets(std::span<HistogramModule* const> sets, const ClusterBatch& batch,
-                                       std::span<const uint32_t> rows, const uint8_t* set) {
+                                       std::span<const uint32_t> rows, const uint8_t* set, size_t part,
+                                       size_t parts) {
     if (sets.empty()) return;
     const std::vector<Fill2D>& fills = sets[0]->fills2D_;
-    for (size_t h = 0; h < fills.size(); ++h) {
+    for (size_t h = part; h < fills.size(); h += parts) {
         const Fill2D& fill = fills[h];
         for (size_t i = 0; i < rows.size(); ++i) {
             const auto row = batch.row(rows[i]);

@@ -98,7 +98,8 @@ public:
                                  std::span<const uint32_t> rows, const uint8_t* set, size_t part = 0,
                                  size_t parts = 1);
     static void FillRows2DInSets(std::span<HistogramModule* const> sets, const ClusterBatch& batch,
-                                 std::span<const uint32_t> rows, const uint8_t* set);
+                                 std::span<const uint32_t> rows, const uint8_t* set, size_t part = 0,
+                                 size_t parts = 1);
     // Completes sets[which] from the others (all with SameFills): it gains what the all-clusters set sets[0]
     // counts beyond the class sets sets[1] ..., the rows of its class that were filled into sets[0] only.
     static void CompleteSet(std::span<HistogramModule* const> sets, size_t which);
