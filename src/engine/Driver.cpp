@@ -189,7 +189,7 @@ int Engine::createHistograms() {
     histogramSets_.clear();
     mapSets_.clear();
     fillSetsTogether_ = false;
-    unfilledSet_ = 0;
+    leftOutSet_ = 0;
     slicesSinceChange_ = 0;
     remainderPending_ = false;
     const MessageTarget to = messages();
@@ -507,27 +507,28 @@ void Engine::noteHistogramRow(uint32_t row, int classIndex) {
 
 void Engine::listClassRows() {
     // The class with the most rows is left out: its rows go into the all-clusters histograms only, and its own
-    // set gains them from there when read (CompleteSet), so that most rows are counted once. It changes when
-    // another class has more than twice its rows in a slice, at most every kSlicesPerChange slices, as the set
-    // left out before is completed first.
+    // set gains them from there before the export (CompleteSet), so that most rows are counted once. It changes
+    // when another class has more than twice its rows in a slice, at most every kSlicesPerChange slices, as the
+    // set left out before is completed first.
     constexpr size_t kSlicesPerChange = 16;
     rowsPerSet_.assign(histogramRows_.size(), 0);
     for (const uint8_t set : histogramSetOfRow_) ++rowsPerSet_[set];
-    const size_t most = static_cast<size_t>(std::max_element(rowsPerSet_.begin(), rowsPerSet_.end()) - rowsPerSet_.begin());
-    if (unfilledSet_ == 0) {
-        unfilledSet_ = most;
-    } else if (rowsPerSet_[most] > 2 * rowsPerSet_[unfilledSet_] && slicesSinceChange_ >= kSlicesPerChange) {
+    const auto largest = std::max_element(rowsPerSet_.begin(), rowsPerSet_.end());
+    const size_t most = static_cast<size_t>(largest - rowsPerSet_.begin());
+    if (leftOutSet_ == 0) {
+        leftOutSet_ = most;
+    } else if (rowsPerSet_[most] > 2 * rowsPerSet_[leftOutSet_] && slicesSinceChange_ >= kSlicesPerChange) {
         completeLeftOutSet();
-        unfilledSet_ = most;
+        leftOutSet_ = most;
         slicesSinceChange_ = 0;
     }
     ++slicesSinceChange_;
-    if (rowsPerSet_[unfilledSet_] > 0) remainderPending_ = true;
+    if (rowsPerSet_[leftOutSet_] > 0) remainderPending_ = true;
     classRows_.clear();
     classSetOfRow_.clear();
     const std::vector<uint32_t>& rows = histogramRows_[0];
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (histogramSetOfRow_[i] == unfilledSet_) continue;
+        if (histogramSetOfRow_[i] == leftOutSet_) continue;
         classRows_.push_back(rows[i]);
         classSetOfRow_.push_back(histogramSetOfRow_[i]);
     }
@@ -535,7 +536,7 @@ void Engine::listClassRows() {
 
 void Engine::completeLeftOutSet() {
     if (!remainderPending_) return;
-    HistogramModule::CompleteSet(histogramSets_, unfilledSet_);
+    HistogramModule::CompleteSet(histogramSets_, leftOutSet_);
     remainderPending_ = false;
 }
 

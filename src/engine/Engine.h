@@ -137,7 +137,7 @@ private:
     std::vector<uint32_t> classRows_;
     std::vector<uint8_t> classSetOfRow_;
     std::vector<size_t> rowsPerSet_;  // of the batch
-    size_t unfilledSet_ = 0;          // the class set left out of the histogram fills; 0 before the first batch
+    size_t leftOutSet_ = 0;           // the class set left out of the histogram fills; 0 before the first batch
     size_t slicesSinceChange_ = 0;
     bool remainderPending_ = false;   // the left-out set lacks rows
     std::unique_ptr<JobTeam> jobs_;
