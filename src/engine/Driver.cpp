@@ -547,16 +547,21 @@ JobTeam& Engine::jobs() {
 
 int Engine::fillAndRecord(const ClusterBatch& batch) {
     // Job 0 writes the extended lists and stays on this thread, as it may report. Then come the fills: with sets
-    // filled together, the maps of all sets, their 2D histograms in two parts and their 1D histograms in eight
-    // (small jobs, so that the two threads end a slice close together); else set by set, the histograms in two
-    // halves and the maps. Each fill reads the batch and changes only its own histograms, so every sum is the
-    // same as when filled in turn.
+    // filled together, the 2D histograms of all sets in two parts, their 1D histograms in eight and their maps one
+    // by one (small jobs, so that the two threads end a slice close together, and both share the first touch of
+    // new map memory); else set by set, the histograms in two halves and the maps. Each fill reads the batch and
+    // changes only its own histograms, so every sum is the same as when filled in turn.
     constexpr size_t k2DParts = 2;
     constexpr size_t k1DParts = 8;
+    constexpr size_t kMapParts = ClusterMaps::kMapCount;
     constexpr size_t kSetParts = 2;
     const size_t sets = histogramRows_.size();
-    const size_t fillJobs = fillSetsTogether_ ? 1 + k2DParts + k1DParts : (kSetParts + 1) * sets;
-    if (fillSetsTogether_) listClassRows();
+    bool fillMaps = false;
+    if (fillSetsTogether_) {
+        listClassRows();
+        fillMaps = ClusterMaps::PrepareRowsInSets(mapSets_, batch, histogramRows_[0], histogramSetOfRow_.data());
+    }
+    const size_t fillJobs = fillSetsTogether_ ? k2DParts + k1DParts + (fillMaps ? kMapParts : 0) : (kSetParts + 1) * sets;
     int failures = 0;
     auto job = [&](size_t index) {
         if (index == 0) {
@@ -565,19 +570,19 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
         }
         const size_t j = index - 1;
         if (fillSetsTogether_) {
-            const std::span<const uint32_t> rows = histogramRows_[0];
-            const uint8_t* set = histogramSetOfRow_.data();
-            // The largest job first, so that neither thread is left waiting for a long one taken last. The
+            // The larger jobs first, so that neither thread is left waiting for a long one taken last. The
             // histograms take every row in the all-clusters set and the listed class rows in their class sets.
-            if (j == 0) {
-                ClusterMaps::FillRowsInSets(mapSets_, batch, rows, set);
-            } else if (j <= k2DParts) {
-                const size_t part = j - 1;
+            const std::span<const uint32_t> rows = histogramRows_[0];
+            const size_t mapJobs = fillMaps ? kMapParts : 0;
+            if (j < mapJobs) {
+                ClusterMaps::FillMapInSets(mapSets_, batch, rows, histogramSetOfRow_.data(), static_cast<int>(j));
+            } else if (j < mapJobs + k2DParts) {
+                const size_t part = j - mapJobs;
                 histograms_[0]->FillRows2D(batch, rows, part, k2DParts);
                 HistogramModule::FillRows2DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data(), part,
                                                   k2DParts);
             } else {
-                const size_t part = j - 1 - k2DParts;
+                const size_t part = j - mapJobs - k2DParts;
                 histograms_[0]->FillRows1D(batch, rows, part, k1DParts);
                 HistogramModule::FillRows1DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data(), part,
                                                   k1DParts);

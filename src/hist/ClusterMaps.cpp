@@ -1,5 +1,7 @@
 #include "hist/ClusterMaps.h"
 
+#include <algorithm>
+
 #include "common/Paths.h"
 
 namespace zel {
@@ -54,39 +56,66 @@ bool ClusterMaps::CollectBinsAndWeights(const ClusterBatch& batch, std::span<con
     return true;
 }
 
-void ClusterMaps::FillRowsInSets(std::span<ClusterMaps* const> sets, const ClusterBatch& batch,
-                                 std::span<const uint32_t> rows, const uint8_t* set) {
-    if (sets.empty()) return;
+bool ClusterMaps::PrepareRowsInSets(std::span<ClusterMaps* const> sets, const ClusterBatch& batch,
+                                    std::span<const uint32_t> rows, const uint8_t* set) {
+    if (sets.empty() || sets.size() > kMaxSets) return false;
     ClusterMaps& all = *sets[0];
-    if (!all.CollectBinsAndWeights(batch, rows)) return;
+    if (!all.CollectBinsAndWeights(batch, rows)) return false;
     for (ClusterMaps* maps : sets) maps->MakeMaps();
+    // The rows ordered by set (a stable counting sort), so that the class maps take their rows set by set: a
+    // set's map stays in the cache while its rows go in, and each bin still takes its rows in list order.
+    std::vector<uint32_t>& starts = all.setStarts_;
+    starts.assign(sets.size() + 1, 0);
+    for (size_t i = 0; i < rows.size(); ++i) ++starts[set[i] + 1];
+    for (size_t s = 0; s < sets.size(); ++s) starts[s + 1] += starts[s];
+    // Each row goes to the next free place of its set, which moves each start to the next set's; one step back
+    // restores them.
+    all.rowsBySet_.resize(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) all.rowsBySet_[starts[set[i]]++] = static_cast<uint32_t>(i);
+    for (size_t s = sets.size(); s > 0; --s) starts[s] = starts[s - 1];
+    starts[0] = 0;
+    return true;
+}
+
+void ClusterMaps::FillMapInSets(std::span<ClusterMaps* const> sets, const ClusterBatch& batch,
+                                std::span<const uint32_t> rows, const uint8_t* set, int which) {
+    const ClusterMaps& all = *sets[0];
+    const auto fill = std::find_if(all.fills_.begin(), all.fills_.end(),
+                                   [&](const MapFill& f) { return f.map == static_cast<size_t>(which); });
+    if (fill == all.fills_.end()) return;
     const size_t count = rows.size();
-    std::vector<double*>& bins = all.setBins_;
-    bins.resize(sets.size());
-    for (size_t f = 0; f < all.fills_.size(); ++f) {
-        const size_t which = all.fills_[f].map;
-        const double* weights = all.weights_.data() + f * count;
-        // Map by map, first the all-clusters map and then those of the classes, each set's bins at hand: a pass
-        // keeps fewer maps in the cache.
-        for (size_t s = 0; s < sets.size(); ++s) bins[s] = sets[s]->maps_[which].FlatBins();
-        double* const allBins = bins[0];
-        for (size_t i = 0; i < count; ++i) {
-            if (all.flatBins_[i] != kOutside) allBins[all.flatBins_[i]] += weights[i];
-        }
-        // The maps of the smaller classes are seldom in the cache: their bins are fetched some rows ahead.
-        constexpr size_t kAhead = 16;
-        for (size_t i = 0; i < count; ++i) {
-            if (i + kAhead < count) __builtin_prefetch(bins[set[i + kAhead]] + all.flatBins_[i + kAhead], 1);
-            if (all.flatBins_[i] != kOutside && set[i] != 0) bins[set[i]][all.flatBins_[i]] += weights[i];
-        }
-        // Under- and overflows, rare.
-        for (size_t i = 0; i < count; ++i) {
-            if (all.flatBins_[i] != kOutside) continue;
-            const auto row = batch.row(rows[i]);
-            all.maps_[which].Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);
-            if (set[i] != 0) sets[set[i]]->maps_[which].Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);
+    const size_t* flatBins = all.flatBins_.data();
+    const double* weights = all.weights_.data() + static_cast<size_t>(fill - all.fills_.begin()) * count;
+    // First the all-clusters map and then those of the classes: a pass keeps fewer maps in the cache.
+    double* const allBins = all.maps_[fill->map].FlatBins();
+    for (size_t i = 0; i < count; ++i) {
+        if (flatBins[i] != kOutside) allBins[flatBins[i]] += weights[i];
+    }
+    // Set by set; the maps of the smaller classes are seldom in the cache: their bins are fetched some rows ahead.
+    constexpr size_t kAhead = 16;
+    const uint32_t* order = all.rowsBySet_.data();
+    for (size_t s = 1; s < sets.size(); ++s) {
+        double* const setBins = sets[s]->maps_[fill->map].FlatBins();
+        const size_t end = all.setStarts_[s + 1];
+        for (size_t k = all.setStarts_[s]; k < end; ++k) {
+            if (k + kAhead < end) __builtin_prefetch(setBins + flatBins[order[k + kAhead]], 1);
+            const size_t i = order[k];
+            if (flatBins[i] != kOutside) setBins[flatBins[i]] += weights[i];
         }
     }
+    // Under- and overflows, rare.
+    for (size_t i = 0; i < count; ++i) {
+        if (flatBins[i] != kOutside) continue;
+        const auto row = batch.row(rows[i]);
+        all.maps_[fill->map].Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);
+        if (set[i] != 0) sets[set[i]]->maps_[fill->map].Fill(row[all.xColumn_], row[all.yColumn_], weights[i]);
+    }
+}
+
+void ClusterMaps::FillRowsInSets(std::span<ClusterMaps* const> sets, const ClusterBatch& batch,
+                                 std::span<const uint32_t> rows, const uint8_t* set) {
+    if (!PrepareRowsInSets(sets, batch, rows, set)) return;
+    for (int which = 0; which < kMapCount; ++which) FillMapInSets(sets, batch, rows, set, which);
 }
 
 void ClusterMaps::FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows) {

@@ -41,6 +41,8 @@ public:
     static constexpr int kMapCount = static_cast<int>(kClusterMapSpecs.size());
     // The maps cover the pixel matrix of a 256 x 256 chip whatever the sensor size.
     static constexpr int kMapBins = 256;
+    // Sets filled together, as a row's set is a byte.
+    static constexpr size_t kMaxSets = 256;
 
     // Resolves the columns of X, Y and the quantities once. The sensor size does not change the binning.
     ClusterMaps(std::string suffix, int sensWidth, int sensHeight, const ClusterVariables& variables,
@@ -59,8 +61,16 @@ public:
     void FillRows(const ClusterBatch& batch, std::span<const uint32_t> rows);
     // FillRows of sets[0] with every listed row, and of sets[set[i]] with rows[i] where set[i] > 0: the map sets of
     // all clusters and of the classes, made from the same variables. Bins and weights are found once per row.
+    // At most kMaxSets sets.
     static void FillRowsInSets(std::span<ClusterMaps* const> sets, const ClusterBatch& batch,
                                std::span<const uint32_t> rows, const uint8_t* set);
+    // FillRowsInSets in steps that may run on several threads: PrepareRowsInSets finds the rows' bins and weights
+    // and orders the rows by set (false when there is nothing to fill), then FillMapInSets fills map `which`
+    // (0 ... kMapCount - 1) of every set, each map on its own. Every set[i] is below sets.size().
+    static bool PrepareRowsInSets(std::span<ClusterMaps* const> sets, const ClusterBatch& batch,
+                                  std::span<const uint32_t> rows, const uint8_t* set);
+    static void FillMapInSets(std::span<ClusterMaps* const> sets, const ClusterBatch& batch,
+                              std::span<const uint32_t> rows, const uint8_t* set, int which);
 
     // Writes every map into `directory` as map name + the histogram endings. 0, or the sum of the failed exports'
     // codes.
@@ -108,7 +118,10 @@ private:
     // Scratch of FillRows: each listed row's flat bin, and the weights of each filled map in turn.
     std::vector<size_t> flatBins_;
     std::vector<double> weights_;
-    std::vector<double*> setBins_;  // of FillRowsInSets: the bins of one map in each set
+    // Of PrepareRowsInSets: the listed rows (their places in the list) ordered by set, in list order within a set,
+    // and where each set's rows begin in that order (one entry more than sets).
+    std::vector<uint32_t> rowsBySet_;
+    std::vector<uint32_t> setStarts_;
 };
 
 }  // namespace zel
