@@ -203,16 +203,32 @@ int Engine::createHistograms() {
     };
     if (!settings_.HistName.empty() && !isRegularFile(settings_.HistPath + settings_.HistName))
         return fail("Can not open file with histograms config: " + settings_.HistPath + settings_.HistName, -1024);
-    // One set for all clusters, then with classes one per class and one for "Others", in class order.
+    // One set for all clusters, then with classes one per class and one for "Others", in class order. The sets
+    // are made side by side, their messages held and written in set order, as far as the first set that fails.
     std::vector<std::string> suffixes{"Total"};
     if (pidActive_) suffixes.insert(suffixes.end(), classNames_.begin(), classNames_.end());
-    for (const auto& suffix : suffixes) {
-        auto module = std::make_unique<HistogramModule>(suffix, to, kCodeBaseModule1);
-        if (module->LoadModuleConfig(settings_.HistPath, settings_.HistName) != 0)
-            return fail("Error occurred during hist process file initialization.", -1040);
+    histograms_.resize(suffixes.size());
+    maps_.resize(suffixes.size());
+    std::vector<HeldMessages> held(suffixes.size());
+    std::vector<uint8_t> loaded(suffixes.size(), 0);
+    auto make = [&](size_t s) {
+        HeldMessages::Scope holding(held[s]);
+        auto module = std::make_unique<HistogramModule>(suffixes[s], to, kCodeBaseModule1);
+        if (module->LoadModuleConfig(settings_.HistPath, settings_.HistName) != 0) return;
         module->MapNames(variables_.names());
-        histograms_.push_back(std::move(module));
-        maps_.push_back(std::make_unique<ClusterMaps>(suffix, settings_.SensWidth, settings_.SensHeight, variables_, to));
+        histograms_[s] = std::move(module);
+        maps_[s] = std::make_unique<ClusterMaps>(suffixes[s], settings_.SensWidth, settings_.SensHeight, variables_, to);
+        loaded[s] = 1;
+    };
+    try {
+        jobs().run(suffixes.size(), make);
+    } catch (...) {
+        for (HeldMessages& messages : held) messages.release();
+        throw;
+    }
+    for (size_t s = 0; s < suffixes.size(); ++s) {
+        held[s].release();
+        if (loaded[s] == 0) return fail("Error occurred during hist process file initialization.", -1040);
     }
     histogramRows_.assign(histograms_.size(), {});
     fillSetsTogether_ = pidActive_ && histograms_.size() > 1 && histograms_.size() <= Hist1D::kMaxSets &&

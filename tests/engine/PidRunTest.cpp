@@ -152,3 +152,32 @@ TEST(PidLargestClassChanges, EveryClassSetHoldsItsRows) {
 }
 
 }  // namespace
+
+namespace {
+
+// The histogram sets of the classes are made side by side; the messages of each must still reach the log, once.
+TEST(PidHistogramSets, EverySetReportsItsOwnWarningOnce) {
+    zeltest::TempDir dir{"zel_pid_sets"};
+    dir.write("run.elist", kEventList);
+    dir.write("hist.ini", "[Hist1D_A]\nTitle = \"Hist1D_A\"\nVarName = \"Nope\"\nNBin = 10\nXmin = 0\nXmax = 10\n"
+                          "[Hist1D_B]\nTitle = \"Hist1D_B\"\nVarName = \"E\"\nNBin = 10\nXmin = 0\nXmax = 10000\n");
+    dir.write("run.param", "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"run.elist\"\nFileOutPath = \"" + dir.dir() +
+                               "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nPIDAlg = 101\nDoFilter = false\nDoPrint = false\n"
+                               "DoExportGraphics = false\nDoCheckPrereq = false\nHistPath = \"" + dir.dir() +
+                               "\"\nHistName = \"hist.ini\"\n");
+    ASSERT_EQ(zel::construct(), 0);
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    zel::destruct();
+    const std::string log = zeltest::TempDir::read(dir.file("out/LogFile.txt"));
+    const std::string warning = "Histogram 1D with variable Nope can not be extracted from given data.";
+    size_t warnings = 0;
+    for (size_t at = log.find(warning); at != std::string::npos; at = log.find(warning, at + 1)) ++warnings;
+    EXPECT_EQ(warnings, 5u);  // all clusters, three classes and "Others"
+    // The set of each class still holds its cluster.
+    const std::string ions = zel::fileNameFromTitle("Hist1D_B_High LET: ions");
+    const std::string energy = zeltest::TempDir::read(dir.file("out/Hist/" + ions + ".hist"));
+    EXPECT_NE(energy.find("\n2000\t1\n"), std::string::npos) << energy;  // 3000 keV, in the bin from 2000
+}
+
+}  // namespace
