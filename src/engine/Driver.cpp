@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <numeric>
 #include <stdexcept>
 
 #include "common/Paths.h"
@@ -231,6 +232,7 @@ int Engine::createHistograms() {
         if (loaded[s] == 0) return fail("Error occurred during hist process file initialization.", -1040);
     }
     histogramRows_.assign(histograms_.size(), {});
+    setRows_.assign(histograms_.size(), 0.0);
     fillSetsTogether_ = pidActive_ && histograms_.size() > 1 && histograms_.size() <= Hist1D::kMaxSets &&
                         std::all_of(histograms_.begin() + 1, histograms_.end(),
                                     [&](const auto& module) { return module->SameFills(*histograms_.front()); });
@@ -614,6 +616,10 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
         }
     };
     jobs().run(1 + fillJobs, job);
+    for (size_t s = 0; s < sets && s < setRows_.size(); ++s) {
+        const bool listed = !fillSetsTogether_ || s == 0;  // else the set's rows are counted by listClassRows
+        setRows_[s] += static_cast<double>(listed ? histogramRows_[s].size() : rowsPerSet_[s]);
+    }
     for (auto& rows : histogramRows_) rows.clear();
     histogramSetOfRow_.clear();
     return failures;
@@ -649,14 +655,25 @@ int Engine::exportResults() {
     completeLeftOutSet();
     std::vector<HeldMessages> held(1 + sets);
     std::vector<int> setFailed(sets, 0);
+    // The map sets (six dense maps each) before the histogram sets, each kind by the rows of its sets, largest
+    // first: neither thread is then left with a long job at the end.
+    std::vector<size_t> order(sets);
+    std::iota(order.begin(), order.end(), 0);
+    auto exportWeight = [&](size_t k) {
+        const bool isMap = k >= histograms_.size();
+        const size_t set = isMap ? k - histograms_.size() : k;
+        return std::pair(isMap, set < setRows_.size() ? setRows_[set] : 0.0);
+    };
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return exportWeight(a) > exportWeight(b); });
     auto job = [&](size_t index) {
-        HeldMessages::Scope holding(held[index]);
+        const size_t k = index == 0 ? 0 : order[index - 1];
+        HeldMessages::Scope holding(held[index == 0 ? 0 : 1 + k]);
         if (index == 0) {
             result += exportExtendedLists(to);
-        } else if (index <= histograms_.size()) {
-            setFailed[index - 1] = histograms_[index - 1]->ExportAll(histDir) != 0;
+        } else if (k < histograms_.size()) {
+            setFailed[k] = histograms_[k]->ExportAll(histDir) != 0;
         } else {
-            setFailed[index - 1] = maps_[index - 1 - histograms_.size()]->ExportAll(histDir) != 0;
+            setFailed[k] = maps_[k - histograms_.size()]->ExportAll(histDir) != 0;
         }
     };
     try {

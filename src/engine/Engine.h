@@ -137,6 +137,7 @@ private:
     std::vector<uint32_t> classRows_;
     std::vector<uint8_t> classSetOfRow_;
     std::vector<size_t> rowsPerSet_;  // of the batch
+    std::vector<double> setRows_;     // rows filled into each set so far, which orders the export
     size_t leftOutSet_ = 0;           // the class set left out of the histogram fills; 0 before the first batch
     size_t slicesSinceChange_ = 0;
     bool remainderPending_ = false;   // the left-out set lacks rows
