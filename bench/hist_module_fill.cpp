@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,8 +113,9 @@ void fillSets(benchmark::State& state, bool histograms, bool maps) {
 
 // The engine's fill with the 15 classes of algorithm 103: 17 histogram modules and map sets, the rows of each slice
 // spread as in a field where one class ("Others") takes most of them. The histograms take every row in the
-// all-clusters set and the rows of the other classes in their class sets (the largest class set is completed from
-// the all-clusters set once when read, not timed); the maps take every row in both.
+// all-clusters set, and copies of the rows of the other classes in their class sets, 8192 rows at a time (the
+// largest class set is completed from the all-clusters set once when read, not timed); the maps take every row in
+// both.
 void FillSeventeenSetsTogether(benchmark::State& state) {
     const zel::ClusterVariables variables = engineVariables();
     const zel::ClusterBatch batch = clusters(variables);
@@ -132,33 +134,44 @@ void FillSeventeenSetsTogether(benchmark::State& state) {
         mapList.push_back(maps.back().get());
     }
     constexpr size_t kSlice = 4096;
+    constexpr size_t kClassRowsPerFill = 8192;
     constexpr size_t kLargest = kSets - 1;
     std::vector<uint32_t> slice(kSlice);
     std::vector<uint8_t> setOfRow(kSlice);
-    std::vector<uint32_t> classRows;
+    zel::ClusterBatch classBatch(batch.width());
+    classBatch.reserveRows(kClassRowsPerFill + kSlice);
+    std::vector<uint32_t> classRows(kClassRowsPerFill + kSlice);
+    std::iota(classRows.begin(), classRows.end(), 0u);
     std::vector<uint8_t> setOfClassRow;
     std::mt19937 random(3);
     size_t rows = 0;
     for (auto _ : state) {
         for (size_t first = 0; first < batch.size(); first += kSlice) {
-            classRows.clear();
-            setOfClassRow.clear();
             for (size_t i = 0; i < kSlice; ++i) {
                 slice[i] = static_cast<uint32_t>(first + i);
                 // One row in sixteen goes to one of the 15 classes, the others to "Others".
                 const uint32_t draw = random();
                 setOfRow[i] = static_cast<uint8_t>(draw % 16 == 0 ? 1 + draw / 16 % (kSets - 2) : kLargest);
                 if (setOfRow[i] == kLargest) continue;
-                classRows.push_back(slice[i]);
+                const auto row = batch.row(slice[i]);
+                std::copy(row.begin(), row.end(), classBatch.appendRow(row.size()).begin());
                 setOfClassRow.push_back(setOfRow[i]);
             }
+            const bool fillClasses = classBatch.size() >= kClassRowsPerFill;
+            const std::span<const uint32_t> copied = std::span<const uint32_t>(classRows).first(classBatch.size());
+            const uint8_t* copiedSets = setOfClassRow.data();
             for (size_t part = 0; part < 4; ++part) {
                 modules.front()->FillRows1D(batch, slice, part, 4);
-                zel::HistogramModule::FillRows1DInSets(moduleList, batch, classRows, setOfClassRow.data(), part, 4);
+                if (fillClasses)
+                    zel::HistogramModule::FillRows1DInSets(moduleList, classBatch, copied, copiedSets, part, 4);
             }
             modules.front()->FillRows2D(batch, slice);
-            zel::HistogramModule::FillRows2DInSets(moduleList, batch, classRows, setOfClassRow.data());
+            if (fillClasses) zel::HistogramModule::FillRows2DInSets(moduleList, classBatch, copied, copiedSets);
             zel::ClusterMaps::FillRowsInSets(mapList, batch, slice, setOfRow.data());
+            if (fillClasses) {
+                classBatch.clear();
+                setOfClassRow.clear();
+            }
         }
         rows += batch.size();
     }

@@ -24,6 +24,8 @@ namespace {
 
 // Rows of an event list that go through the batch step together.
 constexpr size_t kSliceRows = 4096;
+// The class sets' histograms take the copied rows of their classes in rounds of at least this many rows.
+constexpr size_t kClassRowsPerFill = 8192;
 
 double valueAt(std::span<const double> row, int column, double fallback) {
     return column >= 0 && static_cast<size_t>(column) < row.size() ? row[column] : fallback;
@@ -190,6 +192,8 @@ int Engine::createHistograms() {
     histogramSets_.clear();
     mapSets_.clear();
     fillSetsTogether_ = false;
+    classBatch_ = ClusterBatch();
+    classSetOfRow_.clear();
     leftOutSet_ = 0;
     slicesSinceChange_ = 0;
     remainderPending_ = false;
@@ -338,7 +342,12 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
     reader.setRowWidth(names.size());
     // Two slices: while one goes through the batch step, the next is read into the other.
     ClusterBatch slices[2] = {ClusterBatch(names.size()), ClusterBatch(names.size())};
-    for (ClusterBatch& slice : slices) slice.reserveRows(sliceRows);  // the only allocations of the run
+    // The only allocations of the run: the two slices, and the copies of class rows.
+    for (ClusterBatch& slice : slices) slice.reserveRows(sliceRows);
+    if (fillSetsTogether_ && classBatch_.empty()) {
+        classBatch_.reset(names.size());
+        classBatch_.reserveRows(kClassRowsPerFill + sliceRows);
+    }
     // Slices end where batches end, so that a failed batch is evaluated to its end and no further.
     auto readSlice = [&](ClusterBatch& into, size_t readBefore) {
         size_t rows = std::min(sliceRows, batchSize - readBefore % batchSize);
@@ -523,7 +532,7 @@ void Engine::noteHistogramRow(uint32_t row, int classIndex) {
     }
 }
 
-void Engine::listClassRows() {
+void Engine::listClassRows(const ClusterBatch& batch) {
     // The class with the most rows is left out: its rows go into the all-clusters histograms only, and its own
     // set gains them from there before the export (CompleteSet), so that most rows are counted once. It changes
     // when another class has more than twice its rows in a slice, at most every kSlicesPerChange slices, as the
@@ -542,17 +551,43 @@ void Engine::listClassRows() {
     }
     ++slicesSinceChange_;
     if (rowsPerSet_[leftOutSet_] > 0) remainderPending_ = true;
-    classRows_.clear();
-    classSetOfRow_.clear();
+    if (classBatch_.width() != batch.width()) {
+        fillClassRows();
+        classBatch_.reset(batch.width());
+    }
     const std::vector<uint32_t>& rows = histogramRows_[0];
     for (size_t i = 0; i < rows.size(); ++i) {
         if (histogramSetOfRow_[i] == leftOutSet_) continue;
-        classRows_.push_back(rows[i]);
+        const std::span<const double> row = batch.row(rows[i]);
+        std::copy(row.begin(), row.end(), classBatch_.appendRow(row.size()).begin());
         classSetOfRow_.push_back(histogramSetOfRow_[i]);
+    }
+    while (classRows_.size() < classBatch_.size()) classRows_.push_back(static_cast<uint32_t>(classRows_.size()));
+}
+
+void Engine::fillClassPart(size_t part, size_t parts1D, size_t parts2D) {
+    const std::span<const uint32_t> rows = std::span<const uint32_t>(classRows_).first(classBatch_.size());
+    if (part < parts2D) {
+        HistogramModule::FillRows2DInSets(histogramSets_, classBatch_, rows, classSetOfRow_.data(), part, parts2D);
+    } else {
+        HistogramModule::FillRows1DInSets(histogramSets_, classBatch_, rows, classSetOfRow_.data(), part - parts2D,
+                                          parts1D);
     }
 }
 
+void Engine::fillClassRows() {
+    if (classBatch_.empty()) return;
+    constexpr size_t kParts1D = 4;
+    constexpr size_t kParts2D = 2;
+    auto job = [&](size_t part) { fillClassPart(part, kParts1D, kParts2D); };
+    jobs().run(kParts1D + kParts2D, job);
+    classBatch_.clear();
+    classSetOfRow_.clear();
+}
+
 void Engine::completeLeftOutSet() {
+    // The class sets must hold every row of theirs before the left-out set takes the rest.
+    fillClassRows();
     if (!remainderPending_) return;
     HistogramModule::CompleteSet(histogramSets_, leftOutSet_);
     remainderPending_ = false;
@@ -565,21 +600,26 @@ JobTeam& Engine::jobs() {
 
 int Engine::fillAndRecord(const ClusterBatch& batch) {
     // Job 0 writes the extended lists and stays on this thread, as it may report. Then come the fills: with sets
-    // filled together, the 2D histograms of all sets in two parts, their 1D histograms in eight and their maps one
-    // by one (small jobs, so that the two threads end a slice close together, and both share the first touch of
-    // new map memory); else set by set, the histograms in two halves and the maps. Each fill reads the batch and
+    // filled together, the maps of all sets one by one, the 2D histograms in two parts and the 1D histograms in
+    // eight (small jobs, so that the two threads end a slice close together, and both share the first touch of
+    // new map memory); else set by set, the histograms in two halves and the maps. Each fill reads its batch and
     // changes only its own histograms, so every sum is the same as when filled in turn.
+    // The histograms of the class sets take the copied class rows of several slices at once, when there are
+    // kClassRowsPerFill of them: each bin of those small sets is then fetched once for many rows.
     constexpr size_t k2DParts = 2;
     constexpr size_t k1DParts = 8;
     constexpr size_t kMapParts = ClusterMaps::kMapCount;
     constexpr size_t kSetParts = 2;
     const size_t sets = histogramRows_.size();
     bool fillMaps = false;
+    bool fillClasses = false;
     if (fillSetsTogether_) {
-        listClassRows();
+        listClassRows(batch);
+        fillClasses = classBatch_.size() >= kClassRowsPerFill;
         fillMaps = ClusterMaps::PrepareRowsInSets(mapSets_, batch, histogramRows_[0], histogramSetOfRow_.data());
     }
-    const size_t fillJobs = fillSetsTogether_ ? k2DParts + k1DParts + (fillMaps ? kMapParts : 0) : (kSetParts + 1) * sets;
+    const size_t mapJobs = fillMaps ? kMapParts : 0;
+    const size_t fillJobs = fillSetsTogether_ ? mapJobs + k2DParts + k1DParts : (kSetParts + 1) * sets;
     int failures = 0;
     auto job = [&](size_t index) {
         if (index == 0) {
@@ -589,22 +629,19 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
         const size_t j = index - 1;
         if (fillSetsTogether_) {
             // The larger jobs first, so that neither thread is left waiting for a long one taken last. The
-            // histograms take every row in the all-clusters set and the listed class rows in their class sets.
+            // histograms take every row in the all-clusters set, and the copied class rows in their class sets.
             const std::span<const uint32_t> rows = histogramRows_[0];
-            const size_t mapJobs = fillMaps ? kMapParts : 0;
             if (j < mapJobs) {
                 ClusterMaps::FillMapInSets(mapSets_, batch, rows, histogramSetOfRow_.data(), static_cast<int>(j));
-            } else if (j < mapJobs + k2DParts) {
-                const size_t part = j - mapJobs;
-                histograms_[0]->FillRows2D(batch, rows, part, k2DParts);
-                HistogramModule::FillRows2DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data(), part,
-                                                  k2DParts);
-            } else {
-                const size_t part = j - mapJobs - k2DParts;
-                histograms_[0]->FillRows1D(batch, rows, part, k1DParts);
-                HistogramModule::FillRows1DInSets(histogramSets_, batch, classRows_, classSetOfRow_.data(), part,
-                                                  k1DParts);
+                return;
             }
+            const size_t part = j - mapJobs;
+            if (part < k2DParts) {
+                histograms_[0]->FillRows2D(batch, rows, part, k2DParts);
+            } else {
+                histograms_[0]->FillRows1D(batch, rows, part - k2DParts, k1DParts);
+            }
+            if (fillClasses) fillClassPart(part, k1DParts, k2DParts);
             return;
         }
         const size_t s = j / (kSetParts + 1);
@@ -616,6 +653,10 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
         }
     };
     jobs().run(1 + fillJobs, job);
+    if (fillClasses) {
+        classBatch_.clear();
+        classSetOfRow_.clear();
+    }
     for (size_t s = 0; s < sets && s < setRows_.size(); ++s) {
         const bool listed = !fillSetsTogether_ || s == 0;  // else the set's rows are counted by listClassRows
         setRows_[s] += static_cast<double>(listed ? histogramRows_[s].size() : rowsPerSet_[s]);

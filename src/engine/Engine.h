@@ -93,10 +93,16 @@ private:
     // Fills the histograms and maps of every set with the rows listed for it and writes the extended lists, side
     // by side on two threads where there are two cores; then empties the row lists. The number of failures.
     int fillAndRecord(const ClusterBatch& batch);
-    // With sets filled together: the rows of the batch that go into their class sets' histograms, and the class
-    // set whose rows go into the all-clusters histograms only.
-    void listClassRows();
-    // Completes the class set left out of the fills, when it lacks rows.
+    // With sets filled together: chooses the class set whose rows go into the all-clusters histograms only, and
+    // copies the rows of the batch that go into their class sets' histograms.
+    void listClassRows(const ClusterBatch& batch);
+    // Fills part `part` of the class sets' histograms with the copied class rows: the 2D histograms in parts2D
+    // parts, then the 1D ones in parts1D.
+    void fillClassPart(size_t part, size_t parts1D, size_t parts2D);
+    // Fills the class sets' histograms with the copied class rows and forgets them.
+    void fillClassRows();
+    // Fills the copied class rows, then completes the class set left out of the fills, when it lacks rows: after
+    // it every class set holds all its rows.
     void completeLeftOutSet();
     // The team of threads of the batch steps, made when first needed.
     JobTeam& jobs();
@@ -133,9 +139,11 @@ private:
     std::vector<HistogramModule*> histogramSets_;  // histograms_ and maps_ as lists for filling them together
     std::vector<ClusterMaps*> mapSets_;
     std::vector<uint8_t> histogramSetOfRow_;
-    // The rows of the batch for their class sets' histograms, and their sets (all but the left-out set).
-    std::vector<uint32_t> classRows_;
+    // Copies of the rows for the class sets' histograms (all but the left-out set's) not filled yet, their sets,
+    // and the places 0, 1, ... in the copy.
+    ClusterBatch classBatch_;
     std::vector<uint8_t> classSetOfRow_;
+    std::vector<uint32_t> classRows_;
     std::vector<size_t> rowsPerSet_;  // of the batch
     std::vector<double> setRows_;     // rows filled into each set so far, which orders the export
     size_t leftOutSet_ = 0;           // the class set left out of the histogram fills; 0 before the first batch
