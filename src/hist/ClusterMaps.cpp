@@ -74,6 +74,10 @@ bool ClusterMaps::PrepareRowsInSets(std::span<ClusterMaps* const> sets, const Cl
     for (size_t i = 0; i < rows.size(); ++i) all.rowsBySet_[starts[set[i]]++] = static_cast<uint32_t>(i);
     for (size_t s = sets.size(); s > 0; --s) starts[s] = starts[s - 1];
     starts[0] = 0;
+    all.largestSet_ = 0;
+    for (size_t s = 1; s < sets.size(); ++s) {
+        if (starts[s + 1] - starts[s] > starts[all.largestSet_ + 1] - starts[all.largestSet_]) all.largestSet_ = s;
+    }
     return true;
 }
 
@@ -86,15 +90,27 @@ void ClusterMaps::FillMapInSets(std::span<ClusterMaps* const> sets, const Cluste
     const size_t count = rows.size();
     const size_t* flatBins = all.flatBins_.data();
     const double* weights = all.weights_.data() + static_cast<size_t>(fill - all.fills_.begin()) * count;
-    // First the all-clusters map and then those of the classes: a pass keeps fewer maps in the cache.
+    // First the all-clusters map together with the map of the set with most rows, which takes most rows at the
+    // same bins, and then the maps of the other sets.
     double* const allBins = all.maps_[fill->map].FlatBins();
-    for (size_t i = 0; i < count; ++i) {
-        if (flatBins[i] != kOutside) allBins[flatBins[i]] += weights[i];
+    const size_t largest = all.largestSet_;
+    if (largest == 0) {
+        for (size_t i = 0; i < count; ++i) {
+            if (flatBins[i] != kOutside) allBins[flatBins[i]] += weights[i];
+        }
+    } else {
+        double* const largestBins = sets[largest]->maps_[fill->map].FlatBins();
+        for (size_t i = 0; i < count; ++i) {
+            if (flatBins[i] == kOutside) continue;
+            allBins[flatBins[i]] += weights[i];
+            if (set[i] == largest) largestBins[flatBins[i]] += weights[i];
+        }
     }
     // Set by set; the maps of the smaller classes are seldom in the cache: their bins are fetched some rows ahead.
     constexpr size_t kAhead = 16;
     const uint32_t* order = all.rowsBySet_.data();
     for (size_t s = 1; s < sets.size(); ++s) {
+        if (s == largest) continue;
         double* const setBins = sets[s]->maps_[fill->map].FlatBins();
         const size_t end = all.setStarts_[s + 1];
         for (size_t k = all.setStarts_[s]; k < end; ++k) {

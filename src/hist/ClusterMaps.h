@@ -122,6 +122,7 @@ private:
     // and where each set's rows begin in that order (one entry more than sets).
     std::vector<uint32_t> rowsBySet_;
     std::vector<uint32_t> setStarts_;
+    size_t largestSet_ = 0;  // the set with most rows, 0 when no set but the all-clusters one has rows
 };
 
 }  // namespace zel

@@ -90,7 +90,8 @@ TEST(ClusterMaps, BatchFillGivesTheSumsOfRowByRowFills) {
 }
 
 TEST(ClusterMaps, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
-    // Every row goes to the all-clusters maps; rows alternate between class set 1, class set 2 and none.
+    // Every row goes to the all-clusters maps; of every five rows three go to class set 2 (the set with most
+    // rows, filled in the pass of the all-clusters maps), one to class set 1 and one to none.
     const ClusterVariables variables = variablesOf({"X", "Y", "E", "Size", "LET", "EpixMean", "Height"});
     std::vector<std::unique_ptr<ClusterMaps>> apart, together;
     for (const char* suffix : {"Total", "alpha", "Others"}) {
@@ -109,8 +110,9 @@ TEST(ClusterMaps, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
         // Weights whose sums round, so that only the same order of additions gives the same bins.
         for (size_t c = 2; c < 7; ++c) row[c] = 0.1 * static_cast<double>(i % 17 + c) + 1e-3 * i;
         all.push_back(i);
-        set.push_back(static_cast<uint8_t>(i % 3));
-        perSet[i % 3].push_back(i);
+        const uint8_t inSet = i % 5 < 3 ? 2 : i % 5 == 3 ? 1 : 0;
+        set.push_back(inSet);
+        perSet[inSet].push_back(i);
     }
     apart[0]->FillRows(batch, all);
     for (size_t s = 1; s < 3; ++s) apart[s]->FillRows(batch, perSet[s]);
