@@ -63,6 +63,14 @@ public:
         }
     }
 
+    // True when element `element` (of `elementBytes` each) lies on a written page: else it is zero, and reading
+    // it would back its page.
+    bool holds(size_t element, size_t elementBytes) const {
+        if (written_.empty()) return true;
+        const size_t page = (offset_ + element * elementBytes) / pageBytes_;
+        return page < written_.size() && written_[page] != 0;
+    }
+
 private:
     size_t offset_ = 0;     // of the block's start within its first page
     size_t pageBytes_ = 1;

@@ -641,8 +641,9 @@ int Hist2D::Export() {
             block.done(end);
         };
         // Pages never written hold only empty bins, passed over in a sparse file like other empty stretches
-        // (four bins at a time); rows 1 and 2 hold anchors.
+        // (four bins at a time); rows 1 and 2 hold anchors, read only where their pages were written.
         const WrittenPages pages(contents_.data(), contents_.size() * sizeof(double));
+        auto contentAt = [&](size_t flat) { return pages.holds(flat, sizeof(double)) ? contents_[flat] : 0.0; };
         for (int iy = 1; iy <= ny; ++iy) {
             const size_t rowStart = static_cast<size_t>(GetFlatIndex(0, iy));  // flat index of ix = 0
             const double* row = contents_.data() + rowStart;                   // row[ix]
@@ -654,7 +655,7 @@ int Hist2D::Export() {
                         ix += 3;
                         continue;
                     }
-                    const double content = row[ix];
+                    const double content = sparse && iy <= 2 ? contentAt(rowStart + static_cast<size_t>(ix)) : row[ix];
                     const bool anchor = (iy == 1 && ix <= 2) || (iy == 2 && ix == 1);
                     if (!sparse || anchor || content != 0) addBinLine(static_cast<size_t>(ix), content);
                 }
@@ -665,7 +666,8 @@ int Hist2D::Export() {
                 lines(rowStart + 1, rowStart + static_cast<size_t>(nx) + 1);
             }
         }
-        addLine(axisX_.edge(axisX_.edgeCount() - 1), axisY_.edge(axisY_.edgeCount() - 1), contents_.back());
+        addLine(axisX_.edge(axisX_.edgeCount() - 1), axisY_.edge(axisY_.edgeCount() - 1),
+                contentAt(contents_.size() - 1));
         block.flush();
     }
     PendingFile data(dataPath);

@@ -101,15 +101,15 @@ TEST(ZeroedMemory, CopiesAndAssignmentsKeepTheValues) {
 }
 
 TEST(ZeroedMemory, WrittenPagesCoverEveryWrittenElement) {
-    // Sparse and dense arrays, written at a few places: every written element lies in a run, and with the
-    // system's page record (Linux) the untouched middle of a sparse array lies in none.
+    // Sparse and dense arrays, written at a few places: every written element lies in a run and on a page that
+    // holds it, and with the system's page record (Linux) the untouched middle of a sparse array lies in none.
     for (const zel::Filling filling : {zel::Filling::Sparse, zel::Filling::Dense}) {
         zel::ZeroedDoubles values(3000000, filling);
         const std::vector<size_t> written = {0, 1, 5000, 1500000, 2999999};
         for (size_t i : written) values[i] = 1;
         std::vector<std::pair<size_t, size_t>> runs;
-        zel::WrittenPages(values.data(), values.size() * sizeof(double))
-            .forEachRun(1, values.size(), sizeof(double), [&](size_t a, size_t b) { runs.emplace_back(a, b); });
+        const zel::WrittenPages pages(values.data(), values.size() * sizeof(double));
+        pages.forEachRun(1, values.size(), sizeof(double), [&](size_t a, size_t b) { runs.emplace_back(a, b); });
         ASSERT_FALSE(runs.empty());
         EXPECT_EQ(runs.front().first, 1u);
         for (size_t r = 1; r < runs.size(); ++r) EXPECT_GT(runs[r].first, runs[r - 1].second);
@@ -117,12 +117,14 @@ TEST(ZeroedMemory, WrittenPagesCoverEveryWrittenElement) {
             const bool covered =
                 std::any_of(runs.begin(), runs.end(), [&](auto run) { return i >= run.first && i < run.second; });
             EXPECT_EQ(covered, i >= 1) << i;
+            EXPECT_TRUE(pages.holds(i, sizeof(double))) << i;
         }
         EXPECT_LE(runs.back().second, values.size());
         const bool told = !(runs.size() == 1 && runs.front().second == values.size());
         if (told) {
             EXPECT_FALSE(std::any_of(runs.begin(), runs.end(),
                                      [](auto run) { return run.first <= 800000 && run.second > 800000; }));
+            EXPECT_FALSE(pages.holds(800000, sizeof(double)));
         }
     }
 }

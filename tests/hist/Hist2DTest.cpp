@@ -180,10 +180,10 @@ TEST_F(HistFilesTest, SparseMapRoundTripsWithFlows) {
     Hist2D h("Hist2D_EMap_Total", 256, 0.0, 256.0, 256, 0.0, 256.0, 0, quiet);
     h.SetAxisTitles({"X [px]", "Y [px]", "E [keV]"});
     for (auto [x, y, w] : {std::tuple{10.5, 20.5, 1234.5678}, {200.5, 100.5, 3.0}, {-1.0, 5.5, 2.0}, {300.0, 300.0, 6.0},
-                           {7.5, 999.0, 1.0}})
+                           {7.5, 999.0, 1.0}, {1.5, 0.5, 4.25}})
         h.Fill(x, y, w);
     ASSERT_EQ(exportAs(h, "map"), 0);
-    EXPECT_EQ(lines("map.hist").size(), 6u);  // three anchor bins, two filled bins, the last line
+    EXPECT_EQ(lines("map.hist").size(), 6u);  // three anchor bins (one filled), two filled bins, the last line
     EXPECT_THAT(files(), ElementsAre("map.hist", "map.hist_info"));
 
     Hist2D back(directory(), "map", ".hist", ".hist_info", 0, quiet);
@@ -195,6 +195,7 @@ TEST_F(HistFilesTest, SparseMapRoundTripsWithFlows) {
     EXPECT_EQ(back.GetOverflowY(), h.GetOverflowY());
     EXPECT_EQ(back.GetOverUnderFlowXY(), h.GetOverUnderFlowXY());
     EXPECT_EQ(back.GetBinContent(10.5, 20.5), 1234.5678);
+    EXPECT_EQ(back.GetBinContent(1.5, 0.5), 4.25);
 }
 
 TEST_F(HistFilesTest, LargeSparseMatrixFindsBinsFarApartPassingOverUnwrittenPages) {
