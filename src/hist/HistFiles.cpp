@@ -150,16 +150,20 @@ std::string temporarySuffix() {
 }
 }  // namespace
 
-PendingFile::PendingFile(std::string target)
-    : target_(std::move(target)), temporary_(target_ + temporarySuffix()) {}
+PendingFile::PendingFile(std::string target) : target_(std::move(target)) {}
 
 PendingFile::~PendingFile() {
 #if ZEL_UNNAMED_FILES
     if (unnamed_ >= 0) ::close(unnamed_);  // its content goes with it
 #endif
-    if (committed_ || unnamed_ >= 0) return;
+    if (committed_ || unnamed_ >= 0 || temporary_.empty()) return;
     std::error_code ec;
     std::filesystem::remove(temporary_, ec);
+}
+
+const std::string& PendingFile::temporary() {
+    if (temporary_.empty()) temporary_ = target_ + temporarySuffix();
+    return temporary_;
 }
 
 bool PendingFile::write(std::string_view content) {
@@ -180,7 +184,7 @@ bool PendingFile::write(std::string_view content) {
         return true;
     }
 #endif
-    std::ofstream out(temporary_, std::ios::trunc | std::ios::binary);
+    std::ofstream out(temporary(), std::ios::trunc | std::ios::binary);
     if (!out.is_open()) return false;
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     out.close();
@@ -197,7 +201,7 @@ bool PendingFile::commit() {
     }
 #endif
     std::error_code ec;
-    std::filesystem::rename(temporary_, target_, ec);
+    std::filesystem::rename(temporary(), target_, ec);
     if (ec) return false;
     committed_ = true;
     return true;
@@ -210,20 +214,20 @@ bool PendingFile::commitUnnamed() {
     // An earlier target is replaced in one step: the file is linked under the temporary name (or, where it cannot
     // be linked at all, copied there) and renamed onto the target.
     const bool linked =
-        errno == EEXIST && ::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        errno == EEXIST && ::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, temporary().c_str(), AT_SYMLINK_FOLLOW) == 0;
     std::error_code ec;
     if (linked || copyUnnamed()) {
-        std::filesystem::rename(temporary_, target_, ec);
+        std::filesystem::rename(temporary(), target_, ec);
         if (!ec) return true;
     }
-    std::filesystem::remove(temporary_, ec);
+    std::filesystem::remove(temporary(), ec);
 #endif
     return false;
 }
 
-bool PendingFile::copyUnnamed() const {
+bool PendingFile::copyUnnamed() {
 #if ZEL_UNNAMED_FILES
-    std::ofstream out(temporary_, std::ios::trunc | std::ios::binary);
+    std::ofstream out(temporary(), std::ios::trunc | std::ios::binary);
     if (!out.is_open()) return false;
     char buffer[1 << 16];
     off_t at = 0;

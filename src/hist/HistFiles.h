@@ -117,10 +117,12 @@ public:
 private:
     bool commitUnnamed();
     // Writes the unnamed file's content under the temporary name.
-    bool copyUnnamed() const;
+    bool copyUnnamed();
+    // The temporary name beside the target, made when first needed: most files never take it.
+    const std::string& temporary();
 
     std::string target_;
-    std::string temporary_;  // beside the target
+    std::string temporary_;  // empty until made
     int unnamed_ = -1;       // descriptor of the unnamed file, or -1
     bool committed_ = false;
 };
