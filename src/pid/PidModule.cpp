@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <limits>
 
 #include "common/Text.h"
 #include "engine/SettingsReport.h"
@@ -215,6 +216,64 @@ void PidModule::prepare(size_t width) {
         classEnds_.push_back(rowConditions_.size());
     }
     preparedWidth_ = width;
+    buildKeyIndex();
+}
+
+void PidModule::buildKeyIndex() {
+    keyBounds_.clear();
+    keyMasks_.clear();
+    const size_t classes = classEnds_.size();
+    if (classes > 64) return;
+    // The column tested by most classes.
+    std::vector<size_t> classesTesting;
+    size_t begin = 0;
+    for (const size_t end : classEnds_) {
+        std::vector<size_t> seen;
+        for (size_t c = begin; c < end; ++c) {
+            const size_t column = rowConditions_[c].column;
+            if (std::find(seen.begin(), seen.end(), column) != seen.end()) continue;
+            seen.push_back(column);
+            if (column >= classesTesting.size()) classesTesting.resize(column + 1, 0);
+            ++classesTesting[column];
+        }
+        begin = end;
+    }
+    const auto most = std::max_element(classesTesting.begin(), classesTesting.end());
+    if (most == classesTesting.end() || *most < 2) return;
+    keyColumn_ = static_cast<size_t>(most - classesTesting.begin());
+    for (const RowCondition& condition : rowConditions_) {
+        if (condition.column != keyColumn_) continue;
+        keyBounds_.push_back(condition.lower);
+        keyBounds_.push_back(condition.upper);
+    }
+    std::sort(keyBounds_.begin(), keyBounds_.end());
+    keyBounds_.erase(std::unique(keyBounds_.begin(), keyBounds_.end()), keyBounds_.end());
+    // Each region's classes, from a value inside it: a bound, or a value between two bounds, or beyond them all;
+    // the NaN region keeps the classes that do not test the key column.
+    const size_t bounds = keyBounds_.size();
+    auto valueIn = [&](size_t region) {
+        const size_t i = region / 2;
+        if (region % 2 == 1) return keyBounds_[i];
+        if (i == 0) return -std::numeric_limits<double>::infinity();
+        if (i == bounds) return std::numeric_limits<double>::infinity();
+        return keyBounds_[i - 1] + (keyBounds_[i] - keyBounds_[i - 1]) / 2;
+    };
+    keyMasks_.assign(2 * bounds + 2, 0);
+    for (size_t region = 0; region < keyMasks_.size(); ++region) {
+        const bool nan = region == keyMasks_.size() - 1;
+        const double value = nan ? std::numeric_limits<double>::quiet_NaN() : valueIn(region);
+        begin = 0;
+        for (size_t k = 0; k < classes; ++k) {
+            bool possible = true;
+            for (size_t c = begin; c < classEnds_[k]; ++c) {
+                const RowCondition& condition = rowConditions_[c];
+                if (condition.column == keyColumn_ && !(value >= condition.lower && value <= condition.upper))
+                    possible = false;
+            }
+            if (possible) keyMasks_[region] |= uint64_t{1} << k;
+            begin = classEnds_[k];
+        }
+    }
 }
 
 void PidModule::reorderConditions() {
@@ -240,7 +299,7 @@ int PidModule::classify(const ClusterBatch& batch, std::vector<int>& out, bool c
     out.reserve(out.size() + batch.size());
     for (size_t r = 0; r < batch.size(); ++r) {
         const double* row = batch.row(r).data();
-        out.push_back(r % kCountedRowEvery == 0 ? classifyRow<true>(row) : classifyRow<false>(row));
+        out.push_back(classifyRowAt(row, r));
     }
     reorderConditions();
     return 0;
@@ -257,7 +316,7 @@ int PidModule::processBatch(ClusterBatch& batch) {
     const size_t column = static_cast<size_t>(classColumn_);
     for (size_t r = 0; r < batch.size(); ++r) {
         double* row = batch.row(r).data();
-        row[column] = static_cast<double>(r % kCountedRowEvery == 0 ? classifyRow<true>(row) : classifyRow<false>(row));
+        row[column] = static_cast<double>(classifyRowAt(row, r));
     }
     reorderConditions();
     return 0;

@@ -3,6 +3,7 @@
 // whose range conditions it meets, or -1 ("Others") when none does. The algorithm is chosen by number, by the
 // decision-tree switch, or from the chip type; its classes come from the algorithm tables.
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -101,6 +102,13 @@ private:
     void reorderConditions();
     static constexpr size_t kCountedRowEvery = 8;  // the rows whose rejections are counted
 
+    // The class of row r of a batch: one row in kCountedRowEvery goes through every class in turn and counts its
+    // rejections; the others go through the classes that the key column leaves possible.
+    int classifyRowAt(const double* row, size_t r) {
+        if (r % kCountedRowEvery == 0) return classifyRow<true>(row);
+        return keyMasks_.empty() ? classifyRow<false>(row) : classifyCandidates(row);
+    }
+
     // With `count`, the condition that turns the row away counts it for the next reorder; a sample of the rows
     // tells the order as well as all of them, without a store per class and row.
     template <bool count>
@@ -119,6 +127,46 @@ private:
             }
             if (c == end) return static_cast<int>(k);
             c = end;
+        }
+        return -1;
+    }
+
+    // The key column (the column that most classes test) splits the number line at the bounds of its conditions
+    // into regions: the points themselves and the open stretches between them. Within a region every condition on
+    // the key column holds or fails as a whole, so each region has the set of classes it leaves possible. A row
+    // finds its region, and only those classes are tested, in order: the first whose conditions all hold wins,
+    // as when all are tested.
+    void buildKeyIndex();
+    // The region of `value`: 2i for the stretch below bound i (i = the number of bounds for the one above all),
+    // 2i + 1 for bound i itself, and the last region for a NaN.
+    size_t keyRegion(double value) const {
+        if (value != value) return keyMasks_.size() - 1;
+        // The first bound at or above the value, found without branching on the comparisons.
+        const double* first = keyBounds_.data();
+        size_t length = keyBounds_.size();
+        while (length > 0) {
+            const size_t half = length / 2;
+            const bool above = first[half] < value;
+            first += above ? half + 1 : 0;
+            length = above ? length - half - 1 : half;
+        }
+        const size_t i = static_cast<size_t>(first - keyBounds_.data());
+        return 2 * i + (i < keyBounds_.size() && keyBounds_[i] == value ? 1 : 0);
+    }
+    int classifyCandidates(const double* row) const {
+        uint64_t candidates = keyMasks_[keyRegion(row[keyColumn_])];
+        while (candidates != 0) {
+            const size_t k = static_cast<size_t>(std::countr_zero(candidates));
+            size_t c = k == 0 ? 0 : classEnds_[k - 1];
+            const size_t end = classEnds_[k];
+            while (c < end) {
+                const RowCondition& condition = rowConditions_[c];
+                const double value = row[condition.column];
+                if (!(value >= condition.lower && value <= condition.upper)) break;
+                ++c;
+            }
+            if (c == end) return static_cast<int>(k);
+            candidates &= candidates - 1;
         }
         return -1;
     }
@@ -145,6 +193,12 @@ private:
     std::vector<RowCondition> rowConditions_;
     std::vector<size_t> classEnds_;
     size_t preparedWidth_ = SIZE_MAX;
+    // Of classifyCandidates: the key column, the bounds of its conditions in rising order without repeats, and per
+    // region a bit for each class it leaves possible (the last region for a NaN). Empty when no column is tested
+    // by two classes or there are more classes than bits.
+    size_t keyColumn_ = 0;
+    std::vector<double> keyBounds_;
+    std::vector<uint64_t> keyMasks_;
 };
 
 }  // namespace zel
