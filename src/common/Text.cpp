@@ -112,6 +112,16 @@ char* writeDigits(char* out, uint64_t number, int count) {
 
 }  // namespace
 
+bool sixDigitsReadBack(double value) {
+    const double a = std::fabs(value);
+    if (!(a >= 1e-4 && a < 1e6)) return false;
+    // The six digits as a whole number m of units 1 / scale: the decimal m / scale reads back as the double
+    // nearest to it, which one division gives (m and scale are exact doubles). A product just off a half may
+    // round m the other way; the decimal then does not read back, and the caller takes the longer way.
+    const double scale = kPowers[5 - decadeOf(a)];
+    return static_cast<double>(static_cast<int64_t>(a * scale + 0.5)) / scale == a;
+}
+
 char* writeGeneral6(char* out, double value) {
     // Whole numbers (counts, sizes, flags) as integers: what "%g" writes for them below a million.
     if (value > -1e6 && value < 1e6) {

@@ -106,7 +106,7 @@ char* writeHistNumber(char* out, double value) {
     // million, the usual bin contents, lose nothing; other numbers lose exactly when their shortest exact form
     // has more than six digits. NaN and infinities read "nan" and "inf" either way.
     const bool whole = value > -1e6 && value < 1e6 && value == std::trunc(value);
-    if (!whole && std::isfinite(value)) {
+    if (!whole && std::isfinite(value) && !sixDigitsReadBack(value)) {
         const auto exact = std::to_chars(out, out + kHistNumberChars, value);
         if (exact.ec == std::errc() && significantDigits(out, exact.ptr) > 6) return exact.ptr;
     }

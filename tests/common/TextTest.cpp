@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -38,6 +40,26 @@ TEST(NumberText, FastFormattingWritesWhatPrintfWrites) {
         if (i % 3 == 0) v = -v;
         ASSERT_EQ(general(v), printfText("%g", v)) << v;
         ASSERT_EQ(fixed3(v), printfText("%.3f", v)) << v;
+    }
+}
+
+// "%g" loses nothing exactly when its text reads back as the value, within the range where it writes no exponent.
+TEST(NumberText, SixDigitsReadBackWhenPrintfTextReadsBack) {
+    const double cases[] = {0.1, 12.5, -161.984, 999999.4, 123456.5, 0.30000000000000004, 1e-4, 9.99999e-5, 1e-5,
+                            1e6, 5e5, 0.0001234565, 39468.948, 12763.765999999996};
+    std::vector<double> values(std::begin(cases), std::end(cases));
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> exponent(-5, 7);
+    std::uniform_int_distribution<int> decimals(0, 9);
+    for (int i = 0; i < 100000; ++i) {
+        const double step = std::pow(10.0, -decimals(random));
+        values.push_back(std::round(std::pow(10.0, exponent(random)) / step) * step);
+        values.push_back(values.back() + values[values.size() / 2]);  // sums, as maps add values
+    }
+    for (double v : values) {
+        const bool inRange = std::fabs(v) >= 1e-4 && std::fabs(v) < 1e6;
+        const bool readsBack = std::strtod(printfText("%g", v).c_str(), nullptr) == v;
+        ASSERT_EQ(zel::sixDigitsReadBack(v), inRange && readsBack) << printfText("%.17g", v);
     }
 }
 
