@@ -229,6 +229,8 @@ int Engine::createHistograms() {
         jobs().run(suffixes.size(), make);
     } catch (...) {
         for (HeldMessages& messages : held) messages.release();
+        histograms_.clear();
+        maps_.clear();
         throw;
     }
     for (size_t s = 0; s < suffixes.size(); ++s) {
