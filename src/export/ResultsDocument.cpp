@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -83,7 +84,12 @@ std::string formatResultNumber(double value, int precision) {
 
     const bool wholeInt32 = value >= 1 && value <= std::numeric_limits<std::int32_t>::max() &&
                             value == static_cast<double>(static_cast<std::int32_t>(value));
-    if (wholeInt32 || value == 0) precision = 0;
+    // Whole numbers, most of a results list (counts), as "%.0f" writes them.
+    if (wholeInt32) {
+        char digits[16];
+        return std::string(digits, std::to_chars(digits, digits + sizeof digits, static_cast<std::int32_t>(value)).ptr);
+    }
+    if (value == 0) return std::signbit(value) ? "-0" : "0";
 
     if (value < 1e200) return formatFixed(value, precision);
     char buffer[64];

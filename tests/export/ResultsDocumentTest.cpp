@@ -23,7 +23,7 @@ TEST(ResultNumberFormat, PrecisionFollowsMagnitude) {
         double value;
         int precision;
         const char* text;
-    } cases[] = {{12.0, 4, "12"},  {0.00123, 2, "0.00123"}, {0.0, 4, "0"},   {1.5, 2, "1.50"},
+    } cases[] = {{12.0, 4, "12"},  {0.00123, 2, "0.00123"}, {0.0, 4, "0"},   {-0.0, 4, "-0"}, {1.5, 2, "1.50"},
                  {-0.5, 1, "-0.50"}, {-3.0, 2, "-3.00"},    {3.14159, -3, "3"}, {3e9, 1, "3000000000.0"},
                  {1e-50, 2, "0.00"}, {1e250, 2, "1.00e+250"}, {std::numeric_limits<double>::quiet_NaN(), 1, "nan"}};
     for (const auto& c : cases) EXPECT_EQ(formatResultNumber(c.value, c.precision), c.text) << c.value;
