@@ -5,13 +5,23 @@
 # and the peak resident memory; for PID 103 also its throughput as a share of that with modules off. The extended
 # event list is written as in a normal run; set EXTENDED=false to leave it out. Each time is the best of REPEAT runs
 # (3), the configurations taking turns. Usage: bench/zel_throughput.sh [CLUSTERS] [BUILD_DIR]
+# The list and the outputs go into memory (/dev/shm) when it has room and TMPDIR does not say otherwise: a disk file
+# system's own state (on some, creating files right after many were deleted is slow) would otherwise weigh on the
+# runs that write many files.
 set -euo pipefail
 clusters="${1:-2000000}"
 build="${2:-build}"
 extended="${EXTENDED:-true}"
 bin="$(cd "$build/bin" && pwd)"
-work="$(mktemp -d)"
+base="${TMPDIR:-}"
+if [ -z "$base" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    need_kib=$(( clusters / 1000 * 400 + 1048576 ))  # the list, the extended lists of a run, the histogram files
+    free_kib=$(df -Pk /dev/shm | awk 'NR == 2 {print $4}')
+    if [ "${free_kib:-0}" -gt "$need_kib" ]; then base=/dev/shm; fi
+fi
+work="$(mktemp -d ${base:+-p "$base"})"
 trap 'rm -rf "$work"' EXIT
+echo "working in $work"
 
 "$bin/zel_gen_elist" --clusters "$clusters" --seed 11 --rate 20000 --out "$work/bench.elist"
 printf '[E]\nall = 0, 1e12\n[Size]\nall = 1, 1e9\n' > "$work/filter.ini"
