@@ -26,6 +26,9 @@ namespace {
 constexpr size_t kSliceRows = 4096;
 // The class sets' histograms take the copied rows of their classes in rounds of at least this many rows.
 constexpr size_t kClassRowsPerFill = 8192;
+// With sets filled together, the 2D and the 1D histograms of a batch are filled in this many parts each.
+constexpr size_t k2DParts = 2;
+constexpr size_t k1DParts = 8;
 
 double valueAt(std::span<const double> row, int column, double fallback) {
     return column >= 0 && static_cast<size_t>(column) < row.size() ? row[column] : fallback;
@@ -567,22 +570,20 @@ void Engine::listClassRows(const ClusterBatch& batch) {
     while (classRows_.size() < classBatch_.size()) classRows_.push_back(static_cast<uint32_t>(classRows_.size()));
 }
 
-void Engine::fillClassPart(size_t part, size_t parts1D, size_t parts2D) {
+void Engine::fillClassPart(size_t part) {
     const std::span<const uint32_t> rows = std::span<const uint32_t>(classRows_).first(classBatch_.size());
-    if (part < parts2D) {
-        HistogramModule::FillRows2DInSets(histogramSets_, classBatch_, rows, classSetOfRow_.data(), part, parts2D);
+    if (part < k2DParts) {
+        HistogramModule::FillRows2DInSets(histogramSets_, classBatch_, rows, classSetOfRow_.data(), part, k2DParts);
     } else {
-        HistogramModule::FillRows1DInSets(histogramSets_, classBatch_, rows, classSetOfRow_.data(), part - parts2D,
-                                          parts1D);
+        HistogramModule::FillRows1DInSets(histogramSets_, classBatch_, rows, classSetOfRow_.data(), part - k2DParts,
+                                          k1DParts);
     }
 }
 
 void Engine::fillClassRows() {
     if (classBatch_.empty()) return;
-    constexpr size_t kParts1D = 4;
-    constexpr size_t kParts2D = 2;
-    auto job = [&](size_t part) { fillClassPart(part, kParts1D, kParts2D); };
-    jobs().run(kParts1D + kParts2D, job);
+    auto job = [&](size_t part) { fillClassPart(part); };
+    jobs().run(k2DParts + k1DParts, job);
     classBatch_.clear();
     classSetOfRow_.clear();
 }
@@ -608,8 +609,6 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
     // changes only its own histograms, so every sum is the same as when filled in turn.
     // The histograms of the class sets take the copied class rows of several slices at once, when there are
     // kClassRowsPerFill of them: each bin of those small sets is then fetched once for many rows.
-    constexpr size_t k2DParts = 2;
-    constexpr size_t k1DParts = 8;
     constexpr size_t kMapParts = ClusterMaps::kMapCount;
     constexpr size_t kSetParts = 2;
     const size_t sets = histogramRows_.size();
@@ -643,7 +642,7 @@ int Engine::fillAndRecord(const ClusterBatch& batch) {
             } else {
                 histograms_[0]->FillRows1D(batch, rows, part - k2DParts, k1DParts);
             }
-            if (fillClasses) fillClassPart(part, k1DParts, k2DParts);
+            if (fillClasses) fillClassPart(part);
             return;
         }
         const size_t s = j / (kSetParts + 1);

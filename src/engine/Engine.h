@@ -96,9 +96,9 @@ private:
     // With sets filled together: chooses the class set whose rows go into the all-clusters histograms only, and
     // copies the rows of the batch that go into their class sets' histograms.
     void listClassRows(const ClusterBatch& batch);
-    // Fills part `part` of the class sets' histograms with the copied class rows: the 2D histograms in parts2D
-    // parts, then the 1D ones in parts1D.
-    void fillClassPart(size_t part, size_t parts1D, size_t parts2D);
+    // Fills part `part` of the class sets' histograms with the copied class rows, in the parts of the batch
+    // step's fills: first those of the 2D histograms, then those of the 1D ones.
+    void fillClassPart(size_t part);
     // Fills the class sets' histograms with the copied class rows and forgets them.
     void fillClassRows();
     // Fills the copied class rows, then completes the class set left out of the fills, when it lacks rows: after
