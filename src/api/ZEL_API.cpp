@@ -123,7 +123,7 @@ std::string getFileOutPath() { return withEngine(std::string(), [](Engine& e) { 
 bool getDoExportClist() { return withEngine(false, [](Engine& e) { return e.settings().DoExportCList; }); }
 double getSamplingTime() { return withEngine(-1.0, [](Engine& e) { return e.settings().TimeSampling; }); }
 std::vector<std::string> getPIDClassNames() {
-    return withEngine(std::vector<std::string>(), [](Engine& e) { return e.classNames(); });
+    return withEngine(std::vector<std::string>(), [](Engine& e) { return e.run().classNames; });
 }
 
 double getCountParticle() { return withEngine(-1.0, [](Engine& e) { return e.products().clustersProcessed(); }); }

@@ -6,10 +6,7 @@
 #include "common/Paths.h"
 #include "engine/ParamFile.h"
 #include "engine/SettingsReport.h"
-#include "export/ExtendedClusterList.h"
-#include "export/ExtendedEventList.h"
-#include "hist/ClusterMaps.h"
-#include "hist/HistogramModule.h"
+#include "hist/HistogramSets.h"
 
 #ifndef ZEL_BUILD_ID
 #define ZEL_BUILD_ID "00000000"
@@ -87,23 +84,7 @@ void Engine::printBanner() {
 void Engine::printReport() {
     const MessageTarget to = messages();
     printSettingsReport(settings_, to, ReportInputs{inputs_.names, inputs_.count});
-    // Each created module reports under its own section title.
-    struct Section {
-        std::string_view module;
-        std::string_view title;
-    };
-    static constexpr Section kSections[] = {
-        {"PID", "PARTICLE CLASSIFICATION"}, {"Mask", "SENSOR MASK"},      {"Filter", "FILTER"},
-        {"SigVec", "SIGNIFICANT VECTOR"},   {"Direction", "DIRECTONAL ANALYSIS"}, {"Compton", "COMPTON CAMERA"},
-        {"Comparator", "RADIATION FIELD RECOGNITION"},
-    };
-    for (const auto& section : kSections) {
-        for (const auto& module : modules_) {
-            if (module->name() != section.module) continue;
-            printReportSection(section.title, {}, to);
-            module->report(to);
-        }
-    }
+    modules_.report(to);
 }
 
 namespace {
@@ -112,49 +93,51 @@ std::vector<double> plainCopy(const ZeroedDoubles& values) { return {values.begi
 
 std::vector<std::vector<double>> Engine::hist1DAll(const std::string& variable) const {
     const auto& names = variables_.names();
-    if (histograms_.empty() || std::find(names.begin(), names.end(), variable) == names.end()) return {};
-    const Hist1D* hist = histograms_.front()->findHist1D(variable);
+    const HistogramSets* sets = modules_.find<HistogramSets>();
+    if (sets == nullptr || sets->allClusters() == nullptr) return {};
+    if (std::find(names.begin(), names.end(), variable) == names.end()) return {};
+    const Hist1D* hist = sets->allClusters()->findHist1D(variable);
     if (hist == nullptr) return {};
     return {hist->GetLowEdges(), plainCopy(hist->GetContents())};
 }
 
 std::vector<std::vector<double>> Engine::hist2DAll(const std::vector<std::string>& variables) const {
     const auto& names = variables_.names();
-    if (histograms_.empty() || variables.size() < 2) return {};
+    const HistogramSets* sets = modules_.find<HistogramSets>();
+    if (sets == nullptr || sets->allClusters() == nullptr || variables.size() < 2) return {};
     for (const auto& v : variables)
         if (std::find(names.begin(), names.end(), v) == names.end()) return {};
-    const Hist2D* hist = histograms_.front()->findHist2D(variables[0], variables[1]);
+    const Hist2D* hist = sets->allClusters()->findHist2D(variables[0], variables[1]);
     if (hist == nullptr) return {};
     return {hist->GetLowEdgesX(), hist->GetLowEdgesY(), plainCopy(hist->GetContents())};
 }
 
 int Engine::radFieldRecognition(std::string& name, double& score) {
+    // Without field recognition in the run: no field, and a score below every probability.
     if (!(products_.clustersProcessed() > 0)) return 0;
-    name = rfrBestName_;
-    score = rfrBestScore_ * 100.0;
+    name.clear();
+    score = -100.0;
     return 0;
 }
 
 int Engine::comptonProjection(std::vector<double>& projection) {
-    projection = comptonProjection_;
-    if (comptonMax_ == -1.0 && !projection.empty())
-        comptonMax_ = *std::max_element(projection.begin(), projection.end());
+    projection.clear();
     return 0;
 }
 
 int Engine::comptonTestProjection(std::vector<double>& projection) {
-    projection = comptonProjection_;
+    projection.clear();
     return 0;
+}
+
+JobTeam& Engine::jobs() {
+    if (!jobs_) jobs_ = std::make_unique<JobTeam>(std::thread::hardware_concurrency() > 1);
+    return *jobs_;
 }
 
 int Engine::reset() {
     modules_.clear();
-    elistExt_.reset();
-    clistExt_.reset();
     processingHeaderPrinted_ = false;
-    rfrBestName_.clear();
-    rfrBestScore_ = -1.0;
-    modulesCreated_ = false;
     return initialiseModules();
 }
 

@@ -1,9 +1,16 @@
 #pragma once
-// The surface through which the engine drives its processing modules (particle identification, filter, frame,
-// histograms, maps, directional, coincidence, Compton...). A module is created and initialised from the settings,
-// sees every batch and every evaluated cluster, closes its samples with the products, and exports its results.
+// The one surface through which the engine drives its processing modules (particle identification, filter,
+// histogram sets, extended lists, results lists, and the analyses that follow). A module is constructed without
+// anything that can fail, initialised once from the narrow context below, and then sees whole batches, evaluated
+// clusters, the end of each batch step, sample closing, the end of the input, the export and the settings report.
+// It never learns about the engine.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "cluster/ClusterBatch.h"
 #include "common/Messages.h"
@@ -11,37 +18,89 @@
 namespace zel {
 
 class ClusterVariables;
+class JobTeam;
+class Products;
+struct InputSet;
 struct Settings;
 
+// Facts of the run that modules establish at initialisation and the modules after them read.
+struct RunState {
+    // The class names of the classification followed by "Others"; empty without classification.
+    std::vector<std::string> classNames;
+    int pidAlgorithm = -1;  // the algorithm in use, -1 without classification
+    bool pidActive = false;
+    bool filterActive = false;
+    bool fileRun = false;  // a file run, as against batches pushed by a host
+
+    // Number of particle classes, without "Others".
+    int classCount() const { return classNames.empty() ? 0 : static_cast<int>(classNames.size()) - 1; }
+};
+
+// What the engine shares with a module. The references outlive the module.
 struct ModuleContext {
-    Settings& settings;
-    ClusterVariables& variables;
+    const Settings& settings;
+    ClusterVariables& variables;  // column indexes; a module may append the column it writes
+    const InputSet& inputs;
+    const Products& products;
+    RunState& run;
+    JobTeam& jobs;  // the calling thread and a helper, for work that can be shared
     MessageTarget messages;
+    int codeBase = 0;  // the module's codes are this base minus a fixed number per message
 };
 
 class Module {
 public:
+    // An `init` result that leaves the module out of the run without the engine's failure message: the module
+    // has said why (a filter without a condition on a known variable, for example).
+    static constexpr int kNotUsed = 1;
+
     virtual ~Module() = default;
     virtual std::string_view name() const = 0;
 
-    // Whole-batch step, run in module order before the clusters are evaluated one by one
-    // (classification, filtering, frame counting). A non-zero result marks the batch as failed but does not stop it.
+    // Reads the module's configuration and resolves its columns: 0, kNotUsed, or the code of the failure.
+    // Called once; the engine makes a new module for a reset.
+    virtual int init(const ModuleContext& context) = 0;
+
+    // Whole-batch step, in table order before the clusters are evaluated one by one (classification,
+    // filtering...). A non-zero result marks the batch as failed but does not stop it.
     virtual int processBatch(ClusterBatch&) { return 0; }
 
-    // One evaluated cluster with its class (-1 for "Others" when classes exist, 0 without classification).
-    virtual void processCluster(std::span<const double> /*row*/, int /*classIndex*/) {}
+    // True when the module wants processCluster: only those are called row by row.
+    virtual bool takesClusters() const { return false; }
+    // One evaluated cluster: its row, its place in the batch, and its class (-1 for "Others" when classes exist,
+    // 0 without classification).
+    virtual void processCluster(std::span<const double> /*row*/, uint32_t /*rowIndex*/, int /*classIndex*/) {}
+
+    // The end of the batch step. prepareBatchJobs says how many jobs the module hands out (they run on either
+    // thread, side by side with every other module's, and each changes only the module's own state);
+    // recordBatch runs on the calling thread meanwhile and may report (the number of failures); endBatch
+    // follows once all jobs are done.
+    virtual size_t prepareBatchJobs(const ClusterBatch&) { return 0; }
+    virtual void runBatchJob(const ClusterBatch&, size_t /*job*/) {}
+    virtual int recordBatch(const ClusterBatch&) { return 0; }
+    virtual void endBatch() {}
 
     // Closes the module's own time sample together with the products.
     virtual void closeSample(double /*samplingTime*/, bool /*final*/) {}
 
-    // End of the input: closes whatever the module keeps open.
+    // End of the input: closes whatever the module keeps open. 0 or an error code.
     virtual int finishInput() { return 0; }
 
-    // Writes the module's results below the output directory; 0 or an error code.
+    // The export, in two steps. First the module's jobs, written side by side on both threads with every other
+    // module's (each job's messages are held and written afterwards, in job number order): exportJobs lists the
+    // job numbers in the order they should be handed out, largest first. Then exportResults on the calling
+    // thread: the module's failures to report and its own files; 0, or a non-zero result for a failure.
+    virtual std::vector<size_t> exportJobs() { return {}; }
+    virtual void runExportJob(size_t /*job*/) {}
     virtual int exportResults(const MessageTarget&) { return 0; }
+
+    // The run failed: drops whatever partial output the module holds.
+    virtual void discard() {}
 
     // The module's section of the settings report.
     virtual void report(const MessageTarget&) const {}
 };
+
+using ModulePtr = std::unique_ptr<Module>;
 
 }  // namespace zel

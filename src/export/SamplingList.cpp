@@ -3,11 +3,19 @@
 #include <string>
 #include <vector>
 
-#include "engine/Engine.h"
+#include "cluster/Products.h"
+#include "engine/Settings.h"
 #include "export/ResultsDocument.h"
 
 namespace zel {
 namespace {
+
+// What the list is written from.
+struct Run {
+    const Settings& settings;
+    const Products& products;
+    const RunState& state;
+};
 
 std::vector<double> firstN(const std::vector<double>& values, size_t n) {
     return {values.begin(), values.begin() + static_cast<std::ptrdiff_t>(std::min(n, values.size()))};
@@ -15,9 +23,9 @@ std::vector<double> firstN(const std::vector<double>& values, size_t n) {
 
 double percentOf(double part, double whole) { return whole != 0 ? 100.0 * part / whole : 0.0; }
 
-void writeGeneral(ResultsDocument& doc, const Engine& engine) {
-    const Settings& s = engine.settings();
-    const Products& p = engine.products();
+void writeGeneral(ResultsDocument& doc, const Run& run) {
+    const Settings& s = run.settings;
+    const Products& p = run.products;
     doc.section("General information");
     doc.addNumber("TimeLive_Sum", p.liveTime(), "s+1", 9);
     doc.addNumber("TimeSampling", s.TimeSampling, "s+1", 9);
@@ -45,11 +53,11 @@ void writeGeneral(ResultsDocument& doc, const Engine& engine) {
     }
 }
 
-void writeClassification(ResultsDocument& doc, const Engine& engine) {
-    const Products& p = engine.products();
+void writeClassification(ResultsDocument& doc, const Run& run) {
+    const Products& p = run.products;
     doc.subsection("Particle classification");
-    doc.addStringList("ClassNames", engine.classNames());
-    doc.addInteger("AlgorithmSwitch", engine.settings().PIDAlg, "-");
+    doc.addStringList("ClassNames", run.state.classNames);
+    doc.addInteger("AlgorithmSwitch", run.settings.PIDAlg, "-");
     std::vector<double> percent;
     for (double count : p.countClass()) percent.push_back(percentOf(count, p.clustersProcessed()));
     doc.addNumberList("CountParticle_Sum_Class", p.countClass(), "-", 0);
@@ -72,8 +80,8 @@ void writeClassification(ResultsDocument& doc, const Engine& engine) {
     doc.addTable("TotalValues_Class", columns, labels, rows, "", 4);
 }
 
-void writeFilter(ResultsDocument& doc, const Engine& engine) {
-    const Products& p = engine.products();
+void writeFilter(ResultsDocument& doc, const Run& run) {
+    const Products& p = run.products;
     // Shares of all clusters handed to the engine, whether the filter let them through or not.
     const double processed = p.clustersSeen();
     const double omitted = p.filteredOut();
@@ -87,8 +95,8 @@ void writeFilter(ResultsDocument& doc, const Engine& engine) {
     doc.setLabelWidth(30);
 }
 
-void writeSamples(ResultsDocument& doc, const Engine& engine) {
-    const Products& p = engine.products();
+void writeSamples(ResultsDocument& doc, const Run& run) {
+    const Products& p = run.products;
     const size_t n = static_cast<size_t>(p.sampleCount());
     doc.section("Sampling information");
     const std::vector<std::string> columns{"SamplingNum", "Time_Sampling", "Time_Elaps", "PixCount", "Count", "CountRate",
@@ -116,10 +124,10 @@ void writeSamples(ResultsDocument& doc, const Engine& engine) {
     doc.addNumberList("DoseRate_Mean_Sample", p.doseRatePerSample(), p.doseRateUnit(), 4);
 }
 
-void writeClassSamples(ResultsDocument& doc, const Engine& engine) {
-    const Products& p = engine.products();
+void writeClassSamples(ResultsDocument& doc, const Run& run) {
+    const Products& p = run.products;
     std::vector<std::string> columns{"SamplingNum"};
-    for (const auto& name : engine.classNames()) columns.push_back(name);
+    for (const auto& name : run.state.classNames) columns.push_back(name);
     std::vector<std::string> labels;
     for (int i = 0; i < p.sampleCount(); ++i) labels.push_back(std::to_string(i + 1));
     struct ClassTable {
@@ -138,8 +146,10 @@ void writeClassSamples(ResultsDocument& doc, const Engine& engine) {
 
 }  // namespace
 
-int writeSamplingList(const Engine& engine, const MessageTarget& to) {
-    const Settings& s = engine.settings();
+int writeSamplingList(const Settings& settings, const Products& products, const RunState& state,
+                      const MessageTarget& to) {
+    const Run run{settings, products, state};
+    const Settings& s = run.settings;
     ResultsDocument doc;
     doc.setImmediate(false);
     doc.setDirectory("");
@@ -148,11 +158,11 @@ int writeSamplingList(const Engine& engine, const MessageTarget& to) {
     doc.setValueListLimit(20);
     doc.setLabelWidth(30);
     doc.open();
-    writeGeneral(doc, engine);
-    if (engine.isPIDActive()) writeClassification(doc, engine);
-    if (engine.isFilterActive()) writeFilter(doc, engine);
-    writeSamples(doc, engine);
-    if (engine.isPIDActive()) writeClassSamples(doc, engine);
+    writeGeneral(doc, run);
+    if (run.state.pidActive) writeClassification(doc, run);
+    if (run.state.filterActive) writeFilter(doc, run);
+    writeSamples(doc, run);
+    if (run.state.pidActive) writeClassSamples(doc, run);
     doc.dropLastComma();
     doc.close();
     int result = doc.flush();
@@ -162,6 +172,22 @@ int writeSamplingList(const Engine& engine, const MessageTarget& to) {
     }
     printMsg(to, "Results list:\t\t\t\t" + doc.textPath());
     return 0;
+}
+
+}  // namespace zel
+
+namespace zel {
+
+int SamplingList::init(const ModuleContext& context) {
+    settings_ = &context.settings;
+    products_ = &context.products;
+    run_ = &context.run;
+    return 0;
+}
+
+int SamplingList::exportResults(const MessageTarget& to) {
+    if (!settings_->DoExportText) return 0;
+    return writeSamplingList(*settings_, *products_, *run_, to);
 }
 
 }  // namespace zel

@@ -3,16 +3,46 @@
 #include <cstdint>
 #include <utility>
 
+#include "cluster/ClusterVariables.h"
+#include "common/Paths.h"
 #include "common/Text.h"
+#include "engine/Settings.h"
 
 namespace zel {
 
 Filter::Filter(const std::string& directory, const std::string& fileName, const MessageTarget& to, int codeBase)
-    : config_(directory, fileName), messages_(to), codeBase_(codeBase) {
-    config_.setMessageTarget(to);
-    config_.setErrorCodeBase(codeBase);
-    if (load() != 0)
-        failWith(messages_, "Load of configuration failed in constructor with creation of config.", codeBase_ - kLoadFailed);
+    : messages_(to), codeBase_(codeBase) {
+    loadFile(directory, fileName);
+}
+
+Filter::Filter() = default;
+
+void Filter::loadFile(const std::string& directory, const std::string& fileName) {
+    config_ = ConfigFile(directory, fileName);
+    config_.setMessageTarget(messages_);
+    config_.setErrorCodeBase(codeBase_);
+    if (load() == 0) return;
+    loadResult_ = codeBase_ - kLoadFailed;
+    printErrorCode(messages_, "Load of configuration failed in constructor with creation of config.", loadResult_, true);
+}
+
+int Filter::init(const ModuleContext& context) {
+    const Settings& settings = context.settings;
+    messages_ = context.messages;
+    codeBase_ = context.codeBase;
+    const std::string fileName = settings.FilterPath + settings.FilterName;
+    if (settings.FilterName.empty() || !isRegularFile(fileName)) {
+        printErrorCode(messages_, "Can not open file with filter config: " + fileName, -1022);
+        return -1022;
+    }
+    loadFile(settings.FilterPath, settings.FilterName);
+    if (const int code = init(context.variables.names()); code != 0) return code;
+    if (entryCount() == 0) {
+        printWarning(messages_, "Filter file holds no range of a known variable: " + fileName + ". Filter is switched off.");
+        return kNotUsed;
+    }
+    setPassColumn(context.variables.addColumn("FilterPass", "-", Var::FilterPass, true));
+    return 0;
 }
 
 Filter::Filter(const MessageTarget& to, int codeBase) : messages_(to), codeBase_(codeBase) {
@@ -68,6 +98,7 @@ void Filter::addEntry(Entry entry) {
 }
 
 int Filter::init(const std::vector<std::string>& variableNames) {
+    if (loadResult_ != 0) return loadResult_;
     variableNames_ = variableNames;
     mapNames(variableNames_);
     compile();

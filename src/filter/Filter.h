@@ -43,14 +43,20 @@ public:
     static constexpr std::string_view kOutputSection = "Output";
 
     // Reads the filter file directory + fileName and adds its ranges. When the file cannot be read the failure is
-    // reported and the code base - 102 is raised.
+    // reported, and init returns the code base - 102.
     Filter(const std::string& directory, const std::string& fileName, const MessageTarget& to, int codeBase);
     // A filter without file, whose conditions are added in code.
     Filter(const MessageTarget& to, int codeBase);
+    // A module of the engine, set up by init(context).
+    Filter();
+
+    // Reads the filter file the settings name, maps its variables and appends the "FilterPass" column. 0, the
+    // code of the failure, or kNotUsed (with a warning) when no condition names a known variable.
+    int init(const ModuleContext& context) override;
 
     // Maps the entry names to columns of `variableNames` (whole-string, case-sensitive); entries whose variable
     // is missing are removed with a warning. With an empty list every entry takes its position as its column.
-    // Returns 0.
+    // Returns 0, or the code of a filter file that could not be loaded.
     int init(const std::vector<std::string>& variableNames);
     bool isInitialised() const { return initialised_; }
 
@@ -95,6 +101,8 @@ private:
     };
 
     int load();
+    // Reads the filter file; a failure is reported and kept for init.
+    void loadFile(const std::string& directory, const std::string& fileName);
     void mapNames(const std::vector<std::string>& variableNames);
     void compile();
     bool holds(std::span<const double> row) const;
@@ -108,6 +116,7 @@ private:
     MessageTarget messages_;
     int codeBase_ = 0;
     int passColumn_ = -1;
+    int loadResult_ = 0;
     double failedInLastBatch_ = 0.0;
     bool initialised_ = false;
 };

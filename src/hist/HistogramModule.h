@@ -14,13 +14,12 @@
 #include "cluster/ClusterBatch.h"
 #include "common/ConfigFile.h"
 #include "common/Messages.h"
-#include "engine/Module.h"
 #include "hist/Hist1D.h"
 #include "hist/Hist2D.h"
 
 namespace zel {
 
-class HistogramModule : public Module {
+class HistogramModule {
 public:
     // Error numbers; every reported code is the error-code base minus one of these.
     enum Error : int {
@@ -103,7 +102,6 @@ public:
     // Completes sets[which] from the others (all with SameFills): it gains what the all-clusters set sets[0]
     // counts beyond the class sets sets[1] ..., the rows of its class that were filled into sets[0] only.
     static void CompleteSet(std::span<HistogramModule* const> sets, size_t which);
-    void processCluster(std::span<const double> row, int) override { FillCluster(row); }
 
     // Writes every histogram (1D first) into `directory` as title + nameSuffix with the module's file endings.
     // 0, or the sum of the codes of the failed exports.
@@ -116,8 +114,6 @@ public:
     // The first 1D histogram whose variable names hold `variable`; the 2D histogram of exactly that pair.
     const Hist1D* findHist1D(std::string_view variable) const;
     const Hist2D* findHist2D(std::string_view variableX, std::string_view variableY) const;
-
-    std::string_view name() const override { return "Hist"; }
 
     const std::string& suffix() const { return suffix_; }
     const std::vector<Entry1D>& entries1D() const { return entries1D_; }

@@ -7,6 +7,8 @@
 #include <limits>
 
 #include "common/Text.h"
+#include "cluster/ClusterVariables.h"
+#include "engine/Settings.h"
 #include "engine/SettingsReport.h"
 
 namespace zel {
@@ -38,6 +40,29 @@ PidModule::PidModule(const Setup& setup, const std::vector<std::string>& variabl
                      const MessageTarget& messages, int codeBase)
     : setup_(setup), names_(variableNames), to_(messages), codeBase_(codeBase) {
     slots_.fill(-1);
+}
+
+PidModule::PidModule() { slots_.fill(-1); }
+
+int PidModule::init(const ModuleContext& context) {
+    const Settings& settings = context.settings;
+    setup_.chipType = settings.ChipType;
+    setup_.sensMat = settings.SensMat;
+    setup_.modelPath = settings.ModelPath;
+    setup_.sensThick = settings.SensThick;
+    setup_.sensBias = settings.SensBias;
+    setup_.pidAlg = settings.PIDAlg;
+    setup_.dtSwitch = settings.DTSwitch;
+    names_ = context.variables.names();
+    to_ = context.messages;
+    codeBase_ = context.codeBase;
+    const int code = init();
+    if (code != 0) return code;
+    setClassColumn(context.variables.addColumn("PIDClass", "-", Var::PIDClass, true));
+    context.run.classNames = classNames_;
+    context.run.classNames.push_back("Others");
+    context.run.pidAlgorithm = algorithm_;
+    return 0;
 }
 
 std::string PidModule::validNumbersText() {

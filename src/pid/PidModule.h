@@ -45,6 +45,12 @@ public:
 
     PidModule(const Setup& setup, const std::vector<std::string>& variableNames, const MessageTarget& messages,
               int codeBase);
+    // A module of the engine, set up by init(context).
+    PidModule();
+
+    // Takes its setup from the settings, initialises, appends the "PIDClass" column and publishes the classes
+    // and the algorithm in use to the run.
+    int init(const ModuleContext& context) override;
 
     // Chooses and checks the algorithm, builds its classes, maps the variable names and checks that every
     // condition has a column. 0, or the code of the failed initialisation (base - 105).
@@ -179,7 +185,7 @@ private:
     Setup setup_;
     std::vector<std::string> names_;
     MessageTarget to_;
-    int codeBase_;
+    int codeBase_ = 0;
 
     int algorithm_ = -1;
     const AlgorithmSpec* spec_ = nullptr;

@@ -1,4 +1,4 @@
-#include "engine/ClustererRun.h"
+#include "engine/ExternalClusterer.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

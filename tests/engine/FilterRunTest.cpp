@@ -63,6 +63,21 @@ TEST_F(FilterRun, MissingFilterFileSwitchesTheFilterOff) {
     EXPECT_NE(log.find("-1035 : Error occurred during filter module initialization."), std::string::npos);
 }
 
+TEST_F(FilterRun, UnreadableFilterFileSwitchesTheFilterOffAndTheRunGoesOn) {
+    // Files that the configuration reader refuses: each must leave the filter out, never stop the run.
+    for (const char* content : {"[E]\nlow = 10, 150\nlow = 20, 30\n", "[E]\n= 10, 150\n", ""}) {
+        SCOPED_TRACE(content);
+        zel::destruct();
+        ASSERT_EQ(zel::construct(), 0);
+        dir.write("filter.ini", content);
+        run("");
+        EXPECT_DOUBLE_EQ(zel::getCountParticle(), 4);
+        const std::string log = zeltest::TempDir::read(dir.file("out/LogFile.txt"));
+        EXPECT_NE(log.find("-1035 : Error occurred during filter module initialization."), std::string::npos);
+        EXPECT_EQ(log.find("-1036"), std::string::npos);
+    }
+}
+
 TEST_F(FilterRun, FilterWithoutKnownVariablesIsSwitchedOffWithAWarning) {
     dir.write("filter.ini", "[Energy]\nr = 1, 2\n");
     run("");

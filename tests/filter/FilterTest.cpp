@@ -68,14 +68,11 @@ TEST_F(FilterTest, BadRangesAndKeysWithoutTwoNumbersAddNothing) {
     EXPECT_EQ(filter.tableText(), "No filters");
 }
 
-TEST_F(FilterTest, MissingFileRaisesLoadFailure) {
+TEST_F(FilterTest, MissingFileIsReportedAndRefusedAtInit) {
     ::testing::internal::CaptureStderr();
-    try {
-        Filter filter(tmp.dir(), "Filter.ini", to(), -5000);
-        ADD_FAILURE() << "nothing raised";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(zel::codeFromRaised(error, 0), -5102);
-    }
+    Filter filter(tmp.dir(), "Filter.ini", to(), -5000);
+    EXPECT_EQ(filter.init(kNames), -5102);
+    EXPECT_FALSE(filter.isInitialised());
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "-5101;-5104;-5102;");
     EXPECT_EQ(logText(), "[ERROR] -5101 : Can not open input file: " + tmp.file("Filter.ini") + "\n"
                          "[ERROR] -5104 : Read of config file during config load failed.\n"

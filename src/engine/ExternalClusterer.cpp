@@ -1,4 +1,4 @@
-#include "engine/ClustererRun.h"
+#include "engine/ExternalClusterer.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,0 +1,90 @@
+// The batch step shared by the file run and pushed batches: the rows are widened, the modules take the whole
+// batch, then every row that is not skipped is added to the products and handed to the modules, and the batch
+// step ends with the modules' jobs.
+#include <span>
+
+#include "engine/Engine.h"
+#include "engine/SettingsReport.h"
+
+namespace zel {
+namespace {
+
+double valueAt(std::span<const double> row, int column, double fallback) {
+    return column >= 0 && static_cast<size_t>(column) < row.size() ? row[column] : fallback;
+}
+
+}  // namespace
+
+int Engine::processClusters(const std::vector<std::vector<double>>& rows) {
+    if (!initialised_) initialise();
+    ClusterBatch batch = ClusterBatch::fromRows(rows);
+    processBatch(batch);
+    finishProducts();
+    return 0;
+}
+
+int Engine::processBatch(ClusterBatch& batch) {
+    const MessageTarget to = messages();
+    if (batch.empty()) {
+        printErrorCode(to, "No clusters given for processing.", -3007);
+        return -3007;
+    }
+    if (!processingHeaderPrinted_) {
+        printPhaseHeader("PROCESSING", to);
+        printMsg(to, "N samples [-]\tElapsed time [s]\tN sum of processed particles [-]");
+        processingHeaderPrinted_ = true;
+    }
+    if (batch.width() == 0) {
+        printErrorCode(to, "Error occurred during clusters processing.", -3008);
+        return -3008;
+    }
+    variables_.widen(batch, to);
+
+    const int tCol = variables_.index(Var::T);
+    const int eCol = variables_.index(Var::E);
+    const int sizeCol = variables_.index(Var::Size);
+    const int edgeCol = variables_.index(Var::IsSensEdge);
+    const int filterCol = variables_.index(Var::FilterPass);
+    products_.beginBatch(batch, tCol, inputs_.frameBased);
+
+    // Whole-batch steps in module order: classification, filter, frame counting.
+    int failures = modules_.processBatch(batch, to);
+
+    const bool ignoreEdge = settings_.DoIgnoreClusterSensEdge;
+    const bool filterOn = run_.filterActive && settings_.DoFilter;
+    for (size_t r = 0; r < batch.size(); ++r) {
+        std::span<const double> row = batch.row(r);
+        products_.countSeen();
+        const double edge = valueAt(row, edgeCol, 0.0);
+        const bool onEdge = !(edge == 0.0);  // a NaN counts as on the edge
+        const bool filteredOut = filterOn && valueAt(row, filterCol, 1.0) == 0.0;
+        if ((ignoreEdge && onEdge) || filteredOut) {
+            if (onEdge) products_.countEdgeSkipped();
+            if (filteredOut) products_.countFilteredOut();
+        } else {
+            const int classIndex = classOf(row);
+            products_.addCluster(classIndex, valueAt(row, tCol, 0.0), valueAt(row, eCol, 0.0), valueAt(row, sizeCol, 0.0));
+            modules_.processCluster(row, static_cast<uint32_t>(r), classIndex);
+        }
+        lastTime_ = valueAt(row, tCol, lastTime_);
+        products_.noteLastTime(lastTime_);
+        haveLastRow_ = true;
+    }
+
+    failures += modules_.finishBatch(batch, jobs());
+
+    if (failures != 0) {
+        printErrorCode(to, "Error occurred during clusters processing.", -3008);
+        return -3008;
+    }
+    return 0;
+}
+
+int Engine::classOf(std::span<const double> row) const {
+    if (!run_.pidActive) return 0;
+    return products_.classOf(valueAt(row, variables_.index(Var::PIDClass), -1.0));
+}
+
+void Engine::finishProducts() { products_.computeTotals(); }
+
+}  // namespace zel

@@ -1,0 +1,92 @@
+// Initialisation: output directory, log, inputs, prerequisites, variable roles, then the modules of the table and
+// the product storage sized for their classes.
+#include <cstdlib>
+
+#include "common/Paths.h"
+#include "engine/Engine.h"
+#include "engine/ExternalClusterer.h"
+#include "engine/SettingsReport.h"
+
+namespace zel {
+
+int Engine::initialise() {
+    bool failed = false;
+    const MessageTarget quiet{nullptr, settings_.DoPrint, false};
+
+    // Result lists left without a directory go into the output directory's "File" subdirectory.
+    const std::string fileDir = settings_.FileOutPath + settings_.ExportDirFile;
+    if (settings_.SamplingListPath.empty()) settings_.SamplingListPath = fileDir;
+    if (settings_.SamplingListJsonPath.empty()) settings_.SamplingListJsonPath = fileDir;
+
+    if (!makeDirectories(settings_.FileOutPath.empty() ? currentDirPrefix() : settings_.FileOutPath))
+        failWith(quiet, "Output directory does not exits: " + settings_.FileOutPath, -1037);
+
+    if (openLog() != 0) failed = true;
+    printBanner();
+    const MessageTarget to = messages();
+
+    if (discoverInputs(settings_, inputs_, to) != 0) failed = true;
+    else if (!inputs_.names.empty()) recogniseInputs(settings_, inputs_, variables_, to);
+
+    if (settings_.DoAbortAfterFileRec) {
+        printMsg(to, "Abort after recognition of input files.");
+        std::exit(0);
+    }
+
+    if (settings_.DoCheckPrereq) {
+        bool ok = true;
+        if (inputs_.rawToCluster && settings_.DoRunClusterer && findClusterer(settings_, to) != 0) ok = false;
+        if (settings_.DoPID && findModels(settings_, to) != 0) ok = false;
+        if (!ok) printErrorCode(to, "Error occurred during checking of prerequisites.", -1047);
+    }
+
+    variables_.mapNames(to);
+    if (initialiseModules() != 0) failed = true;
+
+    if (failed) {
+        printErrorCode(to, "Error occurred during initialization.", -1036);
+        raiseCode(-1036);
+    }
+    printReport();
+    initialised_ = true;
+    return 0;
+}
+
+int Engine::initialiseModules() {
+    const MessageTarget to = messages();
+
+    // Detector and dose constants.
+    if (settings_.SensThick <= 0 || settings_.SensWidth <= 0 || settings_.SensHeight <= 0) {
+        modules_.clear();
+        printErrorCode(to, "Error occurred during modules initialization.", -1023);
+        return -1023;
+    }
+
+    const bool fileRun = run_.fileRun;
+    run_ = RunState{};
+    run_.fileRun = fileRun;
+    const ModuleContext context{settings_, variables_, inputs_, products_, run_, jobs(), to, 0};
+    const int result = modules_.create(settings_, context);
+
+    // Cleared product storage, sized for the classes.
+    ProductSetup setup;
+    setup.sensorAreaCm2 = settings_.SensWidth * 55.0 * settings_.SensHeight * 55.0 / 1e8;
+    setup.sensorMaterial = settings_.SensMat;
+    setup.sensorDensity = settings_.SensDens;
+    setup.sensorThicknessUm = settings_.SensThick;
+    setup.radiologyUnits = settings_.DoDoseUnitRadiology;
+    setup.classCount = run_.classCount();
+    setup.timeSampling = settings_.TimeSampling;
+    setup.timeAcq = settings_.TimeAcq;
+    products_.setup(setup, to);
+    if (!products_.started()) products_.setTimeFirst(settings_.TimeFirst);
+    products_.onSampleClosed([this](double samplingTime, bool final) { modules_.closeSample(samplingTime, final); });
+
+    // Coincidence analysis needs times of arrival.
+    if (settings_.DoCoinc && (inputs_.clog.counting || inputs_.clog.itotCount ||
+                              (inputs_.frameBased && inputs_.frameMode != 'A' && inputs_.kind != InputKind::ClusterLog)))
+        settings_.DoCoinc = false;
+    return result;
+}
+
+}  // namespace zel

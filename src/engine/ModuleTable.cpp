@@ -1,0 +1,43 @@
+#include "engine/ModuleTable.h"
+
+#include "export/ExtendedLists.h"
+#include "export/SamplingList.h"
+#include "filter/Filter.h"
+#include "hist/HistogramSets.h"
+#include "pid/PidModule.h"
+
+namespace zel {
+namespace {
+
+template <class M>
+ModulePtr makeModule() {
+    return std::make_unique<M>();
+}
+
+// Error-code bases handed to the modules; each module derives its own codes from its base.
+constexpr int kCodeBasePID = -4900;
+constexpr int kCodeBaseFilter = -5000;
+constexpr int kCodeBaseHistograms = -5100;
+
+constexpr EngineMessage kNone{};
+constexpr EngineMessage kModulesFailed{"Error occurred during modules initialization.", -1023};
+
+constexpr ModuleEntry kModules[] = {
+    {"PID", &Settings::DoPID, &makeModule<PidModule>, kCodeBasePID,
+     {"Error occurred during PID module initialization. Module will not be used in processing.", -1039}, true,
+     &RunState::pidActive, {"Error occurred during PID processing.", -3009}, kNone, "PARTICLE CLASSIFICATION", 10,
+     0},
+    {"Filter", &Settings::DoFilter, &makeModule<Filter>, kCodeBaseFilter,
+     {"Error occurred during filter module initialization. Module will not be used in processing.", -1035}, true,
+     &RunState::filterActive, {"Error occurred during filtering.", -3010}, kNone, "FILTER", 30, 0},
+    {"ExtendedLists", nullptr, &makeModule<ExtendedLists>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 10},
+    {"Hist", nullptr, &makeModule<HistogramSets>, kCodeBaseHistograms, kModulesFailed, false, nullptr, kNone, kNone,
+     "", 0, 20},
+    {"SamplingList", nullptr, &makeModule<SamplingList>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 30},
+};
+
+}  // namespace
+
+std::span<const ModuleEntry> moduleTable() { return kModules; }
+
+}  // namespace zel
