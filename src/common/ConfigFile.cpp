@@ -80,19 +80,13 @@ void ConfigFile::setOutput(std::string directory, std::string fileName) {
     outputFileName_ = std::move(fileName);
 }
 
-int ConfigFile::reportError(std::string_view text, int number) const {
-    int code = errorBase_ - number;
-    printErrorCode(messages_, text, code);
-    std::cerr << code << ';';
-    std::cerr.flush();
-    return code;
-}
 
 int ConfigFile::load() {
     if (skipLoad_) return 0;
     std::ifstream in(inputDirectory_ + inputFileName_);
     if (!in.is_open()) {
-        return reportError("Can not open input file: " + inputDirectory_ + inputFileName_, kCannotOpenInput);
+        return printModuleError(messages_, "Can not open input file: " + inputDirectory_ + inputFileName_, errorBase_,
+                                kCannotOpenInput, true);
     }
 
     ReadState state;
@@ -105,7 +99,8 @@ int ConfigFile::load() {
     }
     keepOpenSection(state);
 
-    if (sections_.empty()) state.errorSum += reportError("No section loaded.", kNoSection);
+    if (sections_.empty())
+        state.errorSum += printModuleError(messages_, "No section loaded.", errorBase_, kNoSection, true);
     if (state.errorSum == 0) {
         loaded_ = true;
     } else if (!sections_.empty()) {
@@ -113,7 +108,8 @@ int ConfigFile::load() {
         loaded_ = true;
         partlyLoaded_ = true;
     } else {
-        state.errorSum += reportError("Error occurred during file read. No sections were loaded.", kNothingLoaded);
+        state.errorSum += printModuleError(messages_, "Error occurred during file read. No sections were loaded.",
+                                           errorBase_, kNothingLoaded, true);
     }
     return state.errorSum;
 }
@@ -137,14 +133,16 @@ void ConfigFile::openSection(std::string_view line, ReadState& state) {
     std::string_view rest = line.substr(1);
     std::string_view name = rest.substr(0, rest.find_first_of("] \t"));
     if (name.empty()) {
-        state.errorSum += reportError("Failed to load section name at line " + std::to_string(state.lineNumber) + ".",
-                                      kBadSectionName);
+        state.errorSum +=
+            printModuleError(messages_, "Failed to load section name at line " + std::to_string(state.lineNumber) + ".",
+                             errorBase_, kBadSectionName, true);
         return;
     }
     if (getSection(name) != nullptr) {
-        state.errorSum += reportError("Section with key " + std::string(name) + " already exists in the file." +
-                                          " Line " + std::to_string(state.lineNumber) + ".",
-                                      kDuplicateSection);
+        state.errorSum += printModuleError(messages_,
+                                           "Section with key " + std::string(name) + " already exists in the file." +
+                                               " Line " + std::to_string(state.lineNumber) + ".",
+                                           errorBase_, kDuplicateSection, true);
         return;
     }
     state.open = std::make_unique<ConfigSection>();
@@ -160,22 +158,27 @@ void ConfigFile::readParameter(std::string_view line, ReadState& state) {
 
     bool failed = false;
     if (key.empty()) {
-        state.errorSum += reportError("Parameters name could not be loaded.", kEmptyKey);
+        state.errorSum +=
+            printModuleError(messages_, "Parameters name could not be loaded.", errorBase_, kEmptyKey, true);
         failed = true;
     } else if (!isValidKeyText(keyText)) {
-        state.errorSum += reportError("Incorrect parameter name: " + std::string(keyText), kBadKeyText);
+        state.errorSum += printModuleError(messages_, "Incorrect parameter name: " + std::string(keyText), errorBase_,
+                                           kBadKeyText, true);
         failed = true;
     }
     if (failed) {
         state.errorSum +=
-            reportError("Fail to load parameter at line " + std::to_string(state.lineNumber) + ".", kBadParameter);
+            printModuleError(messages_, "Fail to load parameter at line " + std::to_string(state.lineNumber) + ".",
+                             errorBase_, kBadParameter, true);
         return;
     }
 
     if (state.open->contains(key)) {
-        state.errorSum += reportError("Parameters with the given key " + std::string(key) + " is already in the section " +
-                                          state.open->name + ". Line " + std::to_string(state.lineNumber) + ".",
-                                      kDuplicateKey);
+        state.errorSum +=
+            printModuleError(messages_,
+                             "Parameters with the given key " + std::string(key) + " is already in the section " +
+                                 state.open->name + ". Line " + std::to_string(state.lineNumber) + ".",
+                             errorBase_, kDuplicateKey, true);
         return;
     }
 
@@ -193,7 +196,8 @@ void ConfigFile::readParameter(std::string_view line, ReadState& state) {
 int ConfigFile::save() const {
     std::ofstream out(outputDirectory_ + outputFileName_, std::ios::trunc);
     if (!out.is_open()) {
-        return reportError("Can not open output file: " + outputDirectory_ + outputFileName_, kCannotOpenOutput);
+        return printModuleError(messages_, "Can not open output file: " + outputDirectory_ + outputFileName_,
+                                errorBase_, kCannotOpenOutput, true);
     }
     out << text();
     return 0;

@@ -134,7 +134,6 @@ private:
     void openSection(std::string_view line, ReadState& state);
     void readParameter(std::string_view line, ReadState& state);
     void keepOpenSection(ReadState& state);
-    int reportError(std::string_view text, int number) const;
     void appendIfNew(std::string_view sectionName, ConfigParameter parameter);
 
     std::string inputDirectory_;

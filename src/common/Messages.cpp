@@ -100,6 +100,12 @@ int printColor(const MessageTarget& to, std::string_view text, int colour) {
     return emit(to, "\033[1;" + std::to_string(colour) + "m", "", text);
 }
 
+int printModuleError(const MessageTarget& to, std::string_view text, int base, int number, bool codeToErrorStream) {
+    const int code = base - number;
+    printErrorCode(to, text, code, codeToErrorStream);
+    return code;
+}
+
 int printMsg(const MessageTarget& to, std::string_view text, int indent) {
     std::string line(indent > 0 ? static_cast<size_t>(indent) : 0, '\t');
     line.append(text);

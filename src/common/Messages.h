@@ -24,6 +24,11 @@ int printSuccess(const MessageTarget& to, std::string_view text);
 int printColor(const MessageTarget& to, std::string_view text, int colour);
 int printMsg(const MessageTarget& to, std::string_view text, int indent = 0);
 
+// Reports an error of a module whose codes derive from `base`: the code is base - number, also written to the error
+// stream when asked. Returns the code.
+int printModuleError(const MessageTarget& to, std::string_view text, int base, int number,
+                     bool codeToErrorStream = false);
+
 // Messages held back and written later, in the order they came: jobs on several threads report through it in a
 // fixed order. While a Scope lives, the messages of its thread are held in the HeldMessages it names; release()
 // writes them (on any thread) and empties the list.

@@ -22,8 +22,8 @@ void Filter::loadFile(const std::string& directory, const std::string& fileName)
     config_.setMessageTarget(messages_);
     config_.setErrorCodeBase(codeBase_);
     if (load() == 0) return;
-    loadResult_ = codeBase_ - kLoadFailed;
-    printErrorCode(messages_, "Load of configuration failed in constructor with creation of config.", loadResult_, true);
+    loadResult_ = printModuleError(messages_, "Load of configuration failed in constructor with creation of config.",
+                                   codeBase_, kLoadFailed, true);
 }
 
 int Filter::init(const ModuleContext& context) {
@@ -53,11 +53,9 @@ Filter::Filter(const MessageTarget& to, int codeBase) : messages_(to), codeBase_
 // Every key of a variable section holding at least two numbers adds one range, the first number being the lower
 // bound; keys with one number or with texts add nothing, and neither does the section naming the output files.
 int Filter::load() {
-    if (config_.load() != 0) {
-        const int code = codeBase_ - kReadFailed;
-        printErrorCode(messages_, "Read of config file during config load failed.", code, true);
-        return code;
-    }
+    if (config_.load() != 0)
+        return printModuleError(messages_, "Read of config file during config load failed.", codeBase_, kReadFailed,
+                                true);
     for (const auto& section : config_.sections()) {
         if (section->name == kOutputSection) continue;
         for (const ConfigParameter& parameter : section->parameters) {
@@ -165,9 +163,9 @@ bool Filter::holds(std::span<const double> row) const {
 }
 
 int Filter::reportNotInitialised() const {
-    const int code = codeBase_ - kNotInitialised;
-    printErrorCode(messages_, "Init has not been done or fialed. Filter pass checking can not be done. (returns false)", code);
-    return code;
+    return printModuleError(messages_,
+                            "Init has not been done or fialed. Filter pass checking can not be done. (returns false)",
+                            codeBase_, kNotInitialised);
 }
 
 bool Filter::passes(std::span<const double> row) const {

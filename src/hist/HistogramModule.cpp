@@ -105,11 +105,6 @@ std::string joined(const std::vector<std::string>& parts, std::string_view separ
 HistogramModule::HistogramModule(std::string suffix, const MessageTarget& messages, int codeBase)
     : suffix_(std::move(suffix)), messages_(messages), codeBase_(codeBase) {}
 
-int HistogramModule::reportCode(const std::string& text, int number) const {
-    const int code = codeBase_ - number;
-    printErrorCode(messages_, text, code);
-    return code;
-}
 
 // ---------------------------------------------------------------------------------------------------------------
 // Configuration
@@ -120,7 +115,8 @@ int HistogramModule::LoadModuleConfig(const std::string& directory, const std::s
     config_->setMessageTarget(messages_);
     config_->setErrorCodeBase(codeBase_);
     userFile_ = true;
-    if (config_->load() != 0) return reportCode("Reading of config file in loading failed", kConfigRead);
+    if (config_->load() != 0)
+        return printModuleError(messages_, "Reading of config file in loading failed", codeBase_, kConfigRead);
     return loadSections();
 }
 
@@ -130,7 +126,9 @@ int HistogramModule::LoadDefault() {
     config_->setErrorCodeBase(codeBase_);
     userFile_ = false;
     const int result = loadSections();
-    if (result != 0) return result + reportCode("Error occurred during load file config in loading of default hist", kDefaultLoad);
+    if (result != 0)
+        return result + printModuleError(messages_, "Error occurred during load file config in loading of default hist",
+                                         codeBase_, kDefaultLoad);
     return 0;
 }
 
@@ -167,17 +165,23 @@ int HistogramModule::loadSections() {
             printMsg(messages_, "Hist3D has not been implemented yet. Histogram is skipped.");
         } else if (hasAny(*section, {"NBinY", "NbinsY", "BinLowEdgeY"})) {
             if (!addHist2D(*section))
-                result += reportCode("Initialization of 2D histogram failed in loading of configuration. Section: " + section->name,
-                                     kHist2DSection);
+                result += printModuleError(
+                    messages_,
+                    "Initialization of 2D histogram failed in loading of configuration. Section: " + section->name,
+                    codeBase_, kHist2DSection);
         } else if (hasAny(*section, {"NBin", "Nbins", "BinLowEdge"})) {
             if (!addHist1D(*section))
-                result += reportCode("Initialization of 1D histogram failed in loading of configuration. Section: " + section->name,
-                                     kHist1DSection);
+                result += printModuleError(
+                    messages_,
+                    "Initialization of 1D histogram failed in loading of configuration. Section: " + section->name,
+                    codeBase_, kHist1DSection);
         } else {
             printError(messages_, "Check of histogram dimension was unsuccessful. Skipping histogram in " + section->name);
         }
     }
-    if (result != 0) result += reportCode("Error occurred during reading of configuration.", kConfigSections);
+    if (result != 0)
+        result +=
+            printModuleError(messages_, "Error occurred during reading of configuration.", codeBase_, kConfigSections);
     return result;
 }
 
@@ -220,7 +224,8 @@ bool HistogramModule::addHist1D(const ConfigSection& section) {
         } catch (const std::runtime_error&) {
         }
     }
-    reportCode("Error occurred during mapping of initialization of 1D histogram in InitHist1D.", kHist1DInit);
+    printModuleError(messages_, "Error occurred during mapping of initialization of 1D histogram in InitHist1D.",
+                     codeBase_, kHist1DInit);
     return false;
 }
 
@@ -234,7 +239,8 @@ bool HistogramModule::addHist2D(const ConfigSection& section) {
         } catch (const std::runtime_error&) {
         }
     }
-    reportCode("Error occurred during mapping of initialization of 2D histogram in InitHist2D.", kHist2DInit);
+    printModuleError(messages_, "Error occurred during mapping of initialization of 2D histogram in InitHist2D.",
+                     codeBase_, kHist2DInit);
     return false;
 }
 
@@ -296,10 +302,12 @@ int HistogramModule::MapNames(const std::vector<std::string>& variableNames) {
         auto check = [&](std::vector<int>& columns) {
             for (int& column : columns) {
                 if (column < count) continue;
-                result += reportCode("Index column " + std::to_string(column) + " is higher than number of variables in data: " +
-                                         std::to_string(column) + " >= " + std::to_string(count) + " (index set to last one " +
-                                         std::to_string(count - 1) + ")",
-                                     kIndexBeyondData);
+                result += printModuleError(
+                    messages_,
+                    "Index column " + std::to_string(column) +
+                        " is higher than number of variables in data: " + std::to_string(column) +
+                        " >= " + std::to_string(count) + " (index set to last one " + std::to_string(count - 1) + ")",
+                    codeBase_, kIndexBeyondData);
                 column = count - 1;
                 corrected = true;
             }
@@ -322,7 +330,9 @@ int HistogramModule::MapNames(const std::vector<std::string>& variableNames) {
     };
     mapList(entries2D_, true);
     mapList(entries1D_, false);
-    if (histogramCount() == 0) result += reportCode("No Hist2D or Hist1D were given for processing (vec).", kNoHistograms);
+    if (histogramCount() == 0)
+        result += printModuleError(messages_, "No Hist2D or Hist1D were given for processing (vec).", codeBase_,
+                                   kNoHistograms);
     compile();
     initialised_ = histogramCount() > 0;
     return result;
@@ -330,8 +340,9 @@ int HistogramModule::MapNames(const std::vector<std::string>& variableNames) {
 
 int HistogramModule::InitModule(const std::vector<std::string>& variableNames) {
     if (MapNames(variableNames) == 0) return 0;
-    reportCode("Error occurred during mapping of names to var indexes in initialization.", kMappingFailed);
-    return reportCode("Initialization failed.", kInitFailed);
+    printModuleError(messages_, "Error occurred during mapping of names to var indexes in initialization.", codeBase_,
+                     kMappingFailed);
+    return printModuleError(messages_, "Initialization failed.", codeBase_, kInitFailed);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -501,7 +512,8 @@ void HistogramModule::CompleteSet(std::span<HistogramModule* const> sets, size_t
 
 int HistogramModule::ExportAll(const std::string& directory, const std::string& nameSuffix) {
     if (!doExport_) return 0;
-    if (histogramCount() == 0) return reportCode("There are no histograms for export", kNothingToExport);
+    if (histogramCount() == 0)
+        return printModuleError(messages_, "There are no histograms for export", codeBase_, kNothingToExport);
     printMsg(messages_, "Exporting histograms to: " + directory + "\n");
     int result = 0;
     auto exportOne = [&](Hist& hist) {

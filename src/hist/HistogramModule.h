@@ -151,7 +151,6 @@ private:
         Source y;
     };
 
-    int reportCode(const std::string& text, int number) const;
     void readLocations();
     int loadSections();
     bool addHist1D(const ConfigSection& section);
