@@ -177,6 +177,26 @@ TEST_F(ProductsRun, ClassesBookPerSampleAndTurnToClassRows) {
     EXPECT_DOUBLE_EQ(products.doseRateClass()[2], 24 * kSiDose * 3600 / 2.5);
 }
 
+TEST_F(ProductsRun, RatesOfASampleDivideBySamplingTimesOtherThanOneSecond) {
+    // Every other test samples by one second, where a rate times the sampling time equals the rate divided by it.
+    for (const double sampling : {0.5, 4.0}) {
+        SCOPED_TRACE(sampling);
+        products = Products();
+        start({.classCount = 1, .timeSampling = sampling});
+        products.addCluster(0, 0.1 * sampling * 1e9, 40, 2);
+        products.addCluster(products.classOf(-1.0), 0.2 * sampling * 1e9, 10, 1);  // "Others"
+        products.finishInput(0.9 * sampling * 1e9);
+        products.computeTotals();
+        ASSERT_EQ(products.sampleCount(), 1);
+        EXPECT_DOUBLE_EQ(products.countRatePerSample()[0], 2 / sampling);
+        EXPECT_DOUBLE_EQ(products.fluxPerSample()[0], 2 / sampling / kArea);
+        EXPECT_DOUBLE_EQ(products.doseRatePerSample()[0], 50 * kSiDose * 3600 / sampling);
+        EXPECT_DOUBLE_EQ(products.doseRateByClass()[0][0], 40 * kSiDose * 3600 / sampling);
+        EXPECT_DOUBLE_EQ(products.fluxByClass()[1][0], 1 / sampling / kArea);
+        EXPECT_DOUBLE_EQ(products.countRateClass()[0], 1 / products.liveTime());
+    }
+}
+
 TEST_F(ProductsRun, FirstBatchSetsTheTimeReference) {
     // Frame-counted inputs count from their first cluster, batch after batch.
     products.setup({}, to);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <numeric>
 
 #include "hist/HistTestSupport.h"
 
@@ -130,6 +131,38 @@ TEST(ClusterMaps, SetsFilledTogetherGetTheSumsOfSetBySetFills) {
     }
 }
 
+TEST(ClusterMaps, ClustersInTheEdgeColumnsAndRowsReachTheirBinsByEveryFill) {
+    // The first and last pixel column and row of the matrix, in each of the three ways maps are filled.
+    const ClusterVariables variables = variablesOf({"X", "Y", "E"});
+    const std::array<std::pair<double, double>, 5> corners{{{0.0, 0.0}, {255.5, 0.5}, {0.5, 255.5}, {255.99, 255.99},
+                                                            {255.0, 128.0}}};
+    zel::ClusterBatch batch(3);
+    std::vector<uint32_t> rows;
+    std::vector<uint8_t> set;
+    for (const auto& [x, y] : corners) {
+        std::span<double> row = batch.appendRow();
+        row[0] = x;
+        row[1] = y;
+        row[2] = 7.0;
+        rows.push_back(static_cast<uint32_t>(rows.size()));
+        set.push_back(1);
+    }
+    ClusterMaps rowByRow("Total", 256, 256, variables, kSilent), byBatch("Total", 256, 256, variables, kSilent);
+    for (uint32_t r : rows) rowByRow.Fill(batch.row(r));
+    byBatch.FillRows(batch, rows);
+    ClusterMaps all("Total", 256, 256, variables, kSilent), inClass("alpha", 256, 256, variables, kSilent);
+    std::vector<ClusterMaps*> sets{&all, &inClass};
+    ClusterMaps::FillRowsInSets(sets, batch, rows, set.data());
+    for (const ClusterMaps* maps : {&rowByRow, &byBatch, &all, &inClass}) {
+        for (const auto& [x, y] : corners) {
+            EXPECT_EQ(maps->map(kE).GetBinContent(x, y), 7.0) << maps->suffix() << " " << x << " " << y;
+            EXPECT_EQ(maps->map(kCount).GetBinContent(x, y), 1.0) << maps->suffix() << " " << x << " " << y;
+        }
+        const auto& overflow = maps->map(kCount).GetOverflowX();
+        EXPECT_EQ(std::accumulate(overflow.begin(), overflow.end(), 0.0), 0.0) << maps->suffix();
+    }
+}
+
 TEST(ClusterMaps, RowsWithoutPositionAddNothing) {
     ClusterMaps maps("Total", 256, 256, variablesOf({"E", "Size"}), kSilent);
     maps.Fill(std::vector<double>{100.0, 2.0});
@@ -140,11 +173,16 @@ TEST(ClusterMaps, RowsWithoutPositionAddNothing) {
 TEST_F(HistFilesTest, ClusterMapsExportAndLoadBack) {
     ClusterMaps maps("Others", 256, 256, variablesOf({"X", "Y", "E", "Size", "LET", "EpixMean", "Height"}), quiet);
     maps.Fill(std::vector<double>{3.2, 250.7, 42.0, 2.0, 1.5, 21.0, 30.0});
+    // The corners of the matrix: the first and last column and row must survive the file.
+    for (const auto& [x, y] : {std::pair{0.5, 0.5}, {255.5, 0.5}, {0.5, 255.5}, {255.5, 255.5}})
+        maps.Fill(std::vector<double>{x, y, 1.0, 1.0, 2.5, 1.0, 1.0});
     ASSERT_EQ(maps.ExportAll(directory()), 0);
     EXPECT_EQ(files().size(), 12u);
     Hist2D loaded(directory(), "Hist2D_LETMap_Others", ".hist", ".hist_info", 0, kSilent);
     EXPECT_EQ(loaded.GetContents(), maps.map(kLET).GetContents());
     EXPECT_EQ(loaded.GetBinContent(3.5, 250.5), 1.5);
+    for (const auto& [x, y] : {std::pair{0.5, 0.5}, {255.5, 0.5}, {0.5, 255.5}, {255.5, 255.5}})
+        EXPECT_EQ(loaded.GetBinContent(x, y), 2.5) << x << " " << y;
     EXPECT_EQ(loaded.GetName(), "Sensor map of cluster LET");
 }
 

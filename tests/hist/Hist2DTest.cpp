@@ -174,6 +174,10 @@ TEST_F(HistFilesTest, MatrixExportWritesRowsAndTheNonEmptyRange) {
     EXPECT_EQ(readFile("mat.txt"), "0\t1.500\t0\t0\t\n0\t0\t2.000\t0\t\n0\t0\t0\t0\t\n");
     ASSERT_EQ(h.ExportMatrix(true), 0);
     EXPECT_EQ(readFile("mat.txt"), "1.500\t0\t\n0\t2.000\t\n");
+    // A content in the last column and row widens the range to the matrix edge.
+    h.Fill(3.5, 2.5, 3);
+    ASSERT_EQ(h.ExportMatrix(true), 0);
+    EXPECT_EQ(readFile("mat.txt"), "1.500\t0\t0\t\n0\t2.000\t0\t\n0\t0\t3.000\t\n");
 }
 
 TEST_F(HistFilesTest, SparseMapRoundTripsWithFlows) {

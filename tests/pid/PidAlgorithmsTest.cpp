@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "cluster/VariableNames.h"
 
 namespace {
@@ -43,6 +48,39 @@ TEST(PidAlgorithms, SpotChecksOfDescriptionsParticlesAndBounds) {
     EXPECT_EQ(classOf(172, 0).conditions[3].lower, 179);
     EXPECT_EQ(classOf(173, 0).conditions[6].variable, "BorderPixCount");
     EXPECT_EQ(classOf(202, 2).particles[0].energyHigh, 1e300);
+}
+
+TEST(PidAlgorithms, EveryBoundOfTheDecisionTreesMatchesTheKeptCopy) {
+    std::ifstream in(ZEL_SOURCE_DIR "/tests/pid/DecisionTreeBounds.txt");
+    ASSERT_TRUE(in) << "missing copy of the bounds";
+    std::vector<std::string> expected;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        int algorithm = 0, k = 0;
+        std::string variable;
+        double lower = 0, upper = 0;
+        fields >> algorithm >> k >> variable >> lower >> upper;
+        std::ostringstream text;
+        text.precision(17);
+        text << algorithm << " " << k << " " << variable << " " << lower << " " << upper;
+        expected.push_back(text.str());
+    }
+    std::vector<std::string> actual;
+    for (const auto& spec : zel::pidAlgorithms()) {
+        if (spec.family() != zel::PidFamily::Heuristic) continue;
+        for (size_t k = 0; k < spec.classes.size(); ++k) {
+            const zel::ClassSpec& c = spec.classes[k];
+            for (size_t i = 0; i < c.conditionCount(); ++i) {
+                std::ostringstream text;
+                text.precision(17);
+                text << spec.number << " " << k << " " << c.conditions[i].variable << " " << c.conditions[i].lower << " "
+                     << c.conditions[i].upper;
+                actual.push_back(text.str());
+            }
+        }
+    }
+    EXPECT_EQ(actual, expected);
 }
 
 TEST(PidAlgorithms, EveryConditionNamesAKnownVariableWithOrderedBounds) {
