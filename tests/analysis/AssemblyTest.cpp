@@ -76,16 +76,4 @@ TEST(Assembly, TheVectorTurnsTheColumnsOntoItsAxisAndTheThinnestOtherExtentIsThe
     expectPoint(turned.pixelToSpace(255, 0, 0), -7.04 + kNear, -7.04 + kFar, 0, "column 255 along y");
 }
 
-TEST(Assembly, PositionsAndVectorMustAgreeInLength) {
-    zel::Assembly assembly;
-    EXPECT_EQ(assembly.setPositions({}, {1, 2, 3}), zel::Assembly::kEmpty);
-    EXPECT_EQ(assembly.setPositions({1, 2}, {1, 2, 3}), zel::Assembly::kLengthMismatch);
-    EXPECT_EQ(assembly.setVector({0, 0, 0}), zel::Assembly::kZeroVector);
-    EXPECT_EQ(assembly.setVector({0, 3, 4}), 0);
-    EXPECT_EQ(assembly.vector(), (std::vector<double>{0, 0.6, 0.8}));
-    EXPECT_EQ(assembly.setPositions({1, 2}, {3, 4}), zel::Assembly::kVectorMismatch);
-    EXPECT_EQ(assembly.setPositions({1, 2, 3}, {3, 4, 5}), 0);
-    EXPECT_EQ(assembly.setVector({1, 0}), zel::Assembly::kVectorMismatch);
-}
-
 }  // namespace
