@@ -40,6 +40,9 @@ struct Settings {
     bool separate = false;
     std::array<double, ShapeCount> mix{0.6, 0.2, 0.15, 0.05};
     std::vector<double> angles{0, 30, 45, 60, 90, 135};
+    std::vector<double> elevations;  // when set, MIP tracks cross the sensor at these angles to its plane
+    double thickness = 300.0;        // um, sensor thickness that a track at an elevation angle crosses
+    double pitch = 55.0;             // um, pixel pitch
     int mipMin = 8, mipMax = 40;
     int width = 256, height = 256;
     double frameTime = 1.0;          // s of acquisition per frame
@@ -75,6 +78,11 @@ void usage() {
         "  --mix p,e,m,i         weights of photons, electrons, MIP tracks, ions (default 0.6,0.2,0.15,0.05)\n"
         "  --angles A,B,...      MIP azimuth angles in degrees (default 0,30,45,60,90,135)\n"
         "  --mip-length MIN:MAX  MIP track length in pixels (default 8:40)\n"
+        "  --elevations A,B,...  MIP elevation angles in degrees from the sensor plane: a track crosses the whole\n"
+        "                        thickness, so its length follows from the angle (overrides --mip-length); the\n"
+        "                        ground truth gains the columns Azim and Elev\n"
+        "  --thickness UM        sensor thickness for --elevations (default 300)\n"
+        "  --pitch UM            pixel pitch for --elevations (default 55)\n"
         "  --width N --height N  matrix size (default 256 x 256)\n"
         "  --border N            keep clusters N pixels off the matrix border (default 0)\n"
         "  --frame-time S        acquisition time per frame (default 1)\n"
@@ -134,6 +142,9 @@ Settings parse(int argc, char** argv) {
             if (weights.size() != ShapeCount) fail("--mix needs four weights");
             std::copy(weights.begin(), weights.end(), s.mix.begin());
         } else if (arg == "--angles") s.angles = numberList(value, "--angles");
+        else if (arg == "--elevations") s.elevations = numberList(value, "--elevations");
+        else if (arg == "--thickness") s.thickness = number(value, "--thickness");
+        else if (arg == "--pitch") s.pitch = number(value, "--pitch");
         else if (arg == "--mip-length") {
             std::vector<double> range = numberList(value, "--mip-length");
             if (range.size() != 2 || range[0] < 1 || range[1] < range[0]) fail("--mip-length needs MIN:MAX");
@@ -152,6 +163,10 @@ Settings parse(int argc, char** argv) {
     if (s.frames < 1) fail("--frames must be at least 1");
     if (!(s.rate > 0)) fail("--rate must be positive");
     if (s.angles.empty()) fail("--angles needs at least one angle");
+    for (double e : s.elevations) {
+        if (!(e > 0 && e <= 90)) fail("--elevations must lie above 0 and up to 90 degrees");
+    }
+    if (!(s.thickness > 0) || !(s.pitch > 0)) fail("--thickness and --pitch must be positive");
     return s;
 }
 
@@ -175,7 +190,6 @@ public:
         }
     }
 
-private:
     int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
     double uniformReal(double low, double high) { return std::uniform_real_distribution<double>(low, high)(random_); }
 
@@ -216,12 +230,34 @@ private:
         }
     }
 
-    // A straight one-pixel-wide line at one of the chosen angles.
+    // The truth columns of the last shape: azimuth and elevation of a MIP track, "-" for other shapes.
+    std::string truthAngles(Shape shape) const {
+        if (s_.elevations.empty()) return "";
+        if (shape != Mip) return "\t-\t-";
+        char text[64];
+        std::snprintf(text, sizeof text, "\t%g\t%g", azimuth_, elevation_);
+        return text;
+    }
+
+private:
+    template <class List>
+    double pickFrom(const List& values) {
+        return values[static_cast<size_t>(uniform(0, static_cast<int>(values.size()) - 1))];
+    }
+
+    // A straight one-pixel-wide line at one of the chosen angles. With elevations, the track crosses the sensor:
+    // its centres span thickness / tan(elevation) in the plane, rounded to whole steps of the line.
     void mip(std::vector<GenPixel>& out) {
-        double angle = s_.angles[static_cast<size_t>(uniform(0, static_cast<int>(s_.angles.size()) - 1))] * kPi / 180;
-        int length = uniform(s_.mipMin, s_.mipMax);
+        azimuth_ = pickFrom(s_.angles);
+        double angle = azimuth_ * kPi / 180;
         double dx = std::cos(angle), dy = std::sin(angle);
         double step = std::max(std::fabs(dx), std::fabs(dy));
+        int length = uniform(s_.mipMin, s_.mipMax);
+        if (!s_.elevations.empty()) {
+            elevation_ = pickFrom(s_.elevations);
+            double span = s_.thickness / s_.pitch / std::tan(elevation_ * kPi / 180);
+            length = 1 + static_cast<int>(std::lround(span * step));
+        }
         for (int k = 0; k < length; ++k) {
             int x = static_cast<int>(std::lround(k * dx / step));
             int y = static_cast<int>(std::lround(k * dy / step));
@@ -245,6 +281,8 @@ private:
 
     const Settings& s_;
     std::mt19937_64& random_;
+    double azimuth_ = 0;
+    double elevation_ = 0;
 };
 
 // Remembers where clusters lie (and, for Timepix3, until when) to keep new clusters apart from them.
@@ -341,7 +379,8 @@ private:
 };
 
 // The ground truth of one cluster: what the clusterer must find when the cluster stands apart.
-void writeTruth(Output* truth, long long frame, Shape shape, const std::vector<GenPixel>& pixels, double timeNs) {
+void writeTruth(Output* truth, long long frame, Shape shape, const std::vector<GenPixel>& pixels, double timeNs,
+                const std::string& angles) {
     if (truth == nullptr) return;
     double sum = 0, sx = 0, sy = 0;
     for (const GenPixel& p : pixels) {
@@ -362,6 +401,7 @@ void writeTruth(Output* truth, long long frame, Shape shape, const std::vector<G
     truth->real(sy / sum, 6);
     truth->text("\t");
     truth->real(timeNs, 4);
+    truth->text(angles);
     truth->text("\n");
 }
 
@@ -412,7 +452,7 @@ void generateT3pa(const Settings& s, std::mt19937_64& random, Output* truth) {
             out.integer(ftoa);
             out.text("\t0\n");
         }
-        writeTruth(truth, 1, shape, pixels, earliest);
+        writeTruth(truth, 1, shape, pixels, earliest, shapes.truthAngles(shape));
         ++made;
     }
 }
@@ -470,7 +510,8 @@ void generateClog(const Settings& s, std::mt19937_64& random, Output* truth) {
             }
             out.text("\n");
             double startNs = frameStart(s, frame) * 1e9;
-            writeTruth(truth, frame, shape, pixels, s.format == Format::ClogToa ? startNs + earliest : startNs);
+            writeTruth(truth, frame, shape, pixels, s.format == Format::ClogToa ? startNs + earliest : startNs,
+                       shapes.truthAngles(shape));
         }
     }
 }
@@ -511,7 +552,7 @@ void generateFrames(const Settings& s, std::mt19937_64& random, Output* truth) {
             if (!placement.place(pixels, 0.0, random)) continue;
             for (const GenPixel& p : pixels) matrix[static_cast<size_t>(p.y) * static_cast<size_t>(s.width) + p.x] += p.value;
             // Text frames carry no time: -1 in the ground truth.
-            writeTruth(truth, frame, shape, pixels, pmf ? frameStart(s, frame) * 1e9 : -1.0);
+            writeTruth(truth, frame, shape, pixels, pmf ? frameStart(s, frame) * 1e9 : -1.0, shapes.truthAngles(shape));
         }
         if (pmf) {
             writeMatrix(*pmf, s, matrix);
@@ -549,7 +590,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<Output> truth;
     if (!s.truth.empty()) {
         truth = std::make_unique<Output>(s.truth);
-        truth->text("# Frame\tKind\tSize\tE\tX\tY\tT\n");
+        truth->text(s.elevations.empty() ? "# Frame\tKind\tSize\tE\tX\tY\tT\n" : "# Frame\tKind\tSize\tE\tX\tY\tT\tAzim\tElev\n");
     }
     switch (s.format) {
         case Format::T3pa: generateT3pa(s, random, truth.get()); break;
