@@ -89,10 +89,14 @@ bool Detector::addAssembly(const Assembly* assembly) {
     return true;
 }
 
-int DetectorSetup::report(const std::string& text, int number) const {
+int DetectorSetup::fail(const std::string& text, int number) const {
     const int code = codeBase_ - number;
     printErrorCode(messages_, text, code);
     return code;
+}
+
+int DetectorSetup::init(const ModuleContext& context) {
+    return init(context.settings, context.messages, context.codeBase);
 }
 
 int DetectorSetup::init(const Settings& settings, const MessageTarget& to, int codeBase) {
@@ -128,12 +132,12 @@ ConfigFile DetectorSetup::defaultConfig(const Settings& s) {
 int DetectorSetup::loadConfig(const std::string& directory, const std::string& fileName) {
     configPath_ = directory + fileName;
     if (!std::ifstream(configPath_).is_open()) {
-        return report("Can not open config file: " + configPath_, kCannotOpen);
+        return fail("Can not open config file: " + configPath_, kCannotOpen);
     }
     ConfigFile config(directory, fileName);
     config.setMessageTarget(messages_);
     config.setErrorCodeBase(codeBase_);
-    if (config.load() != 0) return report("Failed to open config file in load config function.", kCannotRead);
+    if (config.load() != 0) return fail("Failed to open config file in load config function.", kCannotRead);
     return loadConfig(config);
 }
 
@@ -153,8 +157,8 @@ int DetectorSetup::loadConfig(const ConfigFile& config) {
         if (contains(section->name, detectorKey_)) keep(readDetector(config, *section));
     }
     const std::string prefix(kName);
-    if (assemblies_.empty()) keep(report(prefix + " : No assembly was loaded from ini file.", kNoAssemblyLoaded));
-    if (detectors_.empty()) keep(report(prefix + " : No detector was loaded from ini file.", kNoDetectorLoaded));
+    if (assemblies_.empty()) keep(fail(prefix + " : No assembly was loaded from ini file.", kNoAssemblyLoaded));
+    if (detectors_.empty()) keep(fail(prefix + " : No detector was loaded from ini file.", kNoDetectorLoaded));
     return result;
 }
 
@@ -187,21 +191,21 @@ int DetectorSetup::readAssembly(const ConfigFile& config, const ConfigSection& s
         if (readNumber(config, section, k.key, value)) (*assembly).*k.member = static_cast<int>(std::lround(value));
     }
     const std::string name = std::string(kName) + " : Assembly of section " + section.name;
-    if (assembly->numId < 0) return report(name + " has no NumID.", kNoNumId);
+    if (assembly->numId < 0) return fail(name + " has no NumID.", kNoNumId);
     assembly->resolveDensity();
 
     const ConfigParameter a = config.getParameter("PositionA", section);
     const ConfigParameter b = config.getParameter("PositionB", section);
     const ConfigParameter v = config.getParameter("Vector", section);
     if (a.numbers.size() != 3 || b.numbers.size() != 3) {
-        return report(name + " needs PositionA and PositionB of 3 coordinates each (mm), has " +
+        return fail(name + " needs PositionA and PositionB of 3 coordinates each (mm), has " +
                           std::to_string(a.numbers.size()) + " and " + std::to_string(b.numbers.size()) + ".",
                       kBadPlacement);
     }
     int placed = assembly->setVector(v.key == ConfigFile::kNotFoundKey ? kDefaultVector : v.numbers);
-    if (placed != 0) return report(name + ": Vector " + placementProblem(placed) + ".", kBadPlacement);
+    if (placed != 0) return fail(name + ": Vector " + placementProblem(placed) + ".", kBadPlacement);
     placed = assembly->setPositions(a.numbers, b.numbers);
-    if (placed != 0) return report(name + ": PositionA, PositionB " + placementProblem(placed) + ".", kBadPlacement);
+    if (placed != 0) return fail(name + ": PositionA, PositionB " + placementProblem(placed) + ".", kBadPlacement);
     assembly->setUpTransform(messages_);
     return addAssembly(std::move(assembly));
 }
@@ -223,12 +227,12 @@ int DetectorSetup::attachAssemblies(Detector& detector) {
     for (int id : detector.assemblyIds) {
         const Assembly* assembly = assemblyById(id);
         if (assembly == nullptr) {
-            return report(prefix + " : Detector " + detector.key + " names an assembly that is not in the setup: " +
+            return fail(prefix + " : Detector " + detector.key + " names an assembly that is not in the setup: " +
                               std::to_string(id),
                           kUnknownAssembly);
         }
         if (!detector.addAssembly(assembly)) {
-            return report(prefix +
+            return fail(prefix +
                               " : Can not add assembly because assembly with the same NumID already exist in the "
                               "detector: " + std::to_string(id),
                           kDuplicateAssemblyInDetector);
@@ -239,7 +243,7 @@ int DetectorSetup::attachAssemblies(Detector& detector) {
 
 int DetectorSetup::addAssembly(std::unique_ptr<Assembly> assembly) {
     if (assemblyById(assembly->numId) != nullptr) {
-        return report(std::string(kName) +
+        return fail(std::string(kName) +
                           " : Can not add assembly because assembly with the same NumID already exist in the setup: " +
                           std::to_string(assembly->numId),
                       kDuplicateAssemblyInSetup);
@@ -250,9 +254,9 @@ int DetectorSetup::addAssembly(std::unique_ptr<Assembly> assembly) {
 
 int DetectorSetup::addDetector(Detector detector) {
     const std::string prefix(kName);
-    if (detector.key.empty()) return report(prefix + " : Detector was not initialized/set (empty key).", kEmptyDetectorKey);
+    if (detector.key.empty()) return fail(prefix + " : Detector was not initialized/set (empty key).", kEmptyDetectorKey);
     if (this->detector(detector.key) != nullptr) {
-        return report(prefix + " : Detector can not be added because it has the same key as another detector: " +
+        return fail(prefix + " : Detector can not be added because it has the same key as another detector: " +
                           detector.key,
                       kDuplicateDetectorKey);
     }
@@ -270,7 +274,7 @@ const Assembly* DetectorSetup::assemblyAt(int index, int* result) const {
     } else if (static_cast<size_t>(index) >= assemblies_.size()) {
         why = ". Index has higher value than count of all assemblies";
     }
-    const int code = why != nullptr ? report(text + why, kNoAssemblyAtIndex) : 0;
+    const int code = why != nullptr ? fail(text + why, kNoAssemblyAtIndex) : 0;
     if (result != nullptr) *result = code;
     return code == 0 ? assemblies_[static_cast<size_t>(index)].get() : nullptr;
 }

@@ -10,6 +10,7 @@
 #include "analysis/Assembly.h"
 #include "common/ConfigFile.h"
 #include "common/Messages.h"
+#include "engine/Module.h"
 
 namespace zel {
 
@@ -29,7 +30,7 @@ private:
     std::vector<const Assembly*> assemblies_;
 };
 
-class DetectorSetup {
+class DetectorSetup : public Module {
 public:
     static constexpr std::string_view kName = "DetectorSetup";
     static constexpr std::string_view kVersion = "1.0.2";
@@ -62,6 +63,10 @@ public:
     // The setup the settings name: the geometry file DetGeoPath + DetGeoName, or the built-in one-detector
     // setup when no file is named. 0 or the code of the first failure.
     int init(const Settings& settings, const MessageTarget& to, int codeBase);
+    // As a module of the engine: init from the context's settings, and the report of the detectors.
+    int init(const ModuleContext& context) override;
+    std::string_view name() const override { return "Geometry"; }
+    void report(const MessageTarget& to) const override { print(to); }
     // Reads the geometry file directory + fileName. 0 or the code of the first failure.
     int loadConfig(const std::string& directory, const std::string& fileName);
     // Builds the setup from a configuration already in memory.
@@ -101,7 +106,7 @@ public:
     void print(const MessageTarget& to) const;
 
 private:
-    int report(const std::string& text, int number) const;
+    int fail(const std::string& text, int number) const;
     void readSettingsSections(const ConfigFile& config);
     int readAssembly(const ConfigFile& config, const ConfigSection& section);
     int readDetector(const ConfigFile& config, const ConfigSection& section);

@@ -65,7 +65,7 @@ constexpr GraphRow kGraphs[] = {
 };
 
 template <class H>
-void name(H& hist, const HistNames& names, std::vector<std::string> axes) {
+void nameHist(H& hist, const HistNames& names, std::vector<std::string> axes) {
     hist.SetName(names.name);
     hist.SetFileOutName(names.name);
     hist.SetAxisTitles(std::move(axes));
@@ -119,6 +119,10 @@ int DirectionalAnalysis::fail(const std::string& text, int number) const {
     const int code = codeBase_ - number;
     printErrorCode(messages_, std::string(kName) + " : " + text, code);
     return code;
+}
+
+int DirectionalAnalysis::init(const ModuleContext& context) {
+    return init(context.settings, context.variables, context.messages, context.codeBase);
 }
 
 int DirectionalAnalysis::init(const Settings& settings, const ClusterVariables& variables, const MessageTarget& to,
@@ -194,12 +198,12 @@ bool DirectionalAnalysis::buildHistograms() {
     } catch (const std::runtime_error&) {
         return false;
     }
-    name(*azimuthCoarse_, kAzimuthCoarseNames, {azimuthAxis, "N [-]"});
-    name(*azimuthFine_, kAzimuthFineNames, {azimuthAxis, "N [-]"});
-    name(*elevationCoarse_, kElevationCoarseNames, {elevationAxis, "N [-]"});
-    name(*elevationFine_, kElevationFineNames, {elevationAxis, "N [-]"});
-    name(*directionCoarse_, kDirectionCoarseNames, {azimuthAxis, elevationAxis, "N [-]"});
-    name(*directionFine_, kDirectionFineNames, {azimuthAxis, elevationAxis, "N [-]"});
+    nameHist(*azimuthCoarse_, kAzimuthCoarseNames, {azimuthAxis, "N [-]"});
+    nameHist(*azimuthFine_, kAzimuthFineNames, {azimuthAxis, "N [-]"});
+    nameHist(*elevationCoarse_, kElevationCoarseNames, {elevationAxis, "N [-]"});
+    nameHist(*elevationFine_, kElevationFineNames, {elevationAxis, "N [-]"});
+    nameHist(*directionCoarse_, kDirectionCoarseNames, {azimuthAxis, elevationAxis, "N [-]"});
+    nameHist(*directionFine_, kDirectionFineNames, {azimuthAxis, elevationAxis, "N [-]"});
     return true;
 }
 

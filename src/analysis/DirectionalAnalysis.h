@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/Messages.h"
+#include "engine/Module.h"
 #include "hist/Hist1D.h"
 #include "hist/Hist2D.h"
 
@@ -22,7 +23,7 @@ namespace zel {
 class ClusterVariables;
 struct Settings;
 
-class DirectionalAnalysis {
+class DirectionalAnalysis : public Module {
 public:
     static constexpr std::string_view kName = "DirectionalAnalysis";
     static constexpr std::string_view kVersion = "1.0.0";
@@ -101,19 +102,26 @@ public:
     // From the engine's settings and variable list; 0, base - 109 (indexes missing) or base - 111.
     int init(const Settings& settings, const ClusterVariables& variables, const MessageTarget& to, int codeBase);
     int init(const Options& options, const Indexes& indexes, const MessageTarget& to, int codeBase);
+    // As a module of the engine.
+    int init(const ModuleContext& context) override;
+    std::string_view name() const override { return "Direction"; }
+    bool takesClusters() const override { return initialised_; }
+    void processCluster(std::span<const double> row, uint32_t, int classIndex) override {
+        processCluster(row, classIndex);
+    }
     bool isInitialised() const { return initialised_; }
 
     // One evaluated cluster; the class plays no part in the directions.
     void processCluster(std::span<const double> row, int classIndex = 0);
     // Ends the current time sample of `liveTime` seconds; the last sample opens no new one.
-    void closeSample(double liveTime, bool final);
+    void closeSample(double liveTime, bool final) override;
     // End of the input: evaluates the statistics. 0 or base - 108.
-    int finishInput();
+    int finishInput() override;
     // The "DirectionList" (with text export) and the module's histograms and graph data (with its own export and
     // text or graphics export). 0 or base - 107.
-    int exportResults(const MessageTarget& to);
+    int exportResults(const MessageTarget& to) override;
     // The settings report.
-    void report(const MessageTarget& to) const;
+    void report(const MessageTarget& to) const override;
     std::string reportText() const;
 
     const Options& options() const { return options_; }

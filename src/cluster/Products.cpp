@@ -136,7 +136,7 @@ void Products::closeSample(bool final, double tFinalNs) {
         eventsPerSample_.push_back(0.0);
         coincGroupsPerSample_.push_back(0.0);
     }
-    if (listener_) listener_(timeSampling_, final);
+    if (listener_) listener_(length, final);
     sampleEnd_ += timeSampling_;
     resetCurrent();
 

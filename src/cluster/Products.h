@@ -30,7 +30,8 @@ using SampleTable = std::vector<std::vector<double>>;
 
 class Products {
 public:
-    using SampleListener = std::function<void(double samplingTime, bool final)>;
+    // Told of each closed sample with its live time (the sampling time, or less for the final sample).
+    using SampleListener = std::function<void(double liveTime, bool final)>;
 
     // Computes the conversion factors and clears everything a new run accumulates. The sample clock (end of the
     // open sample, TimeFirst, the started flag) and the count of skipped edge clusters carry over.

@@ -80,7 +80,7 @@ int Engine::initialiseModules() {
     setup.timeAcq = settings_.TimeAcq;
     products_.setup(setup, to);
     if (!products_.started()) products_.setTimeFirst(settings_.TimeFirst);
-    products_.onSampleClosed([this](double samplingTime, bool final) { modules_.closeSample(samplingTime, final); });
+    products_.onSampleClosed([this](double liveTime, bool final) { modules_.closeSample(liveTime, final); });
 
     // Coincidence analysis needs times of arrival.
     if (settings_.DoCoinc && (inputs_.clog.counting || inputs_.clog.itotCount ||

@@ -80,8 +80,9 @@ public:
     virtual int recordBatch(const ClusterBatch&) { return 0; }
     virtual void endBatch() {}
 
-    // Closes the module's own time sample together with the products.
-    virtual void closeSample(double /*samplingTime*/, bool /*final*/) {}
+    // Closes the module's own time sample together with the products: the sample's live time (the sampling time,
+    // or less for the final sample) and whether it is the last one.
+    virtual void closeSample(double /*liveTime*/, bool /*final*/) {}
 
     // End of the input: closes whatever the module keeps open. 0 or an error code.
     virtual int finishInput() { return 0; }

@@ -81,8 +81,8 @@ int ModuleRunner::finishBatch(const ClusterBatch& batch, JobTeam& team) {
     return failures;
 }
 
-void ModuleRunner::closeSample(double samplingTime, bool final) {
-    for (const Running& running : modules_) running.module->closeSample(samplingTime, final);
+void ModuleRunner::closeSample(double liveTime, bool final) {
+    for (const Running& running : modules_) running.module->closeSample(liveTime, final);
 }
 
 int ModuleRunner::finishInput() {

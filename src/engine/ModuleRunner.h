@@ -33,7 +33,7 @@ public:
     // thread. The number of failures.
     int finishBatch(const ClusterBatch& batch, JobTeam& jobs);
 
-    void closeSample(double samplingTime, bool final);
+    void closeSample(double liveTime, bool final);
     // The number of modules that failed.
     int finishInput();
     // The export of every module in export order; the sum of the failures (0 when all went well).

@@ -1,5 +1,7 @@
 #include "engine/ModuleTable.h"
 
+#include "analysis/DetectorSetup.h"
+#include "analysis/DirectionalAnalysis.h"
 #include "export/ExtendedLists.h"
 #include "export/SamplingList.h"
 #include "filter/Filter.h"
@@ -18,11 +20,16 @@ ModulePtr makeModule() {
 constexpr int kCodeBasePID = -4900;
 constexpr int kCodeBaseFilter = -5000;
 constexpr int kCodeBaseHistograms = -5100;
+constexpr int kCodeBaseGeometry = -5400;
+constexpr int kCodeBaseDirection = -5500;
 
 constexpr EngineMessage kNone{};
 constexpr EngineMessage kModulesFailed{"Error occurred during modules initialization.", -1023};
 
 constexpr ModuleEntry kModules[] = {
+    {"Geometry", nullptr, &makeModule<DetectorSetup>, kCodeBaseGeometry,
+     {"Error occurred during detector geometry initialization. Module will not be used in processing.", -1044}, true,
+     nullptr, kNone, kNone, "", 0, 0},
     {"PID", &Settings::DoPID, &makeModule<PidModule>, kCodeBasePID,
      {"Error occurred during PID module initialization. Module will not be used in processing.", -1039}, true,
      &RunState::pidActive, {"Error occurred during PID processing.", -3009}, kNone, "PARTICLE CLASSIFICATION", 10,
@@ -34,6 +41,9 @@ constexpr ModuleEntry kModules[] = {
     {"Hist", nullptr, &makeModule<HistogramSets>, kCodeBaseHistograms, kModulesFailed, false, nullptr, kNone, kNone,
      "", 0, 20},
     {"SamplingList", nullptr, &makeModule<SamplingList>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 30},
+    {"Direction", &Settings::DoDirection, &makeModule<DirectionalAnalysis>, kCodeBaseDirection,
+     {"Error occurred during direction analysis module initialization. Module will not be used in processing.", -1033},
+     true, nullptr, kNone, {"Error occurred during directional analysis export.", -4027}, "DIRECTONAL ANALYSIS", 50, 90},
 };
 
 }  // namespace

@@ -226,7 +226,7 @@ TEST_F(ProductsRun, FirstBatchSetsTheTimeReference) {
 
 TEST_F(ProductsRun, SetupClearsTheRunButKeepsTheClock) {
     std::vector<std::pair<double, bool>> closed;
-    products.onSampleClosed([&](double sampling, bool final) { closed.emplace_back(sampling, final); });
+    products.onSampleClosed([&](double liveTime, bool final) { closed.emplace_back(liveTime, final); });
     start();
     products.countSeen();
     products.countEdgeSkipped();
@@ -234,7 +234,7 @@ TEST_F(ProductsRun, SetupClearsTheRunButKeepsTheClock) {
     products.addCluster(0, 0.5e9, 7, 3);
     products.addCluster(0, 1.5e9, 7, 3);
     products.finishInput(1.5e9);
-    EXPECT_EQ(closed, (std::vector<std::pair<double, bool>>{{1.0, false}, {1.0, true}}));
+    EXPECT_EQ(closed, (std::vector<std::pair<double, bool>>{{1.0, false}, {0.5, true}}));
     EXPECT_EQ(products.eventsPerSample(), (Values{1, 0}));
 
     products.setup({}, to);
