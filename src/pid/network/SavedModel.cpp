@@ -307,7 +307,7 @@ NetworkStatus buildLayers(const json& root, const TensorBundle& bundle, NetworkD
         if (NetworkStatus status = buildLayer(layers[i], weights, network); !status.ok()) return status;
     }
     // Weights of a layer the configuration does not list mean that the two do not belong together.
-    const std::string extra = weights.variable(weights.layersRead(), "");
+    const std::string extra = std::string(format::kLayerWeightsPrefix) + std::to_string(weights.layersRead()) + "/";
     const auto after = bundle.entries().lower_bound(extra);
     if (after != bundle.entries().end() && after->first.compare(0, extra.size(), extra) == 0)
         return invalid("The variables hold weights of more layers (" + after->first +
