@@ -54,7 +54,8 @@ void runNetwork(benchmark::State& state, zel::InferenceFunction variant) {
     std::vector<float> scratch(2 * kRows * 64);
     std::vector<zel::InferenceStep> steps;
     for (const zel::NetworkLayer& layer : backend.network().layers)
-        steps.push_back({layer.kind, layer.activation, layer.inputs, layer.units, layer.kernel.data(), layer.bias.data(), nullptr});
+        steps.push_back(
+            {layer.kind, layer.activation, layer.inputs, layer.units, layer.kernel.data(), layer.bias.data(), nullptr});
     for (auto _ : state) {
         if (variant == nullptr) {
             size_t rows = 0;
@@ -66,8 +67,8 @@ void runNetwork(benchmark::State& state, zel::InferenceFunction variant) {
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
     }
-    state.counters["clusters/s"] = benchmark::Counter(static_cast<double>(state.iterations() * kRows),
-                                                      benchmark::Counter::kIsRate);
+    state.counters["clusters/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * kRows), benchmark::Counter::kIsRate);
 }
 
 void NetworkInference_8x64x64x6(benchmark::State& state) { runNetwork(state, nullptr); }

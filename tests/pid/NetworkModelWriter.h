@@ -2,12 +2,11 @@
 // Writes saved-model directories for tests: the signatures, the layer configuration, the variables index (a
 // sorted table with prefix-compressed keys, restart points and checksummed blocks) and the data file, with the
 // field numbers and constants of the library's own format definitions.
-#include <nlohmann/json.hpp>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -71,7 +70,8 @@ inline std::string tableBlock(Entries::const_iterator first, Entries::const_iter
         if (n % restartEvery == 0) {
             restarts.push_back(static_cast<uint32_t>(block.size()));
         } else {
-            while (shared < previous.size() && shared < it->first.size() && previous[shared] == it->first[shared]) ++shared;
+            while (shared < previous.size() && shared < it->first.size() && previous[shared] == it->first[shared])
+                ++shared;
         }
         ProtoWriter::putVarint(block, shared);
         ProtoWriter::putVarint(block, it->first.size() - shared);
@@ -87,13 +87,15 @@ inline std::string tableBlock(Entries::const_iterator first, Entries::const_iter
 }
 
 // Appends a block with its trailer and returns its handle.
-inline std::string appendBlock(std::string& file, const std::string& block, uint8_t compression = sm::table::kNoCompression) {
+inline std::string appendBlock(std::string& file, const std::string& block,
+                               uint8_t compression = sm::table::kNoCompression) {
     std::string handle;
     ProtoWriter::putVarint(handle, file.size());
     ProtoWriter::putVarint(handle, block.size());
     file += block;
     file += static_cast<char>(compression);
-    ProtoWriter::putFixed32(file, zel::maskCrc(zel::crc32c(file.data() + file.size() - block.size() - 1, block.size() + 1)));
+    ProtoWriter::putFixed32(file,
+                            zel::maskCrc(zel::crc32c(file.data() + file.size() - block.size() - 1, block.size() + 1)));
     return handle;
 }
 
@@ -157,11 +159,13 @@ inline nlohmann::json layerJson(const TestLayer& layer) {
 
 inline std::string tensorEntry(const std::vector<int64_t>& shape, uint64_t offset, const std::string& bytes) {
     ProtoWriter shapeProto;
-    for (int64_t size : shape) shapeProto.message(sm::tensor_shape::kDim, ProtoWriter().varint(sm::dim::kSize, static_cast<uint64_t>(size)));
+    for (int64_t size : shape)
+        shapeProto.message(sm::tensor_shape::kDim, ProtoWriter().varint(sm::dim::kSize, static_cast<uint64_t>(size)));
     ProtoWriter entry;
     entry.varint(sm::bundle_entry::kDtype, sm::kDtypeFloat).message(sm::bundle_entry::kShape, shapeProto);
     if (offset != 0) entry.varint(sm::bundle_entry::kOffset, offset);
-    entry.varint(sm::bundle_entry::kSize, bytes.size()).fixed32(sm::bundle_entry::kCrc32c, zel::maskCrc(zel::crc32c(bytes)));
+    entry.varint(sm::bundle_entry::kSize, bytes.size())
+        .fixed32(sm::bundle_entry::kCrc32c, zel::maskCrc(zel::crc32c(bytes)));
     return entry.str();
 }
 
@@ -174,26 +178,49 @@ inline void writeModelDirectory(const std::string& directory, const TestModel& m
     };
 
     ProtoWriter signature;
-    signature.message(sm::signature::kInputs, ProtoWriter().bytes(sm::map_entry::kKey, "dense_input").message(sm::map_entry::kValue, ProtoWriter().bytes(sm::tensor_info::kName, model.inputOperation + ":0").varint(sm::tensor_info::kDtype, sm::kDtypeFloat)));
-    signature.message(sm::signature::kOutputs, ProtoWriter().bytes(sm::map_entry::kKey, "output").message(sm::map_entry::kValue, ProtoWriter().bytes(sm::tensor_info::kName, model.outputOperation + ":0").varint(sm::tensor_info::kDtype, sm::kDtypeFloat)));
+    signature.message(
+        sm::signature::kInputs,
+        ProtoWriter()
+            .bytes(sm::map_entry::kKey, "dense_input")
+            .message(sm::map_entry::kValue, ProtoWriter()
+                                                .bytes(sm::tensor_info::kName, model.inputOperation + ":0")
+                                                .varint(sm::tensor_info::kDtype, sm::kDtypeFloat)));
+    signature.message(
+        sm::signature::kOutputs,
+        ProtoWriter()
+            .bytes(sm::map_entry::kKey, "output")
+            .message(sm::map_entry::kValue, ProtoWriter()
+                                                .bytes(sm::tensor_info::kName, model.outputOperation + ":0")
+                                                .varint(sm::tensor_info::kDtype, sm::kDtypeFloat)));
     signature.bytes(sm::signature::kMethodName, "tensorflow/serving/predict");
     ProtoWriter metaGraph;
-    metaGraph.message(sm::meta_graph::kMetaInfo, ProtoWriter().bytes(sm::meta_info::kTags, sm::kServeTag).bytes(sm::meta_info::kTensorflowVersion, "2.15.0"));
-    metaGraph.message(sm::meta_graph::kSignatures, ProtoWriter().bytes(sm::map_entry::kKey, "serving_default").message(sm::map_entry::kValue, signature));
-    write(sm::kSavedModelFile, ProtoWriter().varint(sm::saved_model::kSchemaVersion, 1).message(sm::saved_model::kMetaGraphs, metaGraph).str());
+    metaGraph.message(
+        sm::meta_graph::kMetaInfo,
+        ProtoWriter().bytes(sm::meta_info::kTags, sm::kServeTag).bytes(sm::meta_info::kTensorflowVersion, "2.15.0"));
+    metaGraph.message(
+        sm::meta_graph::kSignatures,
+        ProtoWriter().bytes(sm::map_entry::kKey, "serving_default").message(sm::map_entry::kValue, signature));
+    write(sm::kSavedModelFile, ProtoWriter()
+                                   .varint(sm::saved_model::kSchemaVersion, 1)
+                                   .message(sm::saved_model::kMetaGraphs, metaGraph)
+                                   .str());
 
     nlohmann::json layers = nlohmann::json::array();
     layers.push_back({{"class_name", "InputLayer"},
-                      {"config", {{"batch_input_shape", {{"class_name", "__tuple__"}, {"items", {nullptr, model.inputs}}}}, {"dtype", "float32"}, {"name", "dense_input"}}}});
+                      {"config",
+                       {{"batch_input_shape", {{"class_name", "__tuple__"}, {"items", {nullptr, model.inputs}}}},
+                        {"dtype", "float32"},
+                        {"name", "dense_input"}}}});
     Entries entries;
     entries[""] = ProtoWriter().varint(sm::bundle_header::kNumShards, 1).str();
     std::string data;
     size_t width = model.inputs, weighted = 0;
-    const auto addTensor = [&](const std::string& attribute, const std::vector<float>& values, std::vector<int64_t> shape) {
+    const auto addTensor = [&](const std::string& attribute, const std::vector<float>& values,
+                               std::vector<int64_t> shape) {
         std::string bytes(values.size() * sizeof(float), '\0');
         if (!values.empty()) std::memcpy(bytes.data(), values.data(), bytes.size());
-        entries[std::string(sm::kLayerWeightsPrefix) + std::to_string(weighted) + "/" + attribute + std::string(sm::kVariableSuffix)] =
-            tensorEntry(shape, data.size(), bytes);
+        entries[std::string(sm::kLayerWeightsPrefix) + std::to_string(weighted) + "/" + attribute +
+                std::string(sm::kVariableSuffix)] = tensorEntry(shape, data.size(), bytes);
         data += bytes;
     };
     for (const TestLayer& layer : model.layers) {
@@ -213,14 +240,24 @@ inline void writeModelDirectory(const std::string& directory, const TestModel& m
         }
     }
     // Optimizer state that inference leaves alone, as a real checkpoint holds it.
-    entries["optimizer/iter/.ATTRIBUTES/VARIABLE_VALUE"] =
-        ProtoWriter().varint(sm::bundle_entry::kDtype, sm::kDtypeInt64).varint(sm::bundle_entry::kOffset, data.size()).varint(sm::bundle_entry::kSize, 8).str();
+    entries["optimizer/iter/.ATTRIBUTES/VARIABLE_VALUE"] = ProtoWriter()
+                                                               .varint(sm::bundle_entry::kDtype, sm::kDtypeInt64)
+                                                               .varint(sm::bundle_entry::kOffset, data.size())
+                                                               .varint(sm::bundle_entry::kSize, 8)
+                                                               .str();
     data += std::string(8, '\0');
 
-    const nlohmann::json root = {{"name", "sequential"}, {"class_name", "Sequential"}, {"config", {{"name", "sequential"}, {"layers", layers}}}};
+    const nlohmann::json root = {
+        {"name", "sequential"}, {"class_name", "Sequential"}, {"config", {{"name", "sequential"}, {"layers", layers}}}};
     ProtoWriter metadata;
-    metadata.message(sm::saved_metadata::kNodes, ProtoWriter().varint(sm::saved_object::kNodeId, 1).bytes(sm::saved_object::kNodePath, "root.layer-0").bytes(sm::saved_object::kMetadata, "{}"));
-    metadata.message(sm::saved_metadata::kNodes, ProtoWriter().bytes(sm::saved_object::kNodePath, "root").bytes(sm::saved_object::kIdentifier, "_tf_keras_sequential").bytes(sm::saved_object::kMetadata, root.dump()));
+    metadata.message(sm::saved_metadata::kNodes, ProtoWriter()
+                                                     .varint(sm::saved_object::kNodeId, 1)
+                                                     .bytes(sm::saved_object::kNodePath, "root.layer-0")
+                                                     .bytes(sm::saved_object::kMetadata, "{}"));
+    metadata.message(sm::saved_metadata::kNodes, ProtoWriter()
+                                                     .bytes(sm::saved_object::kNodePath, "root")
+                                                     .bytes(sm::saved_object::kIdentifier, "_tf_keras_sequential")
+                                                     .bytes(sm::saved_object::kMetadata, root.dump()));
     write(sm::kKerasMetadataFile, metadata.str());
     write(sm::kVariablesIndex, tableFile(entries));
     write(sm::kVariablesData, data);

@@ -1,9 +1,8 @@
 #include "pid/network/SavedModel.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cmath>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "common/Text.h"
 #include "pid/network/SavedModelFormat.h"
@@ -22,13 +21,15 @@ struct ActivationName {
 };
 
 constexpr ActivationName kActivations[] = {
-    {"linear", Activation::Linear},     {"relu", Activation::Relu},         {"sigmoid", Activation::Sigmoid},
-    {"tanh", Activation::Tanh},         {"softmax", Activation::Softmax},   {"elu", Activation::Elu},
-    {"selu", Activation::Selu},         {"softplus", Activation::Softplus}, {"softsign", Activation::Softsign},
-    {"swish", Activation::Swish},       {"silu", Activation::Swish},        {"exponential", Activation::Exponential},
+    {"linear", Activation::Linear}, {"relu", Activation::Relu},         {"sigmoid", Activation::Sigmoid},
+    {"tanh", Activation::Tanh},     {"softmax", Activation::Softmax},   {"elu", Activation::Elu},
+    {"selu", Activation::Selu},     {"softplus", Activation::Softplus}, {"softsign", Activation::Softsign},
+    {"swish", Activation::Swish},   {"silu", Activation::Swish},        {"exponential", Activation::Exponential},
 };
 
-NetworkStatus invalid(std::string message) { return NetworkStatus::failure(NetworkStatus::InvalidArgument, std::move(message)); }
+NetworkStatus invalid(std::string message) {
+    return NetworkStatus::failure(NetworkStatus::InvalidArgument, std::move(message));
+}
 NetworkStatus unsupported(std::string message) {
     return NetworkStatus::failure(NetworkStatus::Unimplemented, std::move(message));
 }
@@ -78,7 +79,8 @@ bool readMetaGraph(std::string_view bytes, std::vector<ModelSignature>& signatur
             WireReader info(field.bytes);
             WireField infoField;
             while (info.next(infoField))
-                if (infoField.number == format::meta_info::kTags && infoField.bytes == format::kServeTag) serving = true;
+                if (infoField.number == format::meta_info::kTags && infoField.bytes == format::kServeTag)
+                    serving = true;
             damaged = damaged || info.failed();
         } else if (field.number == format::meta_graph::kSignatures) {
             ModelSignature& signature = found.emplace_back();
@@ -101,7 +103,8 @@ NetworkStatus readSignatures(const std::string& directory, NetworkDefinition& ne
     while (reader.next(field))
         if (field.number == format::saved_model::kMetaGraphs && field.type == WireType::Bytes && !serving)
             serving = readMetaGraph(field.bytes, network.signatures, damaged);
-    if (reader.failed() || damaged) return NetworkStatus::failure(NetworkStatus::DataLoss, "Corrupt saved model file " + path);
+    if (reader.failed() || damaged)
+        return NetworkStatus::failure(NetworkStatus::DataLoss, "Corrupt saved model file " + path);
     if (!serving)
         return NetworkStatus::failure(NetworkStatus::NotFound,
                                       "No meta graph with the tag \"serve\" in the saved model " + path);
@@ -130,10 +133,12 @@ NetworkStatus readRootConfiguration(const std::string& directory, json& root) {
         if (nodePath != "root") continue;
         root = json::parse(metadata, nullptr, false);
         if (root.is_discarded() || !root.is_object())
-            return NetworkStatus::failure(NetworkStatus::DataLoss, "Layer configuration of the model is no valid JSON: " + path);
+            return NetworkStatus::failure(NetworkStatus::DataLoss,
+                                          "Layer configuration of the model is no valid JSON: " + path);
         return {};
     }
-    if (reader.failed()) return NetworkStatus::failure(NetworkStatus::DataLoss, "Corrupt layer configuration file " + path);
+    if (reader.failed())
+        return NetworkStatus::failure(NetworkStatus::DataLoss, "Corrupt layer configuration file " + path);
     return NetworkStatus::failure(NetworkStatus::NotFound, "No root object in the layer configuration " + path);
 }
 
@@ -190,7 +195,8 @@ NetworkStatus buildDense(const json& config, LayerWeights& weights, NetworkLayer
         return invalid("Layer " + layer.name + ": no valid number of units");
     layer.units = config["units"].get<size_t>();
     const bool useBias = config.value("use_bias", true);
-    NetworkStatus status = weights.read(layer, "kernel", {signedSize(layer.inputs), signedSize(layer.units)}, layer.kernel);
+    NetworkStatus status =
+        weights.read(layer, "kernel", {signedSize(layer.inputs), signedSize(layer.units)}, layer.kernel);
     if (status.ok() && useBias) status = weights.read(layer, "bias", {signedSize(layer.units)}, layer.bias);
     weights.layerDone();
     return status;
@@ -296,8 +302,10 @@ NetworkStatus buildLayers(const json& root, const TensorBundle& bundle, NetworkD
         network.inputName = firstConfig.value("name", "");
         start = 1;
     }
-    const bool known = (firstConfig.contains("batch_input_shape") && lastDimension(firstConfig["batch_input_shape"], network.inputWidth)) ||
-                       (root.contains("build_input_shape") && lastDimension(root["build_input_shape"], network.inputWidth));
+    const bool known =
+        (firstConfig.contains("batch_input_shape") &&
+         lastDimension(firstConfig["batch_input_shape"], network.inputWidth)) ||
+        (root.contains("build_input_shape") && lastDimension(root["build_input_shape"], network.inputWidth));
     if (!known) return invalid("The model's input shape is not stated");
 
     LayerWeights weights(bundle);
@@ -339,8 +347,10 @@ bool NetworkDefinition::hasOperation(std::string_view operation) const {
         return name.substr(0, name.find(':')) == operation && (name.size() == operation.size() || endsWith(name, ":0"));
     };
     for (const ModelSignature& signature : signatures) {
-        for (const SignatureTensor& tensor : signature.inputs) if (isIt(tensor)) return true;
-        for (const SignatureTensor& tensor : signature.outputs) if (isIt(tensor)) return true;
+        for (const SignatureTensor& tensor : signature.inputs)
+            if (isIt(tensor)) return true;
+        for (const SignatureTensor& tensor : signature.outputs)
+            if (isIt(tensor)) return true;
     }
     return false;
 }
@@ -372,14 +382,17 @@ NetworkStatus loadSavedModel(const std::string& directoryName, NetworkDefinition
 std::vector<std::string> describeNetwork(const NetworkDefinition& network) {
     std::vector<std::string> lines;
     lines.push_back("Model class:  " + network.modelClass);
-    lines.push_back("Input:        " + network.inputName + " [None, " + std::to_string(network.inputWidth) + "] float32");
+    lines.push_back("Input:        " + network.inputName + " [None, " + std::to_string(network.inputWidth) +
+                    "] float32");
     lines.push_back("Layers:");
     for (const std::string& line : network.layerLines) lines.push_back("  " + line);
     lines.push_back("Output:       [None, " + std::to_string(network.outputWidth()) + "] float32");
     for (const ModelSignature& signature : network.signatures) {
         lines.push_back("Signature:    " + signature.name);
-        for (const SignatureTensor& tensor : signature.inputs) lines.push_back("  input  " + tensor.key + " -> " + tensor.name);
-        for (const SignatureTensor& tensor : signature.outputs) lines.push_back("  output " + tensor.key + " -> " + tensor.name);
+        for (const SignatureTensor& tensor : signature.inputs)
+            lines.push_back("  input  " + tensor.key + " -> " + tensor.name);
+        for (const SignatureTensor& tensor : signature.outputs)
+            lines.push_back("  output " + tensor.key + " -> " + tensor.name);
     }
     return lines;
 }
