@@ -1,8 +1,6 @@
 #include "pid/PidModule.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <limits>
 
@@ -10,6 +8,7 @@
 #include "cluster/ClusterVariables.h"
 #include "engine/Settings.h"
 #include "engine/SettingsReport.h"
+#include "pid/network/ModelDirectory.h"
 
 namespace zel {
 namespace {
@@ -18,21 +17,12 @@ namespace {
 constexpr int kBuildFailed = 101;
 constexpr int kNoChoice = 104;  // also the invalid number of the first check
 constexpr int kInitFailed = 105;
-constexpr int kNormsNotOpened = 107;
-constexpr int kNormsNotRead = 108;
 constexpr int kNotInitialised = 111;
 constexpr int kBatchFailed = 113;
-constexpr int kModelNotLoaded = 115;
-constexpr int kZeroNorm = 122;
 constexpr int kMissingColumn = 123;
 constexpr int kInvalidNumber = 124;
 
 constexpr std::string_view kPrefix = "PID : ";
-constexpr std::string_view kNormFile = "weights.txt";
-
-// Status codes of a saved-model load: the directory is missing, or there is nothing to run the model with.
-constexpr int kModelStatusNotFound = 5;
-constexpr int kModelStatusUnavailable = 12;
 
 }  // namespace
 
@@ -76,6 +66,7 @@ std::string PidModule::validNumbersText() {
 
 int PidModule::init() {
     initialised_ = false;
+    network_.reset();
     algorithm_ = setup_.pidAlg == -1 ? chooseAutomatically() : setup_.pidAlg;
     static constexpr int kTreeOfSwitch[] = {101, 102, 103};
     if (setup_.dtSwitch >= 1 && setup_.dtSwitch <= 3) algorithm_ = kTreeOfSwitch[setup_.dtSwitch - 1];
@@ -159,54 +150,15 @@ void PidModule::buildClasses() {
     }
 }
 
-// This build carries no runtime for the saved network models: loading a model fails as it does when the model is
-// missing, and the initialisation fails with it.
 int PidModule::initNetwork() {
-    const std::string modelDirectory = setup_.modelPath + std::string(spec_->modelDirectory) + "/";
-    std::error_code ec;
-    const bool present = std::filesystem::is_directory(modelDirectory, ec);
-    const int status = present ? kModelStatusUnavailable : kModelStatusNotFound;
-    const std::string statusText = present ? "No runtime available to load the saved model: " + modelDirectory
-                                           : "Saved model directory not found: " + modelDirectory;
-    if (algorithm_ == 252) {
-        const int code = codeBase_ - kModelNotLoaded;
-        errorLeadingCode(code, " : Error occurred during DNN model load. TF code: " + std::to_string(status) +
-                                   ". TF msg: " + statusText);
-        error(std::to_string(code) + " :Can not start TF session with model 252.");
-        return code;
-    }
-    error("Can not start TF session with model " + std::to_string(algorithm_) + ". TF error code: " + statusText);
-    const int normsResult = loadNorms(modelDirectory + std::string(kNormFile));
-    if (normsResult != 0) return normsResult;
-    errorCode("Error occurred during algorithm initialization.", codeBase_ - kBuildFailed);
-    return codeBase_ - kBuildFailed;
-}
-
-int PidModule::loadNorms(const std::string& path) {
-    norms_.clear();
-    std::ifstream in(path);
-    if (!in.is_open()) {
-        errorLeadingCode(codeBase_ - kNormsNotOpened, " : Can not open file with data norms: " + path);
-        return codeBase_ - kNormsNotOpened;
-    }
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.size() >= 2) break;
-    }
-    if (line.size() >= 2) norms_ = scanNumbers(line);
-    // One norm per input feature: a line of another length does not match the feature list.
-    if (norms_.size() != networkFeatures().size()) {
-        norms_.clear();
-        errorLeadingCode(codeBase_ - kNormsNotRead, " : Can not load data norms from file: " + path);
-        return codeBase_ - kNormsNotRead;
-    }
-    for (double norm : norms_) {
-        if (norm == 0.0) {
-            errorCode("Norm has invalid 0 value.", codeBase_ - kZeroNorm);
-            return codeBase_ - kZeroNorm;
-        }
-    }
-    return 0;
+    NetworkClassifier::Setup network;
+    network.algorithm = algorithm_;
+    network.modelPath = setup_.modelPath;
+    network.directoryPrefix = modelDirectoryPrefix(spec_->detector, classes_.size());
+    network.classCount = classes_.size();
+    for (const PidClass::Condition& feature : classes_.front().conditions) network.featureColumns.push_back(feature.column);
+    network_ = std::make_unique<NetworkClassifier>(to_, codeBase_);
+    return network_->init(network);
 }
 
 int PidModule::checkConditionColumns() const {
@@ -316,10 +268,7 @@ void PidModule::reorderConditions() {
 int PidModule::classify(const ClusterBatch& batch, std::vector<int>& out, bool clearFirst) {
     if (!initialised_) return refuseUninitialised();
     if (clearFirst) out.clear();
-    if (family() == PidFamily::NeuralNetwork) {
-        errorLeadingCode(codeBase_ - kBatchFailed, " : Error occurred during multi cluster processing.");
-        return codeBase_ - kBatchFailed;
-    }
+    if (network_) return network_->classify(batch, out);
     prepare(batch.width());
     out.reserve(out.size() + batch.size());
     for (size_t r = 0; r < batch.size(); ++r) {
@@ -333,12 +282,13 @@ int PidModule::classify(const ClusterBatch& batch, std::vector<int>& out, bool c
 int PidModule::processBatch(ClusterBatch& batch) {
     if (!initialised_) return refuseUninitialised();
     const size_t width = batch.width();
-    if (family() == PidFamily::NeuralNetwork || classColumn_ < 0 || static_cast<size_t>(classColumn_) >= width) {
+    if (classColumn_ < 0 || static_cast<size_t>(classColumn_) >= width) {
         errorLeadingCode(codeBase_ - kBatchFailed, " : Error occurred during multi cluster processing.");
         return codeBase_ - kBatchFailed;
     }
-    prepare(width);
     const size_t column = static_cast<size_t>(classColumn_);
+    if (network_) return network_->classify(batch, column);
+    prepare(width);
     for (size_t r = 0; r < batch.size(); ++r) {
         double* row = batch.row(r).data();
         row[column] = static_cast<double>(classifyRowAt(row, r));
@@ -361,6 +311,10 @@ std::vector<std::string> PidModule::reportLines() const {
     for (size_t k = 0; k < classes_.size(); ++k)
         lines.push_back("     " + std::to_string(k + 1) + ") " + classes_[k].description);
     lines.push_back("     " + std::to_string(classes_.size() + 1) + ") Others\n");
+    if (network_) {
+        const std::vector<std::string> networkLines = network_->reportLines();
+        lines.insert(lines.end(), networkLines.begin(), networkLines.end());
+    }
     return lines;
 }
 

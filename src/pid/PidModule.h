@@ -14,6 +14,7 @@
 #include "common/Messages.h"
 #include "engine/Module.h"
 #include "pid/PidAlgorithms.h"
+#include "pid/network/NetworkClassifier.h"
 
 namespace zel {
 
@@ -63,6 +64,8 @@ public:
     int classCount() const { return static_cast<int>(classes_.size()); }
     // The class descriptions in class order, without "Others".
     const std::vector<std::string>& classNames() const { return classNames_; }
+    // The classifier of a network algorithm, null for the decision trees.
+    const NetworkClassifier* network() const { return network_.get(); }
 
     // Column of the batch rows that receives the class of each row.
     void setClassColumn(int index) { classColumn_ = index; }
@@ -97,7 +100,6 @@ private:
     int initAlgorithm();
     void buildClasses();
     int initNetwork();
-    int loadNorms(const std::string& path);
     int checkConditionColumns() const;
     int refuseUninitialised() const;
 
@@ -193,7 +195,7 @@ private:
     std::array<int, kVarSlotCount> slots_{};
     std::vector<PidClass> classes_;
     std::vector<std::string> classNames_;
-    std::vector<double> norms_;
+    std::unique_ptr<NetworkClassifier> network_;  // the network algorithms' classifier
     int classColumn_ = -1;
 
     std::vector<RowCondition> rowConditions_;
