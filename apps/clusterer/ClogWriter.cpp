@@ -1,4 +1,5 @@
 #include "ClogWriter.h"
+#include "common/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +15,7 @@ bool ClogWriter::open(const std::string& path, std::string& error) {
 }
 
 void ClogWriter::writeFrame(long long number, double startSeconds, double acqSeconds) {
-    char* out = file_.claim(160);
+    char* out = file_.claim(2 * kFixedChars + 64);
     for (char ch : std::string_view("Frame ")) *out++ = ch;
     out = writeInteger(out, number);
     *out++ = ' ';
@@ -55,7 +56,7 @@ char* writePixelValue(char* out, double value) {
 }  // namespace
 
 void ClogWriter::writeCluster(std::span<const Pixel> pixels, bool withFourth) {
-    constexpr size_t kPerPixel = 2 * 24 + 2 * 48 + 8;
+    constexpr size_t kPerPixel = 2 * 24 + 2 * kFixedChars + 8;
     for (size_t begin = 0; begin < pixels.size(); begin += 256) {
         size_t end = std::min(pixels.size(), begin + 256);
         char* out = file_.claim((end - begin) * kPerPixel + 1);

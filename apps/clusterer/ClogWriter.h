@@ -3,7 +3,7 @@
 #include <span>
 #include <string>
 
-#include "OutputFile.h"
+#include "common/OutputText.h"
 #include "Pixel.h"
 
 namespace zel::clusterer {
@@ -20,7 +20,7 @@ public:
     bool isOpen() const { return file_.isOpen(); }
 
 private:
-    OutputFile file_;
+    OutputText file_;
 };
 
 }  // namespace zel::clusterer

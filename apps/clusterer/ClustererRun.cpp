@@ -9,6 +9,7 @@
 #include "HeldClusters.h"
 #include "T3paReader.h"
 #include "TimeClusterer.h"
+#include "common/NumberText.h"
 #include "common/Text.h"
 
 namespace zel::clusterer {

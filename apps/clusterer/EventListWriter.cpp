@@ -1,4 +1,5 @@
 #include "EventListWriter.h"
+#include "common/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -103,7 +104,7 @@ bool EventListWriter::open(const std::string& path, int lengthCorrFormula, bool 
 }
 
 void EventListWriter::writeRow(const FeatureRow& row) {
-    char* out = file_.claim(kColumnCount * 48 + 2);
+    char* out = file_.claim(kColumnCount * kFixedChars + 2);
     for (int i = 0; i < kColumnCount; ++i) {
         if (i > 0) *out++ = '\t';
         double value = row[static_cast<size_t>(i)];

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ClusterFeatures.h"
-#include "OutputFile.h"
+#include "common/OutputText.h"
 
 namespace zel::clusterer {
 
@@ -25,7 +25,7 @@ public:
     long long lastEventId() const { return lastEventId_; }
 
 private:
-    OutputFile file_;
+    OutputText file_;
     long long lastEventId_ = -1;
 };
 

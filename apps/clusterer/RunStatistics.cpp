@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "common/NumberText.h"
 #include "common/Text.h"
 
 namespace zel::clusterer {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <utility>
 
+#include "common/NumberText.h"
 #include "common/Text.h"
 #include "engine/Settings.h"
 

@@ -9,6 +9,7 @@
 #include "cluster/ClusterVariables.h"
 #include "common/ConfigFile.h"
 #include "common/Paths.h"
+#include "common/NumberText.h"
 #include "common/Text.h"
 #include "engine/Settings.h"
 #include "export/DirectionList.h"

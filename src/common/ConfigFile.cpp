@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/Paths.h"
+#include "common/NumberText.h"
 #include "common/Text.h"
 
 namespace zel {

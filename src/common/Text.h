@@ -27,17 +27,4 @@ bool contains(std::string_view text, std::string_view part);
 bool startsWith(std::string_view text, std::string_view prefix);
 bool endsWith(std::string_view text, std::string_view suffix);
 
-// Writes `value` exactly as printf's "%g" (resp. "%.3f") would, into a buffer of at least 32 (resp. 350) characters,
-// and returns the end of the text. Values of the usual size of cluster data take a fast path with integer
-// arithmetic; the rare ones whose rounding is not clear from a double product go through std::to_chars.
-char* writeGeneral6(char* out, double value);
-char* writeFixed3(char* out, double value);
-// True when a value of 1e-4 <= |value| < 1e6 reads back exactly from its six significant digits, so that "%g" loses
-// nothing; false when it does not, or lies outside that range.
-bool sixDigitsReadBack(double value);
-
-// "%f"-style and "%g"-style formatting into a std::string.
-std::string formatFixed(double value, int precision = 6);
-std::string formatG(double value);
-
 }  // namespace zel

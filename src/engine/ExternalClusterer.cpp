@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "common/Paths.h"
+#include "common/NumberText.h"
 #include "common/Text.h"
 #include "engine/Settings.h"
 

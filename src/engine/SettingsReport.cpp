@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/NumberText.h"
 #include "common/Text.h"
 
 namespace zel {

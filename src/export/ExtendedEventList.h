@@ -2,12 +2,12 @@
 // The extended event list: every cluster the engine handled, with the columns the engine added (class, filter
 // verdict). Rows are streamed batch by batch into a temporary file beside the final one, so memory stays bounded
 // by the batch; the file takes its final name only when the export runs, and is dropped when the run fails.
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cluster/ClusterBatch.h"
 #include "common/Messages.h"
+#include "common/OutputText.h"
 
 namespace zel {
 
@@ -35,15 +35,13 @@ public:
     void discard();
 
     const std::string& fileName() const { return fullName_; }
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return text_.isOpen(); }
 
 private:
     std::string fullName_;
     std::string partName_;
     ExtendedListRules rules_;
-    std::FILE* file_ = nullptr;
-    std::vector<char> buffer_;
-    bool failed_ = false;
+    OutputText text_{size_t{1} << 20};
 };
 
 }  // namespace zel

@@ -1,10 +1,8 @@
 #include "export/LineBuffer.h"
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <system_error>
 #include <utility>
+
+#include "common/PendingFile.h"
 
 namespace zel {
 
@@ -13,19 +11,15 @@ void LineBuffer::open(std::string directory, std::string fileName, bool immediat
     fileName_ = std::move(fileName);
     immediate_ = immediate;
     lines_.clear();
-    if (stream_.is_open()) stream_.close();
-    if (immediate_) {
-        stream_.open(path(), std::ios::trunc);
-        open_ = stream_.is_open();
-    } else {
-        open_ = true;
-    }
+    text_.close();
+    text_.clear();
+    open_ = immediate_ ? text_.open(path(), false) : true;
 }
 
 void LineBuffer::write(std::string_view line) {
     if (!open_) return;
     if (immediate_) {
-        stream_ << line;
+        text_.write(line);
         return;
     }
     lines_.emplace_back(line);
@@ -33,29 +27,18 @@ void LineBuffer::write(std::string_view line) {
 
 int LineBuffer::flush() {
     if (immediate_) {
-        if (stream_.is_open()) stream_.flush();
+        text_.close();
         return kImmediate;
     }
     if (!open_) return kNeverOpened;
-
-    const std::string target = path();
-    const std::string temporary = target + ".tmp" + std::to_string(::getpid());
-    std::error_code ec;
-    {
-        std::ofstream out(temporary, std::ios::trunc | std::ios::binary);
-        if (!out.is_open()) return kCannotOpen;
-        for (const std::string& line : lines_) out << line << '\n';
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, ec);
-            return kCannotOpen;
-        }
+    // The whole file at once, under its name only when complete.
+    text_.clear();
+    for (const std::string& line : lines_) {
+        text_.write(line);
+        text_.put('\n');
     }
-    std::filesystem::rename(temporary, target, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        return kCannotOpen;
-    }
+    PendingFile file(path());
+    if (!file.write(text_.text()) || !file.commit()) return kCannotOpen;
     return 0;
 }
 

@@ -1,12 +1,13 @@
 #pragma once
-// The lines of one output file. Buffered, the lines are kept in memory and written at flush, each followed by a
-// line end, through a temporary file that replaces the final one only when everything was written, so a failure
-// never leaves a half-written file. Immediate, the file is opened at once and each line is written as it comes,
-// without an added line end.
-#include <fstream>
+// The lines of one output file. Buffered, the lines are kept in memory (the latest ones may still be amended) and
+// written at flush, each followed by a line end, as a file that takes its name only when everything was written,
+// so a failure never leaves a half-written file. Immediate, the file is opened at once and each line is written as
+// it comes, without an added line end.
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "common/OutputText.h"
 
 namespace zel {
 
@@ -35,7 +36,7 @@ private:
     bool immediate_ = false;
     std::string fileName_;
     std::string directory_;
-    std::ofstream stream_;
+    OutputText text_;
     std::vector<std::string> lines_;
 };
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/NumberText.h"
 #include "common/Text.h"
 
 namespace zel {

@@ -5,6 +5,7 @@
 
 #include "cluster/ClusterVariables.h"
 #include "common/Paths.h"
+#include "common/NumberText.h"
 #include "common/Text.h"
 #include "engine/Settings.h"
 

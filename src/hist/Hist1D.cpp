@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/Paths.h"
+#include "common/NumberText.h"
 #include "common/Text.h"
 #include "hist/HistFiles.h"
 
@@ -473,15 +474,14 @@ int Hist1D::Export() {
     const bool sparse = doSparseExport_ && axis_.equidist == 1;
 
     // Sparse files keep bins 1 and 2, which fix the binning, the non-empty bins and the overflow slot.
-    std::string& text = histDataText();
+    OutputText& text = histDataText();
     if (!sparse) text.reserve(static_cast<size_t>(24 * (nBin + 1)));
-    LineBlock lines(text);
     auto addLine = [&](int i) {
-        char* end = writeHistNumber(lines.line(), axis_.edge(static_cast<size_t>(i)));
+        char* end = writeRoundTrip(text.claim(kHistLineRoom), axis_.edge(static_cast<size_t>(i)));
         *end++ = '\t';
-        end = writeHistNumber(end, contents_[static_cast<size_t>(i)]);
+        end = writeRoundTrip(end, contents_[static_cast<size_t>(i)]);
         *end++ = '\n';
-        lines.done(end);
+        text.commit(end);
     };
     if (binsDefined_ && sparse) {
         for (int i = 1; i <= std::min(nBin, 2); ++i) addLine(i);
@@ -492,9 +492,8 @@ int Hist1D::Export() {
     } else if (binsDefined_) {
         for (int i = 1; i <= nBin + 1; ++i) addLine(i);
     }
-    lines.flush();
     PendingFile data(dataPath);
-    if (!data.write(text)) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
+    if (!data.write(text.text())) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
 
     PendingFile infoFile(infoPath);
     ConfigFile info(fileOutPath_, fileOutName_ + fileOutEndInfo_);

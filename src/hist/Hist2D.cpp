@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "common/Paths.h"
+#include "common/NumberText.h"
 #include "common/Text.h"
 #include "hist/HistFiles.h"
 
@@ -605,40 +606,39 @@ int Hist2D::Export() {
 
     // Sparse files keep bins (1, 1), (2, 1) and (1, 2), which fix the binning, and the non-empty bins; the last
     // line carries the maxima and the corner above both.
-    std::string& text = histDataText();
+    OutputText& text = histDataText();
     if (binsDefined_ && contents_.size() == static_cast<size_t>(GetNBin()) + 2) {
         if (!sparse) text.reserve(static_cast<size_t>(GetNBin()) * 24 + 64);
-        LineBlock block(text);
         auto addLine = [&](double x, double y, double content) {
-            char* end = writeHistNumber(block.line(), x);
+            char* end = writeRoundTrip(text.claim(kHistLineRoom), x);
             *end++ = '\t';
-            end = writeHistNumber(end, y);
+            end = writeRoundTrip(end, y);
             *end++ = '\t';
-            end = writeHistNumber(end, content);
+            end = writeRoundTrip(end, content);
             *end++ = '\n';
-            block.done(end);
+            text.commit(end);
         };
         // The X edges of the bins are written once and copied into each line, and so is the Y edge of a row.
-        constexpr size_t kStride = kHistNumberChars;
+        constexpr size_t kStride = kNumberChars;
         std::vector<char> xTexts((static_cast<size_t>(nx) + 1) * kStride);
         std::vector<uint8_t> xLengths(static_cast<size_t>(nx) + 1);
         for (size_t ix = 1; ix <= static_cast<size_t>(nx); ++ix) {
             char* const at = xTexts.data() + ix * kStride;
-            xLengths[ix] = static_cast<uint8_t>(writeHistNumber(at, axisX_.edge(ix)) - at);
+            xLengths[ix] = static_cast<uint8_t>(writeRoundTrip(at, axisX_.edge(ix)) - at);
         }
         char yText[kStride] = {};
         size_t yLength = 0;
         auto addBinLine = [&](size_t ix, double content) {
-            char* const line = block.line();
+            char* const line = text.claim(kHistLineRoom);
             std::memcpy(line, xTexts.data() + ix * kStride, kStride);
             char* end = line + xLengths[ix];
             *end++ = '\t';
             std::memcpy(end, yText, kStride);
             end += yLength;
             *end++ = '\t';
-            end = writeHistNumber(end, content);
+            end = writeRoundTrip(end, content);
             *end++ = '\n';
-            block.done(end);
+            text.commit(end);
         };
         // Pages never written hold only empty bins, passed over in a sparse file like other empty stretches
         // (four bins at a time); rows 1 and 2 hold anchors, read only where their pages were written.
@@ -647,7 +647,7 @@ int Hist2D::Export() {
         for (int iy = 1; iy <= ny; ++iy) {
             const size_t rowStart = static_cast<size_t>(GetFlatIndex(0, iy));  // flat index of ix = 0
             const double* row = contents_.data() + rowStart;                   // row[ix]
-            yLength = static_cast<size_t>(writeHistNumber(yText, axisY_.edge(static_cast<size_t>(iy))) - yText);
+            yLength = static_cast<size_t>(writeRoundTrip(yText, axisY_.edge(static_cast<size_t>(iy))) - yText);
             auto lines = [&](size_t firstFlat, size_t lastFlat) {
                 const int last = static_cast<int>(lastFlat - rowStart);
                 for (int ix = static_cast<int>(firstFlat - rowStart); ix < last; ++ix) {
@@ -668,10 +668,9 @@ int Hist2D::Export() {
         }
         addLine(axisX_.edge(axisX_.edgeCount() - 1), axisY_.edge(axisY_.edgeCount() - 1),
                 contentAt(contents_.size() - 1));
-        block.flush();
     }
     PendingFile data(dataPath);
-    if (!data.write(text)) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
+    if (!data.write(text.text())) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
 
     PendingFile infoFile(infoPath);
     ConfigFile info(fileOutPath_, fileOutName_ + fileOutEndInfo_);

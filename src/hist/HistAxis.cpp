@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/NumberText.h"
 #include "common/Text.h"
 
 namespace zel {

@@ -8,6 +8,10 @@
 #include <vector>
 
 #include "common/ConfigFile.h"
+#include "common/NumberText.h"
+#include "common/OutputText.h"
+#include "common/PendingFile.h"
+#include "common/NumberText.h"
 
 namespace zel {
 
@@ -34,43 +38,12 @@ bool infoNumbers(const ConfigSection* section, std::string_view key, Values& val
 bool infoText(const ConfigSection* section, std::string_view key, std::string& value);
 bool infoTexts(const ConfigSection* section, std::string_view key, std::vector<std::string>& values);
 
-// Writes `value` at `out`, which has room for kHistNumberChars, in the stream's default notation (six significant
-// digits) when that text reads back to the same double, and otherwise in the shortest text that does, so exported
-// contents and edges survive a reload. Returns the end of the text.
-inline constexpr size_t kHistNumberChars = 32;
-char* writeHistNumber(char* out, double value);
 
 // The text of the data file being made on this thread, emptied: it keeps its memory from the last file, so that
 // exporting many histograms neither allocates nor copies as each text grows.
-std::string& histDataText();
-
-// Lines of a data file gathered in a small block and added to the text a block at a time, not line by line.
-class LineBlock {
-public:
-    static constexpr size_t kLineRoom = 4 * kHistNumberChars;  // the longest line written at once
-
-    explicit LineBlock(std::string& text) : text_(text) {}
-    LineBlock(const LineBlock&) = delete;
-    LineBlock& operator=(const LineBlock&) = delete;
-    ~LineBlock() { flush(); }
-
-    // Where the next line goes, with room for kLineRoom characters; done() takes the end of what was written.
-    char* line() {
-        if (used_ > sizeof block_ - kLineRoom) flush();
-        return block_ + used_;
-    }
-    void done(const char* end) { used_ = static_cast<size_t>(end - block_); }
-    // Adds the gathered lines to the text.
-    void flush() {
-        text_.append(block_, used_);
-        used_ = 0;
-    }
-
-private:
-    std::string& text_;
-    char block_[16384];
-    size_t used_ = 0;
-};
+OutputText& histDataText();
+// The longest line of a data file, claimed at once.
+inline constexpr size_t kHistLineRoom = 4 * kNumberChars;
 
 // The first numbers of a line, at most `capacity`: runs of digits and ".-+eE", each converted by its longest valid
 // decimal prefix (a run without one is skipped). Returns how many were stored.
@@ -93,38 +66,5 @@ void forEachLine(std::string_view text, OnLine&& onLine) {
 // Result of reading a whole text file.
 enum class FileRead { Ok, CannotOpen, CannotRead };
 FileRead readTextFile(const std::string& path, std::string& text);
-
-// A file that appears under its target's name only complete, by `commit`; a file that is never committed leaves
-// the previous target (or none) in place. On Linux the content goes into an unnamed file of the target's
-// directory, which commit links under the target's name (through a temporary name and a rename when a target
-// exists): creating it does not hold the directory, so that the threads of an export create their files side by
-// side, and a file never committed leaves nothing behind. Elsewhere the content is written under a temporary
-// name beside the target and renamed onto it.
-class PendingFile {
-public:
-    explicit PendingFile(std::string target);
-    ~PendingFile();
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    const std::string& target() const { return target_; }
-
-    // Writes `content` as the whole file; false when it cannot be written.
-    bool write(std::string_view content);
-    // Puts the file in the target's place; false when that fails (nothing is left behind then).
-    bool commit();
-
-private:
-    bool commitUnnamed();
-    // Writes the unnamed file's content under the temporary name.
-    bool copyUnnamed();
-    // The temporary name beside the target, made when first needed: most files never take it.
-    const std::string& temporary();
-
-    std::string target_;
-    std::string temporary_;  // empty until made
-    int unnamed_ = -1;       // descriptor of the unnamed file, or -1
-    bool committed_ = false;
-};
 
 }  // namespace zel

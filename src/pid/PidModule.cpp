@@ -4,6 +4,7 @@
 #include <iostream>
 #include <limits>
 
+#include "common/NumberText.h"
 #include "common/Text.h"
 #include "cluster/ClusterVariables.h"
 #include "engine/Settings.h"

@@ -1,3 +1,4 @@
+#include "common/NumberText.h"
 #include "common/Text.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@ std::string general(double v) {
 }
 std::string fixed3(double v) {
     char buffer[400];
-    return std::string(buffer, zel::writeFixed3(buffer, v));
+    return std::string(buffer, zel::writeFixed(buffer, v, 3));
 }
 std::string printfText(const char* format, double v) {
     char buffer[400];

@@ -1,4 +1,5 @@
 #include "hist/HistFiles.h"
+#include "common/NumberText.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -93,7 +94,7 @@ TEST(HistNumber, SixDigitsWhenTheyAreExactElseTheShortestExactText) {
         values.push_back(values.back() + 0.1 * static_cast<double>(i));
     }
     for (const double value : values) {
-        char text[zel::kHistNumberChars];
-        ASSERT_EQ(std::string(text, zel::writeHistNumber(text, value)), expected(value)) << value;
+        char text[zel::kNumberChars];
+        ASSERT_EQ(std::string(text, zel::writeRoundTrip(text, value)), expected(value)) << value;
     }
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "common/NumberText.h"
 #include "common/Text.h"
 
 namespace zel {

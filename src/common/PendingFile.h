@@ -1,0 +1,41 @@
+#pragma once
+// Output files that appear under their names only complete.
+#include <string>
+#include <string_view>
+
+namespace zel {
+
+// A file that appears under its target's name only complete, by `commit`; a file that is never committed leaves
+// the previous target (or none) in place. On Linux the content goes into an unnamed file of the target's
+// directory, which commit links under the target's name (through a temporary name and a rename when a target
+// exists): creating it does not hold the directory, so that the threads of an export create their files side by
+// side, and a file never committed leaves nothing behind. Elsewhere the content is written under a temporary
+// name beside the target and renamed onto it.
+class PendingFile {
+public:
+    explicit PendingFile(std::string target);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    const std::string& target() const { return target_; }
+
+    // Writes `content` as the whole file; false when it cannot be written.
+    bool write(std::string_view content);
+    // Puts the file in the target's place; false when that fails (nothing is left behind then).
+    bool commit();
+
+private:
+    bool commitUnnamed();
+    // Writes the unnamed file's content under the temporary name.
+    bool copyUnnamed();
+    // The temporary name beside the target, made when first needed: most files never take it.
+    const std::string& temporary();
+
+    std::string target_;
+    std::string temporary_;  // empty until made
+    int unnamed_ = -1;       // descriptor of the unnamed file, or -1
+    bool committed_ = false;
+};
+
+}  // namespace zel
