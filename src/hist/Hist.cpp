@@ -1,5 +1,8 @@
 #include "hist/Hist.h"
 
+#include "common/Paths.h"
+#include "common/PendingFile.h"
+
 #include "hist/HistFiles.h"
 
 namespace zel {
@@ -22,6 +25,47 @@ void Hist::Reset() {
     ownLog_ = false;
     logFileName_.clear();
     logDirectory_.clear();
+}
+
+void Hist::Setup(int errorCodeBase, const MessageTarget& messages) {
+    errorBase_ = errorCodeBase;
+    messages_ = messages;
+    Reset();
+}
+
+void Hist::ResetTo(const Kind& kind) {
+    Hist::Reset();
+    title_ = kind.title;
+    name_ = kind.name;
+    fileOutName_ = kind.title;
+    fileOutPath_ = currentDirPrefix();
+    fileOutEndData_ = ".hist";
+    fileOutEndInfo_ = ".hist_info";
+    axisTitles_ = kind.axisTitles;
+    statOnOutput_ = false;
+    binsDefined_ = false;
+}
+
+ConfigFile Hist::InfoFileHead() const {
+    ConfigFile info(fileOutPath_, fileOutName_ + fileOutEndInfo_);
+    info.setMessageTarget(MessageTarget{nullptr, false, false});
+    info.addSection("HistPar");
+    info.addParameter("HistPar", "Title", title_);
+    info.addParameter("HistPar", "Name", name_);
+    info.addParameter("HistPar", "AxisTitles", axisTitles_);
+    return info;
+}
+
+int Hist::WriteFiles(std::string_view dataText, const ConfigFile& info, int dataError, int infoError) const {
+    const std::string dataPath = fileOutPath_ + fileOutName_ + fileOutEndData_;
+    const std::string infoPath = fileOutPath_ + fileOutName_ + fileOutEndInfo_;
+    PendingFile data(dataPath);
+    if (!data.write(dataText)) return ReportCode("Can not open data file for export data: " + dataPath, dataError);
+    PendingFile infoFile(infoPath);
+    if (!infoFile.write(info.text())) return ReportCode("Can not open info file for export data: " + infoPath, infoError);
+    if (!data.commit()) return ReportCode("Can not open data file for export data: " + dataPath, dataError);
+    if (!infoFile.commit()) return ReportCode("Can not open info file for export data: " + infoPath, infoError);
+    return 0;
 }
 
 void Hist::SetOwnLog(bool own, std::string directory, std::string fileName) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/ConfigFile.h"
@@ -76,7 +77,26 @@ public:
     int GetErrorCodeBase() const { return errorBase_; }
     void SetErrorCodeBase(int base) { errorBase_ = base; }
 
+    bool IsBinsDefined() const { return binsDefined_; }
+    bool GetStatOnOutput() const { return statOnOutput_; }
+
 protected:
+    // The defaults a histogram of one kind starts from.
+    struct Kind {
+        const char* title;  // also the output file name
+        const char* name;
+        std::vector<std::string> axisTitles;
+    };
+    // The construction step shared by every constructor: where messages go, the code base, and Reset.
+    void Setup(int errorCodeBase, const MessageTarget& messages);
+    // Reset of the parts every kind shares, to the defaults of `kind`.
+    void ResetTo(const Kind& kind);
+    // The information file's head: the "HistPar" section with title, name and axis titles.
+    ConfigFile InfoFileHead() const;
+    // Writes the data and information files of the export, each under its name only when both were written: 0, or
+    // the reported code base - dataError (- infoError) of the file that failed.
+    int WriteFiles(std::string_view dataText, const ConfigFile& info, int dataError, int infoError) const;
+
     // Opens the own log when asked for; 0, or the code of "Can not open log file: " (base - 100).
     int OpenOwnLog();
     // Reports `text` with code base - number and returns that code.
@@ -131,6 +151,8 @@ protected:
     std::shared_ptr<std::ofstream> ownLogStream_;
     MessageTarget messages_{nullptr, true, true};
     int errorBase_ = 0;
+    bool statOnOutput_ = false;  // statistics are computed before an export
+    bool binsDefined_ = false;
 };
 
 }  // namespace zel

@@ -27,12 +27,6 @@ const std::string kRule(55, '-');
 // ---------------------------------------------------------------------------------------------------------------
 // Construction
 
-void Hist1D::Setup(int errorCodeBase, const MessageTarget& messages) {
-    errorBase_ = errorCodeBase;
-    messages_ = messages;
-    Reset();
-}
-
 Hist1D::Hist1D(std::string title, int nBin, double xmin, double xmax, int errorCodeBase,
                const MessageTarget& messages) {
     Setup(errorCodeBase, messages);
@@ -67,16 +61,7 @@ Hist1D::Hist1D(std::string directory, std::string name, std::string dataEnding, 
 }
 
 void Hist1D::Reset() {
-    Hist::Reset();
-    title_ = "Hist1D";
-    name_ = "Histogram1D";
-    fileOutName_ = "Hist1D";
-    fileOutPath_ = currentDirPrefix();
-    fileOutEndData_ = ".hist";
-    fileOutEndInfo_ = ".hist_info";
-    axisTitles_ = {"X", "N"};
-    statOnOutput_ = false;
-    binsDefined_ = false;
+    ResetTo({"Hist1D", "Histogram1D", {"X", "N"}});
     axis_ = HistAxis{};
     contents_.clear();
     overflow_ = 0;
@@ -468,8 +453,6 @@ int Hist1D::LoadConfig() {
 
 int Hist1D::Export() {
     if (statOnOutput_) ComputeStatistics();
-    const std::string dataPath = fileOutPath_ + fileOutName_ + fileOutEndData_;
-    const std::string infoPath = fileOutPath_ + fileOutName_ + fileOutEndInfo_;
     const int nBin = axis_.nBin;
     const bool sparse = doSparseExport_ && axis_.equidist == 1;
 
@@ -492,16 +475,7 @@ int Hist1D::Export() {
     } else if (binsDefined_) {
         for (int i = 1; i <= nBin + 1; ++i) addLine(i);
     }
-    PendingFile data(dataPath);
-    if (!data.write(text.text())) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
-
-    PendingFile infoFile(infoPath);
-    ConfigFile info(fileOutPath_, fileOutName_ + fileOutEndInfo_);
-    info.setMessageTarget(MessageTarget{nullptr, false, false});
-    info.addSection("HistPar");
-    info.addParameter("HistPar", "Title", title_);
-    info.addParameter("HistPar", "Name", name_);
-    info.addParameter("HistPar", "AxisTitles", axisTitles_);
+    ConfigFile info = InfoFileHead();
     info.addParameter("HistPar", "NBin", static_cast<double>(nBin));
     info.addParameter("HistPar", "Xmin", axis_.min);
     info.addParameter("HistPar", "Xmax", axis_.max);
@@ -515,12 +489,7 @@ int Hist1D::Export() {
     info.addParameter("Statistics", "Mean_Err", meanErr_);
     info.addParameter("Statistics", "Std", std_);
     info.addParameter("Statistics", "Std_Err", stdErr_);
-    if (!infoFile.write(info.text()))
-        return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);
-
-    if (!data.commit()) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
-    if (!infoFile.commit()) return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);
-    return 0;
+    return WriteFiles(text.text(), info, kCannotWriteData, kCannotWriteInfo);
 }
 
 // The data file is authoritative for the edges: it carries them at full precision, while the information file may

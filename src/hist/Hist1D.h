@@ -189,8 +189,6 @@ public:
     double GetStd() const { return std_; }
     double GetStdErr() const { return stdErr_; }
 
-    bool IsBinsDefined() const { return binsDefined_; }
-    bool GetStatOnOutput() const { return statOnOutput_; }
 
     int GetNumRebinPlot() const { return numRebinPlot_; }
     bool GetDoLogX() const { return doLogX_; }
@@ -203,7 +201,6 @@ public:
 
 private:
     int ExtremeBin(double a, double b, bool maximum) const;
-    void Setup(int errorCodeBase, const MessageTarget& messages);
     // Builds edges and contents from NBin, Xmin, Xmax or from the given edges; false when there is nothing to build
     // from.
     void LayOutBins();
@@ -222,8 +219,6 @@ private:
     }
     void ReadContentsLines(const std::string& text, size_t usableLines);
 
-    bool statOnOutput_ = false;
-    bool binsDefined_ = false;
     HistAxis axis_;
     ZeroedDoubles contents_;
     double overflow_ = 0;

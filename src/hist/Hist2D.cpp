@@ -41,12 +41,6 @@ double preciseLimit(double rounded, double exact, double low, double high) {
 // ---------------------------------------------------------------------------------------------------------------
 // Construction
 
-void Hist2D::Setup(int errorCodeBase, const MessageTarget& messages) {
-    errorBase_ = errorCodeBase;
-    messages_ = messages;
-    Reset();
-}
-
 Hist2D::Hist2D(std::string title, int nBinX, double xmin, double xmax, int nBinY, double ymin, double ymax,
                int errorCodeBase, const MessageTarget& messages) {
     Setup(errorCodeBase, messages);
@@ -88,16 +82,7 @@ Hist2D::Hist2D(std::string directory, std::string name, std::string dataEnding, 
 }
 
 void Hist2D::Reset() {
-    Hist::Reset();
-    title_ = "Hist2D";
-    name_ = "Histogram2D";
-    fileOutName_ = "Hist2D";
-    fileOutPath_ = currentDirPrefix();
-    fileOutEndData_ = ".hist";
-    fileOutEndInfo_ = ".hist_info";
-    axisTitles_ = {"X", "Y", "N"};
-    statOnOutput_ = false;
-    binsDefined_ = false;
+    ResetTo({"Hist2D", "Histogram2D", {"X", "Y", "N"}});
     binEquidist_ = 1;
     contents_.clear();
     overflowX_.assign(1, 0.0);
@@ -598,8 +583,6 @@ bool allZeroBits(const double* values, size_t count) {
 
 int Hist2D::Export() {
     if (statOnOutput_) ComputeStatistics();
-    const std::string dataPath = fileOutPath_ + fileOutName_ + fileOutEndData_;
-    const std::string infoPath = fileOutPath_ + fileOutName_ + fileOutEndInfo_;
     const int nx = axisX_.nBin;
     const int ny = axisY_.nBin;
     const bool sparse = doSparseExport_ && binEquidist_ == 1;
@@ -669,16 +652,7 @@ int Hist2D::Export() {
         addLine(axisX_.edge(axisX_.edgeCount() - 1), axisY_.edge(axisY_.edgeCount() - 1),
                 contentAt(contents_.size() - 1));
     }
-    PendingFile data(dataPath);
-    if (!data.write(text.text())) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
-
-    PendingFile infoFile(infoPath);
-    ConfigFile info(fileOutPath_, fileOutName_ + fileOutEndInfo_);
-    info.setMessageTarget(MessageTarget{nullptr, false, false});
-    info.addSection("HistPar");
-    info.addParameter("HistPar", "Title", title_);
-    info.addParameter("HistPar", "Name", name_);
-    info.addParameter("HistPar", "AxisTitles", axisTitles_);
+    ConfigFile info = InfoFileHead();
     info.addParameter("HistPar", "NBin", static_cast<double>(GetNBin()));
     info.addParameter("HistPar", "BinEquidist", static_cast<double>(binEquidist_));
     info.addParameter("HistPar", "NBinX", static_cast<double>(nx));
@@ -707,12 +681,7 @@ int Hist2D::Export() {
     info.addParameter("Statistics", "MeanY_Err", meanYErr_);
     info.addParameter("Statistics", "StdY", stdY_);
     info.addParameter("Statistics", "StdY_Err", stdYErr_);
-    if (!infoFile.write(info.text()))
-        return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);
-
-    if (!data.commit()) return ReportCode("Can not open data file for export data: " + dataPath, kCannotWriteData);
-    if (!infoFile.commit()) return ReportCode("Can not open info file for export data: " + infoPath, kCannotWriteInfo);
-    return 0;
+    return WriteFiles(text.text(), info, kCannotWriteData, kCannotWriteInfo);
 }
 
 // The data file is authoritative for the binning: a full file gives the X edges in its first row, the Y edges in

@@ -173,8 +173,6 @@ public:
     // Both profiles with their statistics.
     void ComputeStatistics();
 
-    bool IsBinsDefined() const { return binsDefined_; }
-    bool GetStatOnOutput() const { return statOnOutput_; }
 
     bool GetDoLogX() const { return doLogX_; }
     bool GetDoLogY() const { return doLogY_; }
@@ -192,7 +190,6 @@ public:
     void SetDoPlotStat(bool on) { doPlotStat_ = on; }
 
 private:
-    void Setup(int errorCodeBase, const MessageTarget& messages);
     void FillOutside(int ix, int iy, double weight);
     void LayOutBins();
     void SizeFlowLists();
@@ -207,8 +204,6 @@ private:
     bool ProfileSums(std::vector<double>& sumsX, std::vector<double>& sumsY) const;
     void ReadContentsLines(const std::string& text, size_t usableLines);
 
-    bool statOnOutput_ = false;
-    bool binsDefined_ = false;
     int binEquidist_ = 1;
     ZeroedDoubles contents_;
     Filling binFilling_ = Filling::Sparse;
