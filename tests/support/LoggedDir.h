@@ -51,4 +51,13 @@ int codeOf(Work work) {
     }
 }
 
+// What `work` returned; the codes it echoed to stderr are swallowed.
+template <typename Work>
+int quietly(Work work) {
+    ::testing::internal::CaptureStderr();
+    const int result = work();
+    ::testing::internal::GetCapturedStderr();
+    return result;
+}
+
 }  // namespace zeltest
