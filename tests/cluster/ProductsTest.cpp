@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <tuple>
 #include <utility>
 
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace {
 
@@ -19,9 +18,8 @@ constexpr double kArea = 1.982464;
 const double kSiDose = 1.0 / (2.329 * 300 * 1237.3618279678);
 
 struct ProductsRun : ::testing::Test {
-    zeltest::TempDir tmp{"zel_products"};
-    std::ofstream log{tmp.file("log.txt")};
-    zel::MessageTarget to{&log, false, true};
+    zeltest::LoggedDir tmp{"zel_products"};
+    zel::MessageTarget to = tmp.target();
     Products products;
 
     // Sets the products up and starts the clock with a first batch at time 0.
@@ -31,10 +29,7 @@ struct ProductsRun : ::testing::Test {
         batch.appendRow();
         products.beginBatch(batch, 0, false);
     }
-    std::string logText() {
-        log.flush();
-        return zeltest::TempDir::read(tmp.file("log.txt"));
-    }
+    std::string logText() { return tmp.messages(); }
 };
 
 TEST_F(ProductsRun, LateClusterClosesTheSamplesItPassedBeforeItCounts) {

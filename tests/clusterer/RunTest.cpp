@@ -45,6 +45,11 @@ long long statValue(const std::string& path, const std::string& key) {
     return -1;
 }
 
+// Each run works in a scratch directory of its own.
+struct ProgramRun : ::testing::Test {
+    ScratchDir dir;
+};
+
 const std::string kThreeFrames =
     "Frame 1 (1000.000000, 2.000000 s)\n"
     "[1, 1, 10] [2, 1, 20] \n"
@@ -53,8 +58,7 @@ const std::string kThreeFrames =
     "Frame 3 (1005.000000, 2.000000 s)\n"
     "[7, 7, 7] \n";
 
-TEST(ClustererRun, WritesTheDefaultLayoutWithTheChosenLengthNames) {
-    ScratchDir dir;
+TEST_F(ProgramRun, WritesTheDefaultLayoutWithTheChosenLengthNames) {
     std::string input = dir.write("in.clog", kThreeFrames);
     ASSERT_EQ(runClusterer({"--korelist", dir.file("E"), "--clust-feat-list", dir.file("C"), "--l2d-corr-formula",
                             "3", input}),
@@ -76,8 +80,7 @@ TEST(ClustererRun, WritesTheDefaultLayoutWithTheChosenLengthNames) {
     EXPECT_EQ(rows[0][kE], 30);
 }
 
-TEST(ClustererRun, FrameNumbersContinueThroughTheStatisticsFileAndListsAreAppended) {
-    ScratchDir dir;
+TEST_F(ProgramRun, FrameNumbersContinueThroughTheStatisticsFileAndListsAreAppended) {
     std::string input = dir.write("in.clog", kThreeFrames);
     std::string stat = dir.file("ClustererStatFile.txt");
     const std::string elist = dir.file("EventList");
@@ -100,16 +103,14 @@ TEST(ClustererRun, FrameNumbersContinueThroughTheStatisticsFileAndListsAreAppend
     EXPECT_EQ(readRows(elist + ".korelist").size(), 3u);
 }
 
-TEST(ClustererRun, RefusesToAppendToAListOfAnotherLayout) {
-    ScratchDir dir;
+TEST_F(ProgramRun, RefusesToAppendToAListOfAnotherLayout) {
     std::string input = dir.write("in.clog", kThreeFrames);
     ASSERT_EQ(runClusterer({"--korelist", dir.file("E"), "--l2d-corr-formula", "1", input}), 0);
     EXPECT_NE(runClusterer({"--korelist", dir.file("E"), "--l2d-corr-formula", "2", "--frame-start-num", "3", input}),
               0);
 }
 
-TEST(ClustererRun, CountsSkippedFramesDroppedClustersAndNonRealRoots) {
-    ScratchDir dir;
+TEST_F(ProgramRun, CountsSkippedFramesDroppedClustersAndNonRealRoots) {
     // Frame 1 holds 5 of 16 pixels (31 %), frame 2 a cluster of 3 pixels and one pixel whose root is not real.
     std::string input = dir.write("in.clog",
                                   "Frame 1 (0, 1 s)\n[0, 0, 4] \n[2, 0, 4] \n[0, 2, 4] \n[2, 2, 4] \n[1, 3, 4] \n"
@@ -129,8 +130,7 @@ TEST(ClustererRun, CountsSkippedFramesDroppedClustersAndNonRealRoots) {
     EXPECT_EQ(rows[0][kE], 0);  // the non-real root became 0 keV
 }
 
-TEST(ClustererRun, EventIdGroupsClustersByTheCoincidenceTime) {
-    ScratchDir dir;
+TEST_F(ProgramRun, EventIdGroupsClustersByTheCoincidenceTime) {
     // Single-pixel clusters at 0, 50, 112.5 and 126.5625 ns: the third is more than 100 ns after the group's first.
     std::string input = dir.write("in.t3pa",
                                   "Index\tMatrix Index\tToA\tToT\tFToA\tOverflow\n"
@@ -145,8 +145,7 @@ TEST(ClustererRun, EventIdGroupsClustersByTheCoincidenceTime) {
     EXPECT_EQ(rows[0][kFlags], 1);  // a Timepix3 input counts as one frame
 }
 
-TEST(ClustererRun, CountsClustersWrittenOutOfTimeOrder) {
-    ScratchDir dir;
+TEST_F(ProgramRun, CountsClustersWrittenOutOfTimeOrder) {
     // A pixel at 0 ns read after many later ones (beyond one read of the stream) becomes a cluster that is
     // written after later clusters.
     std::string text = "Index\tMatrix Index\tToA\tToT\tFToA\tOverflow\n";
@@ -168,8 +167,7 @@ TEST(ClustererRun, CountsClustersWrittenOutOfTimeOrder) {
     EXPECT_EQ(statValue(stat, "ClustersWritten"), 1);
 }
 
-TEST(ClustererRun, PutsClustersOfALogWithTimesOfArrivalInTimeOrder) {
-    ScratchDir dir;
+TEST_F(ProgramRun, PutsClustersOfALogWithTimesOfArrivalInTimeOrder) {
     std::string input = dir.write("in.clog",
                                   "Frame 1 (2, 1 s)\n[1, 1, 5, 300.5] \n[9, 9, 5, 100.5] [9, 10, 5, 99.25] \n"
                                   "[20, 20, 5, 150.5] \n");
@@ -180,8 +178,7 @@ TEST(ClustererRun, PutsClustersOfALogWithTimesOfArrivalInTimeOrder) {
     EXPECT_EQ(column(rows, kEventID), (std::vector<double>{0, 0, 1}));
 }
 
-TEST(ClustererRun, ClusterLogRoundTripGivesTheSameClusters) {
-    ScratchDir dir;
+TEST_F(ProgramRun, ClusterLogRoundTripGivesTheSameClusters) {
     // A track whose pixels arrive out of order, a dot, and the same position hit again much later.
     std::string input = dir.write("in.t3pa",
                                   "Index\tMatrix Index\tToA\tToT\tFToA\tOverflow\n"
@@ -210,8 +207,7 @@ TEST(ClustererRun, ClusterLogRoundTripGivesTheSameClusters) {
     }
 }
 
-TEST(ClustererRun, HitCountLogsCalibrateTheMeanToTPerHit) {
-    ScratchDir dir;
+TEST_F(ProgramRun, HitCountLogsCalibrateTheMeanToTPerHit) {
     // a=2, b=10, c=20, t=3: ToT 30 gives (13 + √89) / 2 keV.
     std::string cal = calibrationDir(dir, "cal", 8, 8, 2, 10, 20, 3);
     std::string input = dir.write("i.clog", "Frame 1 (5, 1 s)\n[1, 1, 90, 3] [1, 2, 30, 1] \n");
@@ -224,8 +220,7 @@ TEST(ClustererRun, HitCountLogsCalibrateTheMeanToTPerHit) {
     EXPECT_EQ(rows[0][kT], 5e9);  // the counts are no times
 }
 
-TEST(ClustererRun, ReadsADirectoryOfFramesAsOneSet) {
-    ScratchDir dir;
+TEST_F(ProgramRun, ReadsADirectoryOfFramesAsOneSet) {
     std::filesystem::create_directory(dir.file("frames"));
     dir.write("frames/b.txt", "0 0\n0 4\n");
     dir.write("frames/a.txt", "3 0\n0 0\n");
@@ -242,8 +237,7 @@ TEST(ClustererRun, ReadsADirectoryOfFramesAsOneSet) {
     EXPECT_EQ(statValue(stat, "FrameNum"), 2);
 }
 
-TEST(ClustererRun, FailsOnMissingUnsupportedAndBrokenInputsButStillWritesStatistics) {
-    ScratchDir dir;
+TEST_F(ProgramRun, FailsOnMissingUnsupportedAndBrokenInputsButStillWritesStatistics) {
     std::string stat = dir.file("s.txt");
     EXPECT_NE(runClusterer({"--stat-file", stat, dir.file("none.t3pa")}), 0);
     EXPECT_EQ(statValue(stat, "FrameNum"), 0);

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace {
 
@@ -13,18 +11,13 @@ using zel::ConfigParameter;
 
 // A scratch directory with a log that receives the file's messages (nothing goes to the console).
 struct ConfigFileTest : ::testing::Test {
-    zeltest::TempDir tmp{"zel_ini"};
-    std::string logPath = tmp.file("log.txt");
-    std::ofstream log{logPath};
+    zeltest::LoggedDir tmp{"zel_ini"};
 
     std::string directory() const { return tmp.dir(); }
-    std::string logText() {
-        log.flush();
-        return zeltest::TempDir::read(logPath);
-    }
+    std::string logText() { return tmp.messages(); }
     ConfigFile quietFile(const std::string& directory, const std::string& name, int base = 0) {
         ConfigFile file(directory, name);
-        file.setMessageTarget({&log, false, true});
+        file.setMessageTarget(tmp.target());
         file.setErrorCodeBase(base);
         return file;
     }
@@ -145,7 +138,7 @@ TEST_F(ConfigFileTest, LookupsAndMisses) {
 
 TEST_F(ConfigFileTest, BuildingInMemory) {
     ConfigFile file;
-    file.setMessageTarget({&log, false, true});
+    file.setMessageTarget(tmp.target());
     file.addSection("S");
     file.addSection("S");
     EXPECT_EQ(logText(), "Section already exist.\n");

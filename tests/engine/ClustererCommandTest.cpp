@@ -8,7 +8,7 @@
 
 #include "common/Paths.h"
 #include "engine/Settings.h"
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace {
 
@@ -93,9 +93,8 @@ TEST(ClusterLogName, TakesInputNameOnlyInMultiFileRunsWithClogs) {
 
 // A scratch directory used as output, statistics and clusterer directory, with a log to read messages back.
 struct ClustererRun : ::testing::Test {
-    zeltest::TempDir dir{"zel_clusterer"};
-    std::ofstream log{dir.file("log.txt")};
-    zel::MessageTarget to{&log, false, true};
+    zeltest::LoggedDir dir{"zel_clusterer"};
+    zel::MessageTarget to = dir.target();
     zel::Settings settings;
     zel::InputSet inputs;
 
@@ -105,10 +104,7 @@ struct ClustererRun : ::testing::Test {
         settings.DoPrint = false;
     }
     bool exists(const std::string& name) const { return fs::exists(dir.file(name)); }
-    std::string messages() {
-        log.flush();
-        return zeltest::TempDir::read(dir.file("log.txt"));
-    }
+    std::string messages() { return dir.messages(); }
     void rawInputs(const Names& names) {
         inputs.kind = zel::InputKind::T3PA;
         inputs.names = names;

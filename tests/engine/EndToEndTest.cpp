@@ -1,11 +1,8 @@
 // One small run whose products are computed by hand, through a file run and through pushed batches.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
+#include <algorithm>
 #include <filesystem>
 
-#include "support/TempDir.h"
-#include "zel/ZEL_API.h"
+#include "EngineRunSupport.h"
 
 namespace {
 
@@ -20,23 +17,22 @@ const char* kEventList =
     "2\t20\t20\t200\t700000000\t3\n"
     "3\t30\t30\t300\t3400000000\t4\n";
 
-std::string paramFile(const zeltest::TempDir& dir) {
-    return "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"run.elist\"\nFileOutPath = \"" + dir.dir() +
-           "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nDoPID = false\nDoFilter = false\nDoPrint = false\n"
-           "DoExportGraphics = false\nTimeSampling = 1\n";
-}
-
-struct EndToEnd : ::testing::Test {
-    zeltest::TempDir dir{"zel_e2e"};
-    void SetUp() override { ASSERT_EQ(zel::construct(), 0); }
-    void TearDown() override { zel::destruct(); }
+struct EndToEnd : enginetest::EngineRun {
+    // Reads run.elist with neither identification nor filter, sampled by one second.
+    std::string paramFile(const std::string& extra = "") const {
+        return params("run.elist", "DoPID = false\nDoFilter = false\nTimeSampling = 1\n" + extra);
+    }
+    // Pushed batches: no parameter file, no log, results into the scratch directory.
+    static void quietPushes(const zeltest::TempDir& into) {
+        zel::setDoLog(false);
+        zel::setDoPrint(false);
+        zel::setFileOutPath(into.dir());
+    }
 };
 
 TEST_F(EndToEnd, FileRunGivesHandComputedProducts) {
     dir.write("run.elist", kEventList);
-    dir.write("run.param", paramFile(dir));
-    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
-    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    process(paramFile());
 
     // The 3.4 s cluster closes three samples; the end of the input closes a final one of 0.4 s.
     const double live = 3.4;
@@ -63,24 +59,19 @@ TEST_F(EndToEnd, FileRunGivesHandComputedProducts) {
     EXPECT_EQ(byClass[0], (std::vector<double>{2, 0, 0, 1}));
 
     // The results files carry the same numbers.
-    auto json = nlohmann::json::parse(zeltest::TempDir::read(dir.file("out/File/SamplingList.json")));
+    auto json = results();
     EXPECT_EQ(json["CountParticle_Sum_cnt"], 3);
     EXPECT_EQ(json["CountSample_cnt"], 4);
     EXPECT_EQ(json["CountParticle_Sum_Sample_cnt"], (std::vector<double>{2, 0, 0, 1}));
     EXPECT_NEAR(json["TimeLive_Sum_s+1"].get<double>(), 3.4, 1e-9);
-    const std::string text = zeltest::TempDir::read(dir.file("out/File/SamplingList.txt"));
-    EXPECT_NE(text.find("CountParticle_Sum [-]:"), std::string::npos);
-
-    const std::string ext = zeltest::TempDir::read(dir.file("out/File/EventListExt.korelist"));
-    EXPECT_EQ(ext,
+    EXPECT_NE(read("out/File/SamplingList.txt").find("CountParticle_Sum [-]:"), std::string::npos);
+    EXPECT_EQ(read("out/File/EventListExt.korelist"),
               "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\tkeV\tns\tpx\n"
               "1\t10\t10\t100\t200000000.000\t2\n2\t20\t20\t200\t700000000.000\t3\n3\t30\t30\t300\t3400000000.000\t4\n");
 }
 
 TEST_F(EndToEnd, PushedBatchesGiveTheSameProductsWithoutTheFinalSample) {
-    zel::setDoLog(false);
-    zel::setDoPrint(false);
-    zel::setFileOutPath(dir.dir());
+    quietPushes(dir);
     zel::setClusterVarOrder({"EventID", "X", "Y", "E", "T", "Size"});
     ASSERT_EQ(zel::init(), 0);
     ASSERT_EQ(zel::processClusters({{1, 10, 10, 100, 2e8, 2}, {2, 20, 20, 200, 7e8, 3}}), 0);
@@ -110,9 +101,7 @@ TEST_F(EndToEnd, PushedBatchesGiveTheSameProductsWithoutTheFinalSample) {
 }
 
 TEST_F(EndToEnd, EmptyBatchIsReportedButAccepted) {
-    zel::setDoLog(false);
-    zel::setDoPrint(false);
-    zel::setFileOutPath(dir.dir());
+    quietPushes(dir);
     ASSERT_EQ(zel::init(), 0);
     EXPECT_EQ(zel::processClusters({}), 0);
     EXPECT_DOUBLE_EQ(zel::getCountParticle(), 0);
@@ -120,9 +109,7 @@ TEST_F(EndToEnd, EmptyBatchIsReportedButAccepted) {
 
 TEST_F(EndToEnd, WithoutExportDirectoriesResultsGoIntoTheOutputDirectory) {
     dir.write("run.elist", kEventList);
-    dir.write("run.param", paramFile(dir) + "DoCreateExportDir = false\n");
-    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
-    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    process(paramFile("DoCreateExportDir = false\n"));
     EXPECT_TRUE(std::filesystem::exists(dir.file("out/SamplingList.json")));
     EXPECT_TRUE(std::filesystem::exists(dir.file("out/EventListExt.korelist")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("out/File")));
@@ -133,14 +120,8 @@ TEST_F(EndToEnd, NothingProcessedStopsTheExportAndWritesNothing) {
     // Every cluster touches the sensor edge and edge clusters are ignored.
     dir.write("run.elist",
               "EventID\tX\tY\tE\tT\tIsSensEdge\n-\tpx\tpx\tkeV\tns\t-\n1\t0\t0\t10\t100\t1\n2\t0\t5\t10\t200\t1\n");
-    dir.write("run.param", paramFile(dir) + "DoIgnoreClusterSensEdge = true\n");
-    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
-    try {
-        zel::processFile("", "", "");
-        FAIL() << "the export should have stopped the run";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "-4000");
-    }
+    load(paramFile("DoIgnoreClusterSensEdge = true\n"));
+    EXPECT_EQ(zeltest::raisedCode([] { zel::processFile("", "", ""); }), -4000) << "the export stops the run";
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.file("out")))
         EXPECT_FALSE(entry.is_regular_file() && entry.path().filename() != "LogFile.txt") << entry.path();
 }
@@ -148,9 +129,7 @@ TEST_F(EndToEnd, NothingProcessedStopsTheExportAndWritesNothing) {
 TEST_F(EndToEnd, ConcatenatedEventListsContinueIdsAndTimes) {
     dir.write("a.elist", kEventList);
     dir.write("b.elist", kEventList);
-    dir.write("run.param", paramFile(dir) + "FileInName = \"a.elist\" \"b.elist\"\nTimeSampling = 10\n");
-    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
-    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    process(paramFile("FileInName = \"a.elist\" \"b.elist\"\nTimeSampling = 10\n"));
     EXPECT_DOUBLE_EQ(zel::getCountParticle(), 6);
     EXPECT_DOUBLE_EQ(zel::getEnergyDep(), 1200);
     // The second list's times come after the first's: 6.8 s of data in one 10 s sample closed at the end.
@@ -158,10 +137,6 @@ TEST_F(EndToEnd, ConcatenatedEventListsContinueIdsAndTimes) {
     ASSERT_EQ(elapsed.size(), 1u);
     EXPECT_NEAR(elapsed[0], 6.8, 1e-9);
 }
-
-}  // namespace
-
-namespace {
 
 // A list longer than the reader's slices: every row counts once, also when ClusterCount ends the run inside a slice.
 TEST_F(EndToEnd, LongListsLoseAndRepeatNoRow) {
@@ -176,9 +151,7 @@ TEST_F(EndToEnd, LongListsLoseAndRepeatNoRow) {
                 std::to_string(i * 1000) + "\t1\n";
     }
     dir.write("run.elist", list);
-    dir.write("run.param", paramFile(dir) + "ClusterCount = " + std::to_string(kCounted) + "\n");
-    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
-    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    process(paramFile("ClusterCount = " + std::to_string(kCounted) + "\n"));
     EXPECT_DOUBLE_EQ(zel::getCountParticle(), kCounted);
     EXPECT_DOUBLE_EQ(zel::getEnergyDep(), energy);
 
@@ -188,15 +161,11 @@ TEST_F(EndToEnd, LongListsLoseAndRepeatNoRow) {
     for (double content : histogram.back()) filled += content;
     EXPECT_DOUBLE_EQ(filled, kCounted);
 
-    const std::string ext = zeltest::TempDir::read(dir.file("out/File/EventListExt.korelist"));
+    const std::string ext = read("out/File/EventListExt.korelist");
     EXPECT_EQ(std::count(ext.begin(), ext.end(), '\n'), kCounted + 2);
     EXPECT_NE(ext.find("\n8999\t"), std::string::npos);
     EXPECT_EQ(ext.find("\n9000\t"), std::string::npos);
 }
-
-}  // namespace
-
-namespace {
 
 // Numbers of the extended event list read as formatting their values writes them: trailing zeros, leading zeros,
 // exponents, and a time converted from seconds.
@@ -205,10 +174,8 @@ TEST_F(EndToEnd, ExtendedListWritesEachNumberAsItsValueFormats) {
               "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\tkeV\ts\tpx\n"
               "1\t007\t10.50\t1234567\t0.200\t2\n"
               "2\t20.000\t0.00001\t-0.000\t0.700\t3\n");
-    dir.write("run.param", paramFile(dir));
-    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
-    ASSERT_EQ(zel::processFile("", "", ""), 0);
-    EXPECT_EQ(zeltest::TempDir::read(dir.file("out/File/EventListExt.korelist")),
+    process(paramFile());
+    EXPECT_EQ(read("out/File/EventListExt.korelist"),
               "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\tkeV\tns\tpx\n"
               "1\t7\t10.5\t1.23457e+06\t200000000.000\t2\n"
               "2\t20\t1e-05\t-0\t700000000.000\t3\n");

@@ -4,11 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 #include "cluster/ClusterVariables.h"
 #include "engine/Settings.h"
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace {
 
@@ -18,9 +17,8 @@ using Names = std::vector<std::string>;
 
 // An input directory "in/" with a log file beside it to read the messages back from.
 struct Discovery : ::testing::Test {
-    zeltest::TempDir dir{"zel_discovery"};
-    std::ofstream log{dir.file("log.txt")};
-    zel::MessageTarget to{&log, false, true};
+    zeltest::LoggedDir dir{"zel_discovery"};
+    zel::MessageTarget to = dir.target();
     zel::Settings settings;
     zel::InputSet inputs;
     zel::ClusterVariables variables;
@@ -37,23 +35,11 @@ struct Discovery : ::testing::Test {
         else
             std::ofstream(settings.FileInPath + name) << text;
     }
-    std::string messages() {
-        log.flush();
-        return zeltest::TempDir::read(dir.file("log.txt"));
-    }
-    // The code raised by `work`, or what it returned.
-    template <typename Work>
-    int raised(Work work) {
-        try {
-            return work();
-        } catch (const std::runtime_error& error) {
-            return std::stoi(error.what());
-        }
-    }
-    int discover() { return raised([&] { return zel::discoverInputs(settings, inputs, to); }); }
+    std::string messages() { return dir.messages(); }
+    int discover() { return zeltest::codeOf([&] { return zel::discoverInputs(settings, inputs, to); }); }
     int recognise(const std::string& name) {
         inputs.names = {name};
-        return raised([&] { return zel::recogniseInputs(settings, inputs, variables, to); });
+        return zeltest::codeOf([&] { return zel::recogniseInputs(settings, inputs, variables, to); });
     }
 };
 

@@ -4,10 +4,9 @@
 
 #include <fstream>
 #include <set>
-#include <stdexcept>
 
 #include "engine/SettingsTable.h"
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace {
 
@@ -22,10 +21,9 @@ std::string missingValue(const std::string& key) {
 
 // A log file to read the messages back from, and a parameter file to write lines into.
 struct ParamFile : ::testing::Test {
-    zeltest::TempDir dir{"zel_param"};
+    zeltest::LoggedDir dir{"zel_param"};
     std::string paramPath = dir.file("params.txt");
-    std::ofstream log{dir.file("log.txt")};
-    zel::MessageTarget to{&log, false, true};
+    zel::MessageTarget to = dir.target();
     Settings settings;
     const Settings defaults;
 
@@ -36,10 +34,7 @@ struct ParamFile : ::testing::Test {
         EXPECT_EQ(line(text), 0) << text;
         EXPECT_EQ(settings.*member, value) << text;
     }
-    std::string messages() {
-        log.flush();
-        return zeltest::TempDir::read(dir.file("log.txt"));
-    }
+    std::string messages() { return dir.messages(); }
 };
 
 // A value the row does not hold by default, written as its kind expects; a restricted text row gets its one value.
@@ -216,12 +211,7 @@ TEST_F(ParamFile, FileCountsUnknownKeysAppliesTheRestAndRaisesWhenMissing) {
     EXPECT_EQ(messages(), expected);
 
     const std::string missing = dir.file("missing.txt");
-    try {
-        zel::readParamFile(missing, settings, to);
-        ADD_FAILURE() << "no error raised";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "-1000");
-    }
+    EXPECT_EQ(zeltest::raisedCode([&] { zel::readParamFile(missing, settings, to); }), -1000);
     EXPECT_EQ(settings.ParamFileName, missing);
     EXPECT_EQ(messages(), expected + "[ERROR] -1000 : Can not open parameters file in path " + missing + ".\n");
 }

@@ -1,15 +1,11 @@
 // Particle classes through a whole run: per-class products, the class getters and the per-class results.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <numeric>
+#include <sstream>
 
+#include "EngineRunSupport.h"
 #include "common/Paths.h"
-#include "support/TempDir.h"
-#include "zel/ZEL_API.h"
 
 namespace {
 
@@ -23,18 +19,20 @@ const char* kEventList =
     "3\t30\t30\t3000\t3e8\t15\t2000\t200\n"
     "4\t40\t40\t50\t1.4e9\t1\t20\t200\n";
 
-struct PidRun : ::testing::Test {
-    zeltest::TempDir dir{"zel_pid"};
-    void SetUp() override {
-        ASSERT_EQ(zel::construct(), 0);
-        dir.write("run.elist", kEventList);
-        dir.write("run.param", "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"run.elist\"\nFileOutPath = \"" +
-                                   dir.dir() + "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nPIDAlg = 101\n"
-                                   "DoFilter = false\nDoPrint = false\nDoExportGraphics = false\nDoCheckPrereq = false\n");
-        ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
-        ASSERT_EQ(zel::processFile("", "", ""), 0);
+// Classification by algorithm 101, no filter.
+struct PidEngine : enginetest::EngineRun {
+    std::string pidParams(const std::string& extra = "") const {
+        return params("run.elist", "PIDAlg = 101\nDoFilter = false\nDoCheckPrereq = false\n" + extra);
     }
-    void TearDown() override { zel::destruct(); }
+};
+
+// The four clusters above, processed.
+struct PidRun : PidEngine {
+    void SetUp() override {
+        PidEngine::SetUp();
+        dir.write("run.elist", kEventList);
+        process(pidParams());
+    }
 };
 
 TEST_F(PidRun, ProductsAreBookedPerClassWithOthersLast) {
@@ -54,7 +52,7 @@ TEST_F(PidRun, ProductsAreBookedPerClassWithOthersLast) {
 }
 
 TEST_F(PidRun, ResultsCarryTheClassesAndTheExtendedListTheirNumbers) {
-    auto json = nlohmann::json::parse(zeltest::TempDir::read(dir.file("out/File/SamplingList.json")));
+    auto json = results();
     EXPECT_EQ(json["ClassNames"].size(), 4u);
     EXPECT_EQ(json["ClassNames"][3], "Others");
     EXPECT_EQ(json["AlgorithmSwitch_cnt"], 101);
@@ -62,15 +60,11 @@ TEST_F(PidRun, ResultsCarryTheClassesAndTheExtendedListTheirNumbers) {
     EXPECT_EQ(json["CountParticle_Sum_Class_perc"], (std::vector<double>{25, 25, 25, 25}));
     EXPECT_EQ(json["TotalValues_ClassCount"], (std::vector<double>{1, 1, 1, 1}));
     EXPECT_EQ(json["CountParticle_Sample_ClassOthers"], (std::vector<double>{0, 1}));
-    const std::string ext = zeltest::TempDir::read(dir.file("out/File/EventListExt.korelist"));
+    const std::string ext = read("out/File/EventListExt.korelist");
     EXPECT_EQ(ext.substr(0, ext.find('\n')), "EventID\tX\tY\tE\tT\tSize\tHeight\tEpixMean\tPIDClass");
     EXPECT_NE(ext.find("\t2000\t200\t2\n"), std::string::npos);
     EXPECT_NE(ext.find("\t20\t200\t-1\n"), std::string::npos);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(PidRun, HistogramsAreFilledForAllClustersAndPerClass) {
     // The energy histogram of all clusters is the one with variable bins, not the equal-bin one.
@@ -91,12 +85,9 @@ TEST_F(PidRun, HistogramsAreFilledForAllClustersAndPerClass) {
 
 // With classes the all-clusters histograms are sums of the class sets; read between pushed batches, they must hold
 // every cluster pushed so far, once.
-TEST(PidPushedBatches, AllClusterHistogramsHoldEveryPushedCluster) {
-    zeltest::TempDir dir{"zel_pid_pushed"};
-    ASSERT_EQ(zel::construct(), 0);
-    dir.write("run.param", "FileOutPath = \"" + dir.dir() + "\"\nPIDAlg = 101\nDoFilter = false\nDoLog = false\n"
-                           "DoPrint = false\nDoExportGraphics = false\nDoCheckPrereq = false\n");
-    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+TEST_F(PidEngine, AllClusterHistogramsHoldEveryPushedCluster) {
+    load("FileOutPath = \"" + dir.dir() + "\"\nPIDAlg = 101\nDoFilter = false\nDoLog = false\n"
+         "DoPrint = false\nDoExportGraphics = false\nDoCheckPrereq = false\n");
     zel::setClusterVarOrder({"EventID", "X", "Y", "E", "T", "Size", "Height", "EpixMean"});
     ASSERT_EQ(zel::init(), 0);
     auto sum = [](const std::vector<double>& values) { return std::accumulate(values.begin(), values.end(), 0.0); };
@@ -105,13 +96,11 @@ TEST(PidPushedBatches, AllClusterHistogramsHoldEveryPushedCluster) {
     ASSERT_EQ(zel::processClusters({{3, 30, 30, 3000, 3e8, 15, 2000, 200}}), 0);
     EXPECT_EQ(sum(zel::getHist1DAll("E").at(1)), 3);
     EXPECT_EQ(sum(zel::getHist2DAll({"E", "Size"}).at(2)), 3);
-    zel::destruct();
 }
 
 // With classes, the histograms of the class that has most rows are completed from the all-clusters set. When the
 // largest class changes during a run, the set left out before must still end with every row of its class.
-TEST(PidLargestClassChanges, EveryClassSetHoldsItsRows) {
-    zeltest::TempDir dir{"zel_pid_change"};
+TEST_F(PidEngine, WhenTheLargestClassChangesEveryClassSetHoldsItsRows) {
     // 90 000 rows of mostly class 0 ("Low LET", size 1), then 90 000 of mostly class 2 ("High LET", size 15);
     // one row in ten of class 1 (size 4) and of "Others" (size 2).
     std::string list = "EventID\tX\tY\tE\tT\tSize\tHeight\tEpixMean\n-\tpx\tpx\tkeV\tns\tpx\tkeV\tkeV\n";
@@ -122,12 +111,7 @@ TEST(PidLargestClassChanges, EveryClassSetHoldsItsRows) {
         list += std::to_string(i) + "\t10\t10\t100\t" + std::to_string(1000 * i) + kinds[kind];
     }
     dir.write("run.elist", list);
-    dir.write("run.param", "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"run.elist\"\nFileOutPath = \"" + dir.dir() +
-                               "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nPIDAlg = 101\nDoFilter = false\nDoPrint = false\n"
-                               "DoExportGraphics = false\nDoCheckPrereq = false\nDoCreateElistExt = false\n");
-    ASSERT_EQ(zel::construct(), 0);
-    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
-    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    process(pidParams("DoCreateElistExt = false\n"));
     const std::vector<std::string> names = zel::getPIDClassNames();
     zel::destruct();
     ASSERT_EQ(names.size(), 4u);
@@ -135,7 +119,7 @@ TEST(PidLargestClassChanges, EveryClassSetHoldsItsRows) {
     // Counts of the size histogram of a set: the second column summed, and the count of size s.
     auto sizes = [&](const std::string& suffix) {
         std::map<double, double> counts;
-        std::istringstream text(zeltest::TempDir::read(dir.file("out/Hist/" + zel::fileNameFromTitle("Hist1D_S_" + suffix) + ".hist")));
+        std::istringstream text(read("out/Hist/" + zel::fileNameFromTitle("Hist1D_S_" + suffix) + ".hist"));
         double edge = 0, count = 0;
         while (text >> edge >> count) counts[edge] += count;
         return counts;
@@ -151,32 +135,21 @@ TEST(PidLargestClassChanges, EveryClassSetHoldsItsRows) {
     EXPECT_EQ(sizes(names[0])[0], 81000);  // size 1 lies in the bin (0, 1]
 }
 
-}  // namespace
-
-namespace {
-
 // The histogram sets of the classes are made side by side; the messages of each must still reach the log, once.
-TEST(PidHistogramSets, EverySetReportsItsOwnWarningOnce) {
-    zeltest::TempDir dir{"zel_pid_sets"};
+TEST_F(PidEngine, EveryHistogramSetReportsItsOwnWarningOnce) {
     dir.write("run.elist", kEventList);
     dir.write("hist.ini", "[Hist1D_A]\nTitle = \"Hist1D_A\"\nVarName = \"Nope\"\nNBin = 10\nXmin = 0\nXmax = 10\n"
                           "[Hist1D_B]\nTitle = \"Hist1D_B\"\nVarName = \"E\"\nNBin = 10\nXmin = 0\nXmax = 10000\n");
-    dir.write("run.param", "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"run.elist\"\nFileOutPath = \"" + dir.dir() +
-                               "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nPIDAlg = 101\nDoFilter = false\nDoPrint = false\n"
-                               "DoExportGraphics = false\nDoCheckPrereq = false\nHistPath = \"" + dir.dir() +
-                               "\"\nHistName = \"hist.ini\"\n");
-    ASSERT_EQ(zel::construct(), 0);
-    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
-    ASSERT_EQ(zel::processFile("", "", ""), 0);
-    zel::destruct();
-    const std::string log = zeltest::TempDir::read(dir.file("out/LogFile.txt"));
+    process(pidParams("HistPath = \"" + dir.dir() + "\"\nHistName = \"hist.ini\"\n"));
+    zel::destruct();  // the log is complete only when the engine ends
+    const std::string log = this->log();
     const std::string warning = "Histogram 1D with variable Nope can not be extracted from given data.";
     size_t warnings = 0;
     for (size_t at = log.find(warning); at != std::string::npos; at = log.find(warning, at + 1)) ++warnings;
     EXPECT_EQ(warnings, 5u);  // all clusters, three classes and "Others"
     // The set of each class still holds its cluster.
     const std::string ions = zel::fileNameFromTitle("Hist1D_B_High LET: ions");
-    const std::string energy = zeltest::TempDir::read(dir.file("out/Hist/" + ions + ".hist"));
+    const std::string energy = read("out/Hist/" + ions + ".hist");
     EXPECT_NE(energy.find("\n2000\t1\n"), std::string::npos) << energy;  // 3000 keV, in the bin from 2000
 }
 

@@ -2,22 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace {
 
 struct SettingsReport : ::testing::Test {
-    zeltest::TempDir dir{"zel_report"};
-    std::ofstream log{dir.file("log.txt")};
-    zel::MessageTarget to{&log, false, true};
+    zeltest::LoggedDir dir{"zel_report"};
+    zel::MessageTarget to = dir.target();
     zel::Settings settings;
 
-    std::string report() {
-        log.flush();
-        return zeltest::TempDir::read(dir.file("log.txt"));
-    }
+    std::string report() { return dir.messages(); }
 };
 
 const std::string kDashes(72, '-');

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace {
 
@@ -19,18 +19,12 @@ const std::string kHeader = "DetectorID\tEventID\tX\tPIDClass\tFilterPass\n-\t-\
 // Engine rows hold X, EventID, PIDClass, FilterPass, IsSensEdge.
 class ExtClist : public ::testing::Test {
 protected:
-    ExtClist() : log(dir.file("log.txt")) {
-        setup = {dir.file("CList.clist"), dir.file("CListExt.clist"), true, 2, 3, 4, false, false};
-    }
+    ExtClist() { setup = {dir.file("CList.clist"), dir.file("CListExt.clist"), true, 2, 3, 4, false, false}; }
     void writeClist(const std::string& text) { std::ofstream(setup.clusterListName, std::ios::binary) << text; }
-    std::string messages() {
-        log.flush();
-        return TempDir::read(dir.file("log.txt"));
-    }
-    zel::MessageTarget to() { return {&log, false, true}; }
+    std::string messages() { return dir.messages(); }
+    zel::MessageTarget to() { return dir.target(); }
 
-    TempDir dir{"zel_extclist"};
-    std::ofstream log;
+    zeltest::LoggedDir dir{"zel_extclist"};
     zel::ExtendedClusterListSetup setup;
 };
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace {
 
@@ -27,11 +27,10 @@ constexpr const char* kTwoVariables =
 
 // A scratch directory whose log receives the filter's messages (nothing goes to the console).
 struct FilterTest : ::testing::Test {
-    zeltest::TempDir tmp{"zel_filter"};
-    std::ofstream log{tmp.file("log.txt")};
+    zeltest::LoggedDir tmp{"zel_filter"};
 
-    zel::MessageTarget to() { return {&log, false, true}; }
-    std::string logText() { return zeltest::TempDir::read(tmp.file("log.txt")); }
+    zel::MessageTarget to() { return tmp.target(); }
+    std::string logText() { return tmp.messages(); }
 
     Filter fromFile(const std::string& content, const std::vector<std::string>* names = &kNames) {
         tmp.write("Filter.ini", content);

@@ -15,6 +15,7 @@ using histtest::HistFilesTest;
 using histtest::kSilent;
 using histtest::raisedCode;
 using testing::ElementsAre;
+using testing::ElementsAreArray;
 using testing::HasSubstr;
 using zel::ConfigFile;
 using zel::Hist1D;
@@ -298,29 +299,33 @@ TEST_F(HistFilesTest, VariableBinsRoundTripWithTheirEdges) {
 }
 
 TEST_F(HistFilesTest, SparseFileKeepsFirstBinsNonEmptyBinsAndOverflow) {
-    Hist1D h("sp", 10, 0.0, 10.0, 0, quiet);
-    h.Fill(6.5, 4);
-    h.Fill(12, 1);
-    ASSERT_EQ(exportAs(h, "sp"), 0);
-    EXPECT_THAT(lines("sp.hist"), ElementsAre("0\t0", "1\t0", "6\t4", "10\t1"));
-    Hist1D back(directory(), "sp", ".hist", ".hist_info", 0, quiet);
-    EXPECT_EQ(back.GetContents(), h.GetContents());
-    EXPECT_EQ(back.GetLowEdges(), h.GetLowEdges());
-    EXPECT_EQ(back.GetOverflow(), 1);
-}
-
-TEST_F(HistFilesTest, LargeHistogramFindsBinsFarApartPassingOverUnwrittenPages) {
-    // 200 000 bins filled at three places: the pages between were never written and are passed over, and every
-    // filled bin must still be counted and written.
-    Hist1D h("big", 200000, 0.0, 400000.0, 0, quiet);
-    for (double x : {3.0, 3.0, 250001.0, 399999.0}) h.Fill(x);
-    EXPECT_EQ(h.Integral(), 4);
-    h.ComputeStatistics();
-    EXPECT_DOUBLE_EQ(h.GetMean(), (2 * 3.0 + 250001.0 + 399999.0) / 4);
-    ASSERT_EQ(exportAs(h, "big"), 0);
-    EXPECT_THAT(lines("big.hist"), ElementsAre("0\t0", "2\t2", "250000\t1", "399998\t1", "400000\t0"));
-    Hist1D back(directory(), "big", ".hist", ".hist_info", 0, quiet);
-    EXPECT_EQ(back.GetContents(), h.GetContents());
+    // In 200 000 bins filled at three places the pages between were never written and are passed over; every filled
+    // bin must still be counted and written.
+    const struct {
+        int bins;
+        double xmax;
+        std::vector<std::pair<double, double>> fills;
+        double integral, mean;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {10, 10.0, {{6.5, 4}, {12, 1}}, 4, 6.5, {"0\t0", "1\t0", "6\t4", "10\t1"}},
+        {200000, 400000.0, {{3, 1}, {3, 1}, {250001, 1}, {399999, 1}}, 4, (2 * 3.0 + 250001.0 + 399999.0) / 4,
+         {"0\t0", "2\t2", "250000\t1", "399998\t1", "400000\t0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bins);
+        Hist1D h("sp", c.bins, 0.0, c.xmax, 0, quiet);
+        for (auto [x, w] : c.fills) h.Fill(x, w);
+        EXPECT_EQ(h.Integral(), c.integral);
+        h.ComputeStatistics();
+        EXPECT_DOUBLE_EQ(h.GetMean(), c.mean);
+        ASSERT_EQ(exportAs(h, "sp"), 0);
+        EXPECT_THAT(lines("sp.hist"), ElementsAreArray(c.lines));
+        Hist1D back(directory(), "sp", ".hist", ".hist_info", 0, quiet);
+        EXPECT_EQ(back.GetContents(), h.GetContents());
+        EXPECT_EQ(back.GetLowEdges(), h.GetLowEdges());
+        EXPECT_EQ(back.GetOverflow(), h.GetOverflow());
+    }
 }
 
 TEST_F(HistFilesTest, LimitsRoundedInTheInfoFileComeBackExactly) {

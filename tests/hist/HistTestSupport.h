@@ -4,24 +4,22 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "common/Messages.h"
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace histtest {
+
+using zeltest::raisedCode;
 
 const zel::MessageTarget kSilent{nullptr, false, false};
 
 // Messages go to the scratch directory's log.
 struct HistFilesTest : ::testing::Test {
-    zeltest::TempDir tmp{"zel_hist"};
-    std::ofstream log{tmp.file("log.txt")};
-    zel::MessageTarget quiet{&log, false, true};
+    zeltest::LoggedDir tmp{"zel_hist"};
+    zel::MessageTarget quiet = tmp.target();
 
     std::string directory() const { return tmp.dir(); }
     std::string readFile(const std::string& name) const { return zeltest::TempDir::read(tmp.file(name)); }
@@ -32,10 +30,7 @@ struct HistFilesTest : ::testing::Test {
         for (std::string line; std::getline(in, line);) out.push_back(line);
         return out;
     }
-    std::string logText() {
-        log.flush();
-        return readFile("log.txt");
-    }
+    std::string logText() { return tmp.messages(); }
     // Names of the files in the scratch directory, the log excluded.
     std::vector<std::string> files() const {
         std::vector<std::string> names;
@@ -52,19 +47,5 @@ struct HistFilesTest : ::testing::Test {
         return h.Export();
     }
 };
-
-// The integer code a constructor raised, or 0 when it did not throw.
-template <class Build>
-int raisedCode(Build build) {
-    ::testing::internal::CaptureStderr();
-    int code = 0;
-    try {
-        build();
-    } catch (const std::runtime_error& error) {
-        code = std::stoi(error.what());
-    }
-    ::testing::internal::GetCapturedStderr();
-    return code;
-}
 
 }  // namespace histtest

@@ -356,9 +356,7 @@ TEST_F(HistModuleTest, BrokenSectionsFailAloneAndTheirCodesAddUp) {
         "[Hist_NoBins]\nColIndex = 1\nNBin = 0\nXmin = 0\nXmax = 1\n"
         "[Hist_OddPair]\nColIndex_Div = 1, 2, 3\nNBin = 2\nXmin = 0\nXmax = 1\n"
         "[Hist2D_Backwards]\nColIndex = 1, 2\nNBinX = 2\nXmin = 1\nXmax = 0\nNBinY = 2\nYmin = 0\nYmax = 1\n");
-    ::testing::internal::CaptureStderr();
-    const int code = module.LoadModuleConfig(directory(), "Hist.ini");
-    ::testing::internal::GetCapturedStderr();
+    const int code = zeltest::quietly([&] { return module.LoadModuleConfig(directory(), "Hist.ini"); });
     EXPECT_EQ(code, 2 * (kBase - 105) + (kBase - 106) + (kBase - 107));
     ASSERT_EQ(module.histogramCount(), 1u);
     EXPECT_EQ(module.entries1D()[0].hist.GetTitle(), "Hist_Good_Total");
@@ -372,9 +370,7 @@ TEST_F(HistModuleTest, BrokenSectionsFailAloneAndTheirCodesAddUp) {
 
 TEST_F(HistModuleTest, MissingFileAndEmptyModuleReportTheirCodes) {
     HistogramModule module("Total", quiet, kBase);
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(module.LoadModuleConfig(directory(), "Missing.ini"), kBase - 104);
-    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(zeltest::quietly([&] { return module.LoadModuleConfig(directory(), "Missing.ini"); }), kBase - 104);
     EXPECT_THAT(logText(), HasSubstr("Reading of config file in loading failed"));
 
     HistogramModule unknown = userModule(

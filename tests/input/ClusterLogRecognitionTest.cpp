@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 namespace {
 
 using zel::ClogKind;
@@ -19,14 +17,7 @@ struct ClogFile : ::testing::Test {
         return zel::recogniseClog(scratch.path(), "run.clog", kind, scratch.target());
     }
     // The code a recognition raised, 0 when it raised nothing.
-    int raised(const std::string& text) {
-        try {
-            recognise(text);
-        } catch (const std::runtime_error& error) {
-            return std::stoi(error.what());
-        }
-        return 0;
-    }
+    int raised(const std::string& text) { return zeltest::raisedCode([&] { recognise(text); }); }
 };
 
 TEST_F(ClogFile, KindFollowsTheValuesPerPixelAndTheirTimes) {

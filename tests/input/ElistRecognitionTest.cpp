@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 namespace {
 
 using zel::ElistKind;
@@ -21,12 +19,7 @@ struct ElistName : ::testing::Test {
         return zel::recogniseElist(scratch.path(), name, kEngineNames, kind, scratch.target());
     }
     int raised(const std::string& name, const std::string& text) {
-        try {
-            recognise(name, text);
-        } catch (const std::runtime_error& error) {
-            return std::stoi(error.what());
-        }
-        return 0;
+        return zeltest::raisedCode([&] { recognise(name, text); });
     }
 };
 

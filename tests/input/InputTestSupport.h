@@ -1,13 +1,12 @@
 #pragma once
 // A scratch directory with a log file for the input tests: files are written there, messages are read back.
-#include "common/Messages.h"
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace zel::test {
 
-class Scratch : public zeltest::TempDir {
+class Scratch : public zeltest::LoggedDir {
 public:
-    Scratch() : TempDir("zel_input"), log_(file("log.txt")) {}
+    Scratch() : LoggedDir("zel_input") {}
 
     // Directory with its separator, as the readers take paths.
     std::string path() const { return dir(); }
@@ -15,14 +14,6 @@ public:
         TempDir::write(name, text);
         return name;
     }
-    MessageTarget target() { return MessageTarget{&log_, false, true}; }
-    std::string messages() {
-        log_.flush();
-        return read(file("log.txt"));
-    }
-
-private:
-    std::ofstream log_;
 };
 
 }  // namespace zel::test

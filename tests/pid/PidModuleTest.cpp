@@ -7,7 +7,7 @@
 #include <map>
 #include <random>
 
-#include "support/TempDir.h"
+#include "support/LoggedDir.h"
 
 namespace {
 
@@ -26,11 +26,11 @@ std::vector<std::string> defaultNames() {
 // A module with a scratch directory for models and log; rows are built by variable name.
 class Pid : public ::testing::Test {
 protected:
-    Pid() : log(scratch.file("log.txt")) { setup = {"TPX", "Si", scratch.dir(), 300, 50, -1, -1}; }
+    Pid() { setup = {"TPX", "Si", scratch.dir(), 300, 50, -1, -1}; }
     PidModule& make(int pidAlg, std::vector<std::string> variableNames = defaultNames()) {
         setup.pidAlg = pidAlg;
         names = std::move(variableNames);
-        module = std::make_unique<PidModule>(setup, names, zel::MessageTarget{&log, false, true}, -4900);
+        module = std::make_unique<PidModule>(setup, names, scratch.target(), -4900);
         return *module;
     }
     std::vector<double> row(const std::map<std::string, double>& values) const {
@@ -46,13 +46,9 @@ protected:
         EXPECT_EQ(module->classify(ClusterBatch::fromRows(rows), out, true), 0);
         return out;
     }
-    bool logged(const std::string& text) {
-        log.flush();
-        return scratch.read(scratch.file("log.txt")).find(text) != std::string::npos;
-    }
+    bool logged(const std::string& text) { return scratch.messages().find(text) != std::string::npos; }
 
-    zeltest::TempDir scratch{"zel_pid"};
-    std::ofstream log;
+    zeltest::LoggedDir scratch{"zel_pid"};
     PidModule::Setup setup;
     std::vector<std::string> names;
     std::unique_ptr<PidModule> module;
@@ -213,7 +209,7 @@ TEST_F(Pid, ReportListsDetectorAndClassesWithOthersLast) {
                                         "     Sensor thickness:          300 um\n", "     Sensor bias:               30 V\n",
                                         "Classes:\n", "     1) Low LET: electrons, X-rays, gamma", "     2) Mid LET: protons",
                                         "     3) High LET: ions", "     4) Others\n"}));
-    module->report(zel::MessageTarget{&log, false, true});
+    module->report(scratch.target());
     EXPECT_TRUE(logged("PARTICLE CLASSIFICATION\n"));
 }
 
