@@ -34,6 +34,7 @@ struct SettingKey {
     SettingEffect effect = nullptr;
     size_t numberIndex = 0;      // which number of the line is the value (a key may hold a digit itself)
     std::string_view onlyValue;  // when not empty, the one text value taken; others are ignored silently
+    bool inUse = true;           // false: accepted and stored, but no part of the system reads it yet
 
     constexpr bool hasName(std::string_view key) const {
         for (std::string_view name : names) {
@@ -49,6 +50,11 @@ struct SettingKey {
     constexpr SettingKey fromNumber(size_t index) const {
         SettingKey row = *this;
         row.numberIndex = index;
+        return row;
+    }
+    constexpr SettingKey notUsedYet() const {
+        SettingKey row = *this;
+        row.inUse = false;
         return row;
     }
     constexpr SettingKey only(std::string_view value) const {
