@@ -1,6 +1,8 @@
 #include "export/SamplingList.h"
 
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cluster/Products.h"
@@ -23,34 +25,66 @@ std::vector<double> firstN(const std::vector<double>& values, size_t n) {
 
 double percentOf(double part, double whole) { return whole != 0 ? 100.0 * part / whole : 0.0; }
 
-void writeGeneral(ResultsDocument& doc, const Run& run) {
-    const Settings& s = run.settings;
-    const Products& p = run.products;
-    doc.section("General information");
-    doc.addNumber("TimeLive_Sum", p.liveTime(), "s+1", 9);
-    doc.addNumber("TimeSampling", s.TimeSampling, "s+1", 9);
-    doc.addInteger("CountSample", p.sampleCount(), "-");
-    doc.addNumber("TimeFirst", p.timeFirst(), "ns+1", 2);
-    doc.addNumber("TimeLast", p.timeLast(), "ns+1", 2);
-    doc.addNumber("TimeLast", p.timeLast() / 1e9, "s+1", 9);
-    doc.blank();
-    doc.addNumber("CountPixHit_Sum", p.pixelHits(), "-", 0);
-    doc.addNumber("CountPixHit_Sum_Proc", p.pixelHitsProc(), "-", 0);
-    doc.addNumber("CountParticle_Sum", p.clustersProcessed(), "-", 0);
-    doc.addNumber("CountParticle_Sum_Proc", p.clustersSeen(), "-", 0);
-    doc.addNumber("CountRate_Mean", p.countRate(), "s-1", 4);
-    doc.addNumber("CountRatePixHit_Mean", p.pixelHitRate(), "s-1", 4);
-    doc.addNumber("Fluence_Sum", p.fluence(), "cm-2", 4);
-    doc.addNumber("Flux_Sum", p.flux(), "cm-2 s-1", 4);
-    doc.addNumber("EnergyDep_Sum", p.energy(), "keV", 4);
-    doc.addNumber("Dose_Sum", p.dose(), p.doseUnit(), 4);
-    doc.addNumber("DoseRate_Mean", p.doseRate(), p.doseRateUnit(), 4);
-    if (s.DoIgnoreClusterSensEdge) {
-        doc.blank();
-        doc.addInteger("CountParticle_Sum_SensEdge", p.edgeSkipped(), "-");
-        doc.addNumber("CountParticle_Sum_SensEdge", percentOf(p.edgeSkipped(), p.clustersProcessed()), "%", 2);
-        doc.addNumber("CountParticle_Sum_NotSensEdge", p.clustersProcessed() - p.edgeSkipped(), "-", 0);
+// One value of the general section: its key, how it is taken from the run, its unit (the products' dose or dose-
+// rate unit where a unit function is given) and its decimals; a row without key is a blank line.
+struct GeneralValue {
+    std::string_view key;
+    double (*value)(const Run&);
+    std::string_view unit;
+    const std::string& (Products::*unitOf)() const;
+    int precision;
+    bool integer;
+};
+
+constexpr GeneralValue kGeneralValues[] = {
+    {"TimeLive_Sum", [](const Run& r) { return r.products.liveTime(); }, "s+1", nullptr, 9, false},
+    {"TimeSampling", [](const Run& r) { return r.settings.TimeSampling; }, "s+1", nullptr, 9, false},
+    {"CountSample", [](const Run& r) { return double(r.products.sampleCount()); }, "-", nullptr, 0, true},
+    {"TimeFirst", [](const Run& r) { return r.products.timeFirst(); }, "ns+1", nullptr, 2, false},
+    {"TimeLast", [](const Run& r) { return r.products.timeLast(); }, "ns+1", nullptr, 2, false},
+    {"TimeLast", [](const Run& r) { return r.products.timeLast() / 1e9; }, "s+1", nullptr, 9, false},
+    {"", nullptr, "", nullptr, 0, false},
+    {"CountPixHit_Sum", [](const Run& r) { return r.products.pixelHits(); }, "-", nullptr, 0, false},
+    {"CountPixHit_Sum_Proc", [](const Run& r) { return r.products.pixelHitsProc(); }, "-", nullptr, 0, false},
+    {"CountParticle_Sum", [](const Run& r) { return r.products.clustersProcessed(); }, "-", nullptr, 0, false},
+    {"CountParticle_Sum_Proc", [](const Run& r) { return r.products.clustersSeen(); }, "-", nullptr, 0, false},
+    {"CountRate_Mean", [](const Run& r) { return r.products.countRate(); }, "s-1", nullptr, 4, false},
+    {"CountRatePixHit_Mean", [](const Run& r) { return r.products.pixelHitRate(); }, "s-1", nullptr, 4, false},
+    {"Fluence_Sum", [](const Run& r) { return r.products.fluence(); }, "cm-2", nullptr, 4, false},
+    {"Flux_Sum", [](const Run& r) { return r.products.flux(); }, "cm-2 s-1", nullptr, 4, false},
+    {"EnergyDep_Sum", [](const Run& r) { return r.products.energy(); }, "keV", nullptr, 4, false},
+    {"Dose_Sum", [](const Run& r) { return r.products.dose(); }, "", &Products::doseUnit, 4, false},
+    {"DoseRate_Mean", [](const Run& r) { return r.products.doseRate(); }, "", &Products::doseRateUnit, 4, false},
+};
+
+// With edge clusters left out of the products.
+constexpr GeneralValue kEdgeValues[] = {
+    {"", nullptr, "", nullptr, 0, false},
+    {"CountParticle_Sum_SensEdge", [](const Run& r) { return double(r.products.edgeSkipped()); }, "-", nullptr, 0,
+     true},
+    {"CountParticle_Sum_SensEdge",
+     [](const Run& r) { return percentOf(r.products.edgeSkipped(), r.products.clustersProcessed()); }, "%", nullptr,
+     2, false},
+    {"CountParticle_Sum_NotSensEdge",
+     [](const Run& r) { return r.products.clustersProcessed() - r.products.edgeSkipped(); }, "-", nullptr, 0, false},
+};
+
+void writeValues(ResultsDocument& doc, const Run& run, std::span<const GeneralValue> values) {
+    for (const GeneralValue& v : values) {
+        if (v.key.empty()) {
+            doc.blank();
+        } else if (v.integer) {
+            doc.addInteger(v.key, static_cast<long long>(v.value(run)), v.unit);
+        } else {
+            doc.addNumber(v.key, v.value(run), v.unitOf != nullptr ? (run.products.*v.unitOf)() : v.unit, v.precision);
+        }
     }
+}
+
+void writeGeneral(ResultsDocument& doc, const Run& run) {
+    doc.section("General information");
+    writeValues(doc, run, kGeneralValues);
+    if (run.settings.DoIgnoreClusterSensEdge) writeValues(doc, run, kEdgeValues);
 }
 
 void writeClassification(ResultsDocument& doc, const Run& run) {
