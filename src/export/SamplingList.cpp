@@ -91,7 +91,7 @@ void writeClassification(ResultsDocument& doc, const Run& run) {
     const Products& p = run.products;
     doc.subsection("Particle classification");
     doc.addStringList("ClassNames", run.state.classNames);
-    doc.addInteger("AlgorithmSwitch", run.settings.PIDAlg, "-");
+    doc.addInteger("AlgorithmSwitch", run.state.pidAlgorithm, "-");
     std::vector<double> percent;
     for (double count : p.countClass()) percent.push_back(percentOf(count, p.clustersProcessed()));
     doc.addNumberList("CountParticle_Sum_Class", p.countClass(), "-", 0);

@@ -66,6 +66,19 @@ TEST_F(PidRun, ResultsCarryTheClassesAndTheExtendedListTheirNumbers) {
     EXPECT_NE(ext.find("\t20\t200\t-1\n"), std::string::npos);
 }
 
+TEST_F(PidEngine, ResultsNameTheAlgorithmInUseWhateverChoseIt) {
+    // The decision-tree switch chooses its tree over PIDAlg, whether PIDAlg is -1 or names another algorithm.
+    dir.write("run.elist", kEventList);
+    const std::pair<const char*, int> choices[] = {{"PIDAlg = -1\nDTSwitch = 1\n", 101},
+                                                   {"PIDAlg = 102\nDTSwitch = 1\n", 101}};
+    for (const auto& [settings, algorithm] : choices) {
+        SCOPED_TRACE(settings);
+        restart();
+        process(params("run.elist", std::string("DoFilter = false\nDoCheckPrereq = false\n") + settings));
+        EXPECT_EQ(results()["AlgorithmSwitch_cnt"], algorithm);
+    }
+}
+
 TEST_F(PidRun, HistogramsAreFilledForAllClustersAndPerClass) {
     // The energy histogram of all clusters is the one with variable bins, not the equal-bin one.
     const auto energy = zel::getHist1DAll("E");
