@@ -10,18 +10,12 @@
 #include "engine/Settings.h"
 #include "engine/SettingsReport.h"
 #include "pid/network/ModelDirectory.h"
+#include "pid/PidErrors.h"
 
 namespace zel {
 namespace {
 
-// Offsets of the module's codes below its base.
-constexpr int kBuildFailed = 101;
-constexpr int kNoChoice = 104;  // also the invalid number of the first check
-constexpr int kInitFailed = 105;
-constexpr int kNotInitialised = 111;
-constexpr int kBatchFailed = 113;
-constexpr int kMissingColumn = 123;
-constexpr int kInvalidNumber = 124;
+using namespace pid_error;
 
 constexpr std::string_view kPrefix = "PID : ";
 

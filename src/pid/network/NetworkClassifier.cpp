@@ -6,20 +6,12 @@
 
 #include "pid/network/ModelDirectory.h"
 #include "pid/network/NormFile.h"
+#include "pid/PidErrors.h"
 
 namespace zel {
 namespace {
 
-// Offsets of the codes below the base.
-constexpr int kBuildFailed = 101;
-constexpr int kNormsNotOpened = 107;
-constexpr int kNormsNotRead = 108;
-constexpr int kBatchFailed = 113;
-constexpr int kModelNotLoaded = 115;
-constexpr int kRunFailed = 116;
-constexpr int kCountMismatch = 117;
-constexpr int kNoClasses = 118;
-constexpr int kZeroNorm = 122;
+using namespace pid_error;
 
 // The one algorithm that fails at once when its model does not load; the others report it and read their norms.
 constexpr int kAlgorithmLoadingModelAndNorms = 252;
