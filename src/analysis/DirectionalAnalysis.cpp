@@ -10,6 +10,8 @@
 #include "common/ConfigFile.h"
 #include "common/Paths.h"
 #include "common/NumberText.h"
+#include "common/OutputText.h"
+#include "common/PendingFile.h"
 #include "common/Text.h"
 #include "engine/Settings.h"
 #include "export/DirectionList.h"
@@ -318,11 +320,19 @@ int DirectionalAnalysis::exportGraphs() const {
     std::vector<double> times;
     double elapsed = 0.0;
     for (double live : liveTimes_) times.push_back(elapsed += std::max(0.0, live));
+    OutputText text;
     for (const Graph& graph : timeSampleGraphs()) {
-        std::ofstream out(directory + graph.name + ".txt");
-        out << "# " << graph.title << "\nT [s]\t" << graph.yTitle << "\n";
-        for (size_t k = 0; k < graph.y.size(); ++k) out << formatG(times[k]) << '\t' << formatG(graph.y[k]) << '\n';
-        if (!out.flush()) return -1;
+        text.clear();
+        text.write("# " + graph.title + "\nT [s]\t" + graph.yTitle + "\n");
+        for (size_t k = 0; k < graph.y.size(); ++k) {
+            char* out = writeGeneral6(text.claim(2 * kNumberChars + 2), times[k]);
+            *out++ = '\t';
+            out = writeGeneral6(out, graph.y[k]);
+            *out++ = '\n';
+            text.commit(out);
+        }
+        PendingFile file(directory + graph.name + ".txt");
+        if (!file.write(text.text()) || !file.commit()) return -1;
     }
     return 0;
 }

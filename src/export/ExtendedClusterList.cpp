@@ -2,10 +2,11 @@
 
 #include <unistd.h>
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+
+#include "common/NumberText.h"
 
 namespace zel {
 namespace {
@@ -110,8 +111,8 @@ int ExtendedClusterList::write(const MessageTarget& to) {
     }
 
     if (flushMarks() != 0 || (marks_ != nullptr && std::fseek(marks_, 0, SEEK_SET) != 0)) marksFailed_ = true;
-    std::FILE* out = marksFailed_ ? nullptr : std::fopen(partName_.c_str(), "wb");
-    if (out == nullptr) {
+    OutputText out{kOutputChunk};
+    if (marksFailed_ || !out.open(partName_, false)) {
         printErrorCode(to, "ExtClist can not be opened: " + setup_.fullName, kCanNotOpen);
         discard();
         return kCanNotOpen;
@@ -124,15 +125,15 @@ int ExtendedClusterList::write(const MessageTarget& to) {
         names += "\tFilterPass";
         units += "\t-";
     }
-    names += '\n';
-    units += '\n';
-    std::fputs(names.c_str(), out);
-    std::fputs(units.c_str(), out);
-    const int copied = copyLines(in, out);
-    const bool closed = std::fclose(out) == 0;
+    out.write(names);
+    out.put('\n');
+    out.write(units);
+    out.put('\n');
+    copyLines(in, out);
+    const bool closed = out.close();
     std::error_code ec;
-    if (copied == 0 && closed) std::filesystem::rename(partName_, setup_.fullName, ec);
-    if (copied != 0 || !closed || ec) {
+    if (closed) std::filesystem::rename(partName_, setup_.fullName, ec);
+    if (!closed || ec) {
         printErrorCode(to, "ExtClist can not be opened: " + setup_.fullName, kCanNotOpen);
         discard();
         return kCanNotOpen;
@@ -142,44 +143,33 @@ int ExtendedClusterList::write(const MessageTarget& to) {
 }
 
 // Cluster lines take the marks in order; lines that hold no cluster (comments) pass through unchanged.
-int ExtendedClusterList::copyLines(std::istream& in, std::FILE* out) {
-    std::string chunk;
-    chunk.reserve(kOutputChunk + 4096);
+void ExtendedClusterList::copyLines(std::istream& in, OutputText& out) {
     std::string line;
-    bool failed = false;
-    auto drain = [&] {
-        if (std::fwrite(chunk.data(), 1, chunk.size(), out) != chunk.size()) failed = true;
-        chunk.clear();
-    };
     Mark mark{};
     while (std::getline(in, line)) {
         stripLineEnd(line);
         if (line.empty()) continue;
         if (line.front() == '#') {
-            chunk.append(line).push_back('\n');
+            out.write(line);
+            out.put('\n');
         } else {
             if (!nextMark(mark)) break;
             if (!mark.keep) continue;
-            chunk.append(line);
-            appendValues(chunk, mark);
-            chunk.push_back('\n');
+            out.write(line);
+            appendValues(out, mark);
+            out.put('\n');
         }
-        if (chunk.size() >= kOutputChunk) drain();
     }
-    drain();
-    return failed ? -1 : 0;
 }
 
-void ExtendedClusterList::appendValues(std::string& line, const Mark& mark) const {
-    char digits[16];
+void ExtendedClusterList::appendValues(OutputText& out, const Mark& mark) const {
     if (setup_.classColumn >= 0) {
-        const auto result = std::to_chars(digits, digits + sizeof digits, mark.pidClass);
-        line.push_back('\t');
-        line.append(digits, result.ptr);
+        out.put('\t');
+        out.commit(writeInteger(out.claim(kNumberChars), mark.pidClass));
     }
     if (setup_.filterColumn >= 0) {
-        line.push_back('\t');
-        line.push_back(mark.filterPass != 0 ? '1' : '0');
+        out.put('\t');
+        out.put(mark.filterPass != 0 ? '1' : '0');
     }
 }
 

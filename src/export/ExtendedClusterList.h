@@ -11,6 +11,7 @@
 
 #include "cluster/ClusterBatch.h"
 #include "common/Messages.h"
+#include "common/OutputText.h"
 
 namespace zel {
 
@@ -55,8 +56,8 @@ private:
 
     int flushMarks();
     bool nextMark(Mark& mark);
-    int copyLines(std::istream& in, std::FILE* out);
-    void appendValues(std::string& line, const Mark& mark) const;
+    void copyLines(std::istream& in, OutputText& out);
+    void appendValues(OutputText& out, const Mark& mark) const;
 
     ExtendedClusterListSetup setup_;
     std::string marksName_;
