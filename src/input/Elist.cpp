@@ -413,14 +413,12 @@ int Elist::applyRowRules(std::span<double> row) {
         if (convertAngle_ && legacyLayout_ && angle >= 0) row[static_cast<size_t>(angle)] *= kRadiansToDegrees;
     }
 
-    bool sameEvent = false;
     if (event >= 0) {
         double& id = row[static_cast<size_t>(event)];
         // A run appended to the file numbers its events from 0 again: continue after the last ID.
         if (anyRow_ && id == 0.0 && lastRawEvent_ > 0.0) eventOffset_ = lastEvent_ + 1.0;
         lastRawEvent_ = id;
         id += eventOffset_;
-        sameEvent = anyRow_ && id == lastEvent_;
         lastEvent_ = id;
     }
     if (time >= 0) {
@@ -432,9 +430,10 @@ int Elist::applyRowRules(std::span<double> row) {
             }
             t -= firstTime_;
         }
-        // Time never runs backwards across concatenated runs; clusters of one event may come in any order.
+        // Time never runs backwards across concatenated runs, also between the clusters of one event: the engine
+        // closes time samples on the way and can not reopen one.
         double shifted = t + timeOffset_;
-        if (anyRow_ && shifted < lastTime_ && !sameEvent) {
+        if (anyRow_ && shifted < lastTime_) {
             timeOffset_ = lastTime_;
             shifted = t + timeOffset_;
         }
