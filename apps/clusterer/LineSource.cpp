@@ -1,16 +1,20 @@
 #include "LineSource.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zel::clusterer {
 
-bool LineSource::open(const std::string& path, size_t blockSize) {
+bool LineSource::open(const std::string& path, size_t blockSize, size_t maxLineLength) {
     close();
     file_ = std::fopen(path.c_str(), "rb");
     if (file_ == nullptr) return false;
-    buffer_.resize(blockSize < 64 ? 64 : blockSize);
+    path_ = path;
+    maxLineLength_ = std::max<size_t>(maxLineLength, 1);
+    buffer_.resize(std::clamp<size_t>(blockSize, 64, maxLineLength_ + 1));
     begin_ = end_ = 0;
     atEnd_ = false;
+    tooLong_ = false;
     lineNumber_ = 0;
     bytesRead_ = 0;
     return true;
@@ -21,8 +25,13 @@ void LineSource::close() {
     file_ = nullptr;
 }
 
-// Moves the unread rest to the front and fills the buffer behind it; doubles the buffer when a single line
-// does not fit. False when nothing more could be read.
+std::string LineSource::tooLongText() const {
+    return "line " + std::to_string(lineNumber_) + " of " + path_ + " is longer than " +
+           std::to_string(maxLineLength_) + " characters";
+}
+
+// Moves the unread rest to the front and fills the buffer behind it; doubles the buffer (up to one line of the
+// longest length and its line end) when a single line does not fit. False when nothing more could be read.
 bool LineSource::refill() {
     if (atEnd_ || file_ == nullptr) return false;
     size_t rest = end_ - begin_;
@@ -31,7 +40,7 @@ bool LineSource::refill() {
         begin_ = 0;
         end_ = rest;
     }
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    if (end_ == buffer_.size()) buffer_.resize(std::min(buffer_.size() * 2, maxLineLength_ + 1));
     size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
     if (got == 0) {
         atEnd_ = true;
@@ -57,10 +66,24 @@ bool LineSource::nextLine(std::string_view& line) {
             return true;
         }
         size_t scanned = end_ - begin_;
+        if (scanned > maxLineLength_) {
+            // Nothing after it can be trusted to start a line: the reading stops here.
+            tooLong_ = true;
+            atEnd_ = true;
+            ++lineNumber_;
+            begin_ = end_ = 0;
+            return false;
+        }
         if (!refill()) break;
         searchFrom = begin_ + scanned;
     }
     // The last line of a file without a final line end.
+    if (end_ - begin_ > maxLineLength_) {
+        tooLong_ = true;
+        ++lineNumber_;
+        begin_ = end_ = 0;
+        return false;
+    }
     if (end_ > begin_) {
         line = std::string_view(buffer_.data() + begin_, end_ - begin_);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);

@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cstdint>
 #include <cmath>
@@ -92,7 +94,10 @@ char* writeFixedScaled(char* out, double value) {
     constexpr unsigned long long scale = static_cast<unsigned long long>(kPowers[Decimals]);
     // Integer arithmetic while the scaled value fits comfortably; the library formatter otherwise.
     if (!(std::fabs(value) < 9.0e17 / static_cast<double>(scale))) {
-        return std::to_chars(out, out + 47, value, std::chars_format::fixed, Decimals).ptr;
+        auto fixed = std::to_chars(out, out + 47, value, std::chars_format::fixed, Decimals);
+        if (fixed.ec == std::errc()) return fixed.ptr;
+        // Too large for the fixed form in a column's room: the shortest form that reads back the same value.
+        return std::to_chars(out, out + 47, value).ptr;
     }
     double scaledValue = value * static_cast<double>(scale);
     long long scaled = static_cast<long long>(scaledValue + (scaledValue < 0 ? -0.5 : 0.5));
@@ -127,6 +132,7 @@ char* writeFixed(char* out, double value, int decimals) {
 char* writeCompact(char* out, double value, int decimals) {
     char* start = out;
     out = writeFixed(out, value, decimals);
+    if (std::find_if(start, out, [](char ch) { return ch == 'e' || ch == 'n'; }) != out) return out;  // 1e+300, inf
     char* point = out;
     while (point > start && *(point - 1) != '.') --point;
     if (point == start) return out;  // no decimal point written

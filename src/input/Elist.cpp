@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::string_view kHeaderSeparators = "\t :;|\r\n";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr size_t kReadBufferSize = size_t{2} << 20;  // also the longest header line accepted
+constexpr size_t kReadBufferSize = Elist::kMaxHeaderLineLength + 1;
 constexpr size_t kWriteFlushSize = size_t{1} << 20;
 
 constexpr std::string_view kLineTooLongText = "Data line longer than 1023 characters is not supported.";
@@ -213,7 +213,13 @@ int Elist::scanHeader() {
 
     std::string_view line;
     bool terminated = true;
+    auto headerTooLong = [this]() {
+        return failWithCode("Line " + std::to_string(linesRead_) + " of elist " + path_ + name_ + " is longer than " +
+                                std::to_string(kMaxHeaderLineLength) + " characters.",
+                            kCodeLineTooLong);
+    };
     LineStatus status = nextLine(line, terminated);
+    if (status == LineStatus::TooLong) return headerTooLong();
     if (status == LineStatus::Line && startsWith(line, kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
     if (status == LineStatus::Line) names_ = splitWords(line);
     if (status == LineStatus::Failed) return failWithCode("Elist can not be read: " + name_, kCodeReadFailed);
@@ -226,6 +232,7 @@ int Elist::scanHeader() {
     buildSeparatorTable();
 
     status = nextLine(line, terminated);
+    if (status == LineStatus::TooLong) return headerTooLong();
     if (status == LineStatus::Failed) return failWithCode("Elist can not be read: " + name_, kCodeReadFailed);
     if (status == LineStatus::Line) fileUnits_ = splitWords(line);
     if (fileUnits_.size() < names_.size()) {

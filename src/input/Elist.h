@@ -24,6 +24,8 @@ public:
     static constexpr size_t kDefaultBatchSize = 1000000;
     // Data lines longer than this are not supported.
     static constexpr size_t kMaxDataLineLength = 1023;
+    // Nor header lines longer than this (the read buffer holds one with its line end).
+    static constexpr size_t kMaxHeaderLineLength = (size_t{2} << 20) - 1;
 
     // Codes are the base handed to the reader minus these offsets.
     static constexpr int kCodeCanNotOpen = 100;        // "Can not open elist: "

@@ -262,6 +262,17 @@ TEST_F(ElistFile, LongestSupportedLineIsRead) {
     EXPECT_DOUBLE_EQ(batch.at(0, 3), 5.0);
 }
 
+TEST_F(ElistFile, LinesBeyondTheReadBufferAreRefusedWithTheirNumber) {
+    const std::string huge(Elist::kMaxHeaderLineLength + 1, '7');
+    auto data = open("EventID X Y T\n- px px ns\n0 1 1 1\n" + huge + "\n1 1 1 2\n");
+    EXPECT_EQ(data->readBatch(batch), kBase - Elist::kCodeLineTooLong);
+    EXPECT_NE(scratch.messages().find("a.elist, line 4."), std::string::npos);
+
+    open("EventID X Y T\n" + huge + "\n", kBase - Elist::kCodeLineTooLong, "b.elist");
+    EXPECT_NE(scratch.messages().find("Line 2 of elist " + scratch.path() + "b.elist is longer than 2097151 characters."),
+              std::string::npos);
+}
+
 TEST_F(ElistFile, TruncatedLastLineIsSkippedWithAWarning) {
     auto list = open("EventID X Y T\n- px px ns\n0 1 1 1\n1 1 1 2\n2 1 1");
     ASSERT_EQ(list->readBatch(batch), 0);
