@@ -1,6 +1,7 @@
 #pragma once
 // Reads a text file line by line through one large reused buffer: no allocation per line.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,8 @@ private:
 
     std::FILE* file_ = nullptr;
     std::string path_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
+    size_t capacity_ = 0;
     size_t maxLineLength_ = kMaxLineLength;
     size_t begin_ = 0;
     size_t end_ = 0;

@@ -130,7 +130,7 @@ void Elist::buildSeparatorTable() {
 // Hands out the next line of the file without its line end (and without a carriage return before it).
 Elist::LineStatus Elist::nextLine(std::string_view& line, bool& terminated) {
     for (;;) {
-        const char* begin = buffer_.data() + bufferBegin_;
+        const char* begin = buffer_.get() + bufferBegin_;
         size_t available = bufferEnd_ - bufferBegin_;
         const void* lineEnd = available > 0 ? std::memchr(begin, '\n', available) : nullptr;
         if (lineEnd != nullptr || (fileEnded_ && available > 0)) {
@@ -146,7 +146,7 @@ Elist::LineStatus Elist::nextLine(std::string_view& line, bool& terminated) {
         if (fileEnded_) return LineStatus::End;
         if (readFailed_) return LineStatus::Failed;
         if (bufferBegin_ > 0) {
-            std::memmove(buffer_.data(), begin, available);
+            std::memmove(buffer_.get(), begin, available);
             bufferBegin_ = 0;
             bufferEnd_ = available;
         }
@@ -154,7 +154,7 @@ Elist::LineStatus Elist::nextLine(std::string_view& line, bool& terminated) {
             ++linesRead_;
             return LineStatus::TooLong;
         }
-        size_t got = std::fread(buffer_.data() + bufferEnd_, 1, kReadBufferSize - bufferEnd_, file_.get());
+        size_t got = std::fread(buffer_.get() + bufferEnd_, 1, kReadBufferSize - bufferEnd_, file_.get());
         bufferEnd_ += got;
         buffer_[bufferEnd_] = '\0';
         if (got == 0) {
@@ -192,7 +192,8 @@ int Elist::scan() {
     }
     if (scanCount_ > 0) printWarning(to_, "Rescanning of elist: " + path_ + name_);
     ++scanCount_;
-    if (buffer_.empty()) buffer_.resize(kReadBufferSize + 1);
+    // Not zeroed: a short list touches only the pages its bytes fill.
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReadBufferSize + 1);
     rewind();
     scanned_ = false;
     int result = scanHeader();

@@ -155,7 +155,7 @@ private:
     std::unique_ptr<std::FILE, FileCloser> file_;
 
     // Read buffer: the unread part of the file's bytes lies in [bufferBegin_, bufferEnd_).
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
     size_t bufferBegin_ = 0;
     size_t bufferEnd_ = 0;
     bool fileEnded_ = false;
