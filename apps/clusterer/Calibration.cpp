@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
+#include "LineSource.h"
 #include "TextScan.h"
 
 namespace zel::clusterer {
@@ -17,15 +17,15 @@ std::string lowerCase(std::string text) {
 
 // Reads `height` lines of `width` numbers into `matrix`.
 bool readMatrix(const std::string& path, int width, int height, std::vector<double>& matrix, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
+    LineSource source;
+    if (!source.open(path)) {
         error = "Can not open calibration matrix: " + path;
         return false;
     }
     matrix.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0.0);
-    std::string line;
+    std::string_view line;
     int row = 0;
-    while (std::getline(in, line)) {
+    while (source.nextLine(line)) {
         std::string_view rest = line;
         skipBlanks(rest);
         if (rest.empty()) continue;
@@ -47,6 +47,10 @@ bool readMatrix(const std::string& path, int width, int height, std::vector<doub
             return false;
         }
         ++row;
+    }
+    if (source.tooLong()) {
+        error = "Calibration matrix refused: " + source.tooLongText() + ".";
+        return false;
     }
     if (row != height) {
         error = "Calibration matrix " + path + " has " + std::to_string(row) + " lines, expected " +

@@ -49,7 +49,10 @@ bool ClogReader::open(const std::string& path, std::string& error) {
 bool ClogReader::parseFrameLine(std::string_view line, FrameInfo& frame) {
     std::vector<double> numbers = scanNumbers(line.substr(line.find("Frame") + 5));
     if (numbers.empty()) return false;
-    frame.number = static_cast<long long>(numbers[0]);
+    // The run numbers frames itself; a written number beyond the range of frame numbers is kept as 0 (its
+    // conversion would be undefined).
+    constexpr double kFrameNumberLimit = 9.0e18;
+    frame.number = std::fabs(numbers[0]) < kFrameNumberLimit ? static_cast<long long>(numbers[0]) : 0;
     frame.hasStartTime = numbers.size() >= 2;
     frame.startSeconds = numbers.size() >= 2 ? numbers[1] : 0.0;
     frame.acqSeconds = numbers.size() >= 3 ? numbers[2] : 0.0;
@@ -69,8 +72,11 @@ int ClogReader::parsePixelLine(std::string_view line, std::vector<Pixel>& pixels
             break;
         }
         if (count > maxValues_) maxValues_ = count;
+        // NaN positions fail the whole-number test; a value or time that is no finite number is no pixel either
+        // (it could not be ordered in time nor summed).
         if (count < 3 || values[0] < 0 || values[1] < 0 || values[0] >= width_ || values[1] >= height_ ||
-            values[0] != std::floor(values[0]) || values[1] != std::floor(values[1])) {
+            values[0] != std::floor(values[0]) || values[1] != std::floor(values[1]) || !std::isfinite(values[2]) ||
+            (count >= 4 && !std::isfinite(values[3]))) {
             ++skipped;
             continue;
         }

@@ -30,6 +30,8 @@ public:
     // Largest number of values seen in one pixel group.
     int maxValuesPerPixel() const { return maxValues_; }
     long long bytesRead() const { return source_.bytesRead(); }
+    // Why the reading stopped before the end of the file (a line over the length limit); empty when it did not.
+    std::string failure() const { return source_.tooLong() ? "Input refused: " + source_.tooLongText() + "." : ""; }
 
     // Parses a frame line; false when it holds no frame number.
     static bool parseFrameLine(std::string_view line, FrameInfo& frame);

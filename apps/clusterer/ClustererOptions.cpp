@@ -1,6 +1,7 @@
 #include "ClustererOptions.h"
 
 #include <cmath>
+#include <filesystem>
 #include <string_view>
 
 #include "common/Text.h"
@@ -20,7 +21,13 @@ struct OptionSpec {
     NumberSetter setNumber;
     std::string_view valueName;
     std::string_view help;
+    // Whole numbers accepted by an Integer option: checked before the conversion, which is undefined outside the
+    // range of the target type.
+    double least = -9.0e15;
+    double most = 9.0e15;
 };
+
+constexpr double kIntMost = 2147483647.0;
 
 constexpr OptionSpec kOptions[] = {
     {"--korelist", Kind::Text, [](ClustererOptions& o, std::string_view v) { o.elistBase = v; }, nullptr, "P",
@@ -34,7 +41,7 @@ constexpr OptionSpec kOptions[] = {
      "skip frames whose hit pixels exceed PERCENT of the matrix (frame data)"},
     {"--frame-start-num", Kind::Integer, nullptr,
      [](ClustererOptions& o, double v) { o.frameStartNum = static_cast<long long>(v); }, "N",
-     "number the frames of this run from N + 1"},
+     "number the frames of this run from N + 1", 0.0},
     {"--pix-count-max", Kind::Integer, nullptr,
      [](ClustererOptions& o, double v) { o.pixCountMax = static_cast<long long>(v); }, "N",
      "drop clusters of more than N pixels"},
@@ -51,7 +58,7 @@ constexpr OptionSpec kOptions[] = {
      "sensor thickness in um for the 3D length, elevation and LET (default 300)"},
     {"--l2d-corr-formula", Kind::Integer, nullptr,
      [](ClustererOptions& o, double v) { o.lengthCorrFormula = static_cast<int>(v); }, "1|2|3",
-     "corrected 2D length: 1 LengthProj-1, 2 LengthProj-WidthProj, 3 sqrt(LengthProj^2-WidthProj^2)"},
+     "corrected 2D length: 1 LengthProj-1, 2 LengthProj-WidthProj, 3 sqrt(LengthProj^2-WidthProj^2)", 1.0, 3.0},
     {"--log", Kind::Switch, nullptr, [](ClustererOptions& o, double) { o.log = true; }, "",
      "also write the run's messages to a log file (see --log-file)"},
     {"--debug", Kind::Switch, nullptr, [](ClustererOptions& o, double) { o.debug = true; }, "",
@@ -59,18 +66,21 @@ constexpr OptionSpec kOptions[] = {
     {"--stat-file", Kind::Text, [](ClustererOptions& o, std::string_view v) { o.statFile = v; }, nullptr, "P",
      "write the statistics file P"},
     {"--log-file", Kind::Text, [](ClustererOptions& o, std::string_view v) { o.logFile = v; }, nullptr, "P",
-     "log file of --log (default ClustererLog.txt beside the statistics file)"},
+     "log file of --log (default ClustererLog.txt in the output directory)"},
+    {"--out-dir", Kind::Text, [](ClustererOptions& o, std::string_view v) { o.outputDir = v; }, nullptr, "DIR",
+     "output directory of the run: statistics file and log named without a directory go there (default: the "
+     "directory of the event list, else of the cluster log, the cluster list, the statistics file)"},
     {"--toa-window", Kind::Number, nullptr, [](ClustererOptions& o, double v) { o.toaWindow = v; }, "NS",
      "Timepix3: a cluster takes pixels up to NS after its first pixel (default 200)"},
     {"--toa-sort-margin", Kind::Number, nullptr, [](ClustererOptions& o, double v) { o.toaSortMargin = v; }, "NS",
      "Timepix3: disorder of the pixel stream that is put right (default 2000)"},
     {"--width", Kind::Integer, nullptr, [](ClustererOptions& o, double v) { o.width = static_cast<int>(v); }, "N",
-     "sensor matrix width in pixels (default 256)"},
+     "sensor matrix width in pixels (default 256)", 1.0, 65536.0},
     {"--height", Kind::Integer, nullptr, [](ClustererOptions& o, double v) { o.height = static_cast<int>(v); },
-     "N", "sensor matrix height in pixels (default 256)"},
+     "N", "sensor matrix height in pixels (default 256)", 1.0, 65536.0},
     {"--detector-id", Kind::Integer, nullptr,
      [](ClustererOptions& o, double v) { o.detectorId = static_cast<int>(v); }, "N",
-     "value of the DetectorID column (default 0)"},
+     "value of the DetectorID column (default 0)", -kIntMost - 1.0, kIntMost},
 };
 
 const OptionSpec* findOption(std::string_view name) {
@@ -94,8 +104,10 @@ bool setValue(const OptionSpec& spec, std::string_view value, ClustererOptions& 
         error = "Option " + std::string(spec.name) + " needs a number, got \"" + std::string(value) + "\".";
         return false;
     }
-    if (spec.kind == Kind::Integer && (number != std::floor(number) || std::fabs(number) > 9.0e15)) {
-        error = "Option " + std::string(spec.name) + " needs a whole number, got \"" + std::string(value) + "\".";
+    if (spec.kind == Kind::Integer && (number != std::floor(number) || number < spec.least || number > spec.most)) {
+        error = "Option " + std::string(spec.name) + " needs a whole number from " +
+                std::to_string(static_cast<long long>(spec.least)) + " to " +
+                std::to_string(static_cast<long long>(spec.most)) + ", got \"" + std::string(value) + "\".";
         return false;
     }
     spec.setNumber(options, number);
@@ -110,16 +122,9 @@ bool checkValues(const ClustererOptions& options, ParseResult& result) {
         return false;
     };
     if (options.inputs.empty()) return fail("No input file given; the input path comes last on the command line.");
-    if (options.lengthCorrFormula < 1 || options.lengthCorrFormula > 3) {
-        return fail("Option --l2d-corr-formula must be 1, 2 or 3.");
-    }
-    if (options.width < 1 || options.height < 1 || options.width > 65536 || options.height > 65536) {
-        return fail("Options --width and --height must lie between 1 and 65536.");
-    }
     if (!(options.toaWindow > 0.0)) return fail("Option --toa-window must be positive.");
     if (options.toaSortMargin < 0.0) return fail("Option --toa-sort-margin must not be negative.");
     if (options.thickness < 0.0) return fail("Option --el-thickness must not be negative.");
-    if (options.frameStartNum < 0) return fail("Option --frame-start-num must not be negative.");
     if (!options.measMode.empty() && options.measMode != "itot+count") {
         return fail("Option --measmode knows only \"itot+count\", got \"" + options.measMode + "\".");
     }
@@ -128,6 +133,26 @@ bool checkValues(const ClustererOptions& options, ParseResult& result) {
                                  "energies are not corrected.");
     }
     return true;
+}
+
+// The run's own files belong to its output directory, not to the working directory that several runs may share.
+void placeRunFiles(ClustererOptions& options) {
+    namespace fs = std::filesystem;
+    if (options.outputDir.empty()) {
+        for (const std::string* output :
+             {&options.elistBase, &options.clogPath, &options.clusterListBase, &options.statFile}) {
+            if (output->empty()) continue;
+            options.outputDir = fs::path(*output).parent_path().string();
+            break;
+        }
+    }
+    const fs::path directory = options.outputDir;
+    auto place = [&directory](std::string& file) {
+        if (!file.empty() && !fs::path(file).has_parent_path()) file = (directory / file).string();
+    };
+    place(options.statFile);
+    if (options.logFile.empty()) options.logFile = "ClustererLog.txt";
+    place(options.logFile);
 }
 
 }  // namespace
@@ -182,7 +207,7 @@ ParseResult parseCommandLine(int argc, const char* const* argv, ClustererOptions
             return result;
         }
     }
-    checkValues(options, result);
+    if (checkValues(options, result)) placeRunFiles(options);
     return result;
 }
 

@@ -11,7 +11,11 @@ struct ClustererOptions {
     std::string clusterListBase;  // --clust-feat-list P: cluster list P + ".clist"
     std::string clogPath;         // -l P: cluster log at P as given
     std::string statFile;         // --stat-file P
-    std::string logFile;          // --log-file P (used with --log); default beside the statistics file
+    std::string logFile;          // --log-file P (used with --log); default ClustererLog.txt in the output directory
+    // --out-dir DIR: the run's own output directory; default the directory of the event list, else of the cluster
+    // log, of the cluster list, of the statistics file. A statistics file or log named without a directory goes
+    // there.
+    std::string outputDir;
 
     std::string calibrationDir;   // -c DIR: per-pixel matrices a, b, c, t
 
@@ -44,7 +48,8 @@ struct ParseResult {
     std::vector<std::string> ignored;  // options accepted but not honoured, each with the reason
 };
 
-// Reads argv[1..argc-1]. Options take their value from the next argument or after '='.
+// Reads argv[1..argc-1]. Options take their value from the next argument or after '='. On success the statistics
+// file and the log are placed in the output directory (see outputDir).
 ParseResult parseCommandLine(int argc, const char* const* argv, ClustererOptions& options);
 
 // The text printed for --help.

@@ -106,6 +106,10 @@ bool ClustererRun::processInput(const std::string& path) {
         case InputKind::Missing: reporter_.error("Input file not found: " + path); return false;
         case InputKind::Unreadable: reporter_.error("Can not open input file: " + path); return false;
         case InputKind::Empty: reporter_.error("Input file is empty: " + path); return false;
+        case InputKind::LineTooLong:
+            reporter_.error("Input refused: line 1 of " + path + " is longer than " +
+                            std::to_string(LineSource::kMaxLineLength) + " characters.");
+            return false;
         case InputKind::Unsupported:
             reporter_.error("Raw data of the kind " + std::filesystem::path(path).extension().string() +
                             " is not supported by this clusterer: " + path);
@@ -194,6 +198,10 @@ bool ClustererRun::processT3pa(const std::string& path) {
         clusterer.acceptIntake(before);
     }
     clusterer.finish();
+    if (std::string failure = reader.failure(); !failure.empty()) {
+        reporter_.error(failure);
+        return false;
+    }
     statistics_.pixelsOutOfOrder += clusterer.latePixels();
     statistics_.peakHeldPixels = std::max(statistics_.peakHeldPixels, static_cast<long long>(clusterer.peakHeldPixels()));
     statistics_.pixelsSkippedInput += reader.badLines();
@@ -275,6 +283,10 @@ bool ClustererRun::processClog(const std::string& path) {
         if (pixelTimes && held.pixelCount() > holdLimit) held.releaseEarlierHalf(write);
     }
     flushFrame();
+    if (std::string failure = reader.failure(); !failure.empty()) {
+        reporter_.error(failure);
+        return false;
+    }
     statistics_.pixelsSkippedInput += reader.badPixels();
     if (reader.badPixels() > 0) {
         reporter_.warning(std::to_string(reader.badPixels()) + " pixel groups of " + path +

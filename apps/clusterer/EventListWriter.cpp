@@ -76,9 +76,13 @@ bool EventListWriter::open(const std::string& path, int lengthCorrFormula, bool 
     bool extend = append && std::filesystem::is_regular_file(path, code) && std::filesystem::file_size(path, code) > 0;
     lastEventId_ = -1;
     if (extend) {
-        std::ifstream in(path);
-        std::string header;
-        std::getline(in, header);
+        // Only as much of the first line as the names line of this run needs: a list of another layout may begin
+        // with a line of any length.
+        std::ifstream in(path, std::ios::binary);
+        std::string header(names.size() + 2, '\0');
+        in.read(header.data(), static_cast<std::streamsize>(header.size()));
+        header.resize(static_cast<size_t>(in.gcount()));
+        header.resize(std::min(header.find('\n'), header.size()));
         if (!header.empty() && header.back() == '\r') header.pop_back();
         if (header != names) {
             error = "Can not append to " + path + ": its names line differs from the one of this run.";
@@ -88,7 +92,15 @@ bool EventListWriter::open(const std::string& path, int lengthCorrFormula, bool 
         std::string_view rest = last;
         double id = 0.0;
         // The second column is EventID; a list holding only its two header lines has none.
-        if (last != names && nextNumber(rest, id) && nextNumber(rest, id)) lastEventId_ = std::llround(id);
+        if (last != names && nextNumber(rest, id) && nextNumber(rest, id)) {
+            // Event IDs count clusters: one that no count can reach is a damaged list, and its conversion would
+            // be undefined.
+            if (!(id >= 0.0 && id < 9.0e15)) {
+                error = "Can not append to " + path + ": its last EventID is no count of events.";
+                return false;
+            }
+            lastEventId_ = std::llround(id);
+        }
     }
     if (!file_.open(path, extend)) {
         error = "Can not open output file: " + path;

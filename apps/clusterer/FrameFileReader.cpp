@@ -1,5 +1,6 @@
 #include "FrameFileReader.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "TextScan.h"
@@ -17,23 +18,24 @@ bool startsWithNumber(std::string_view line) {
 
 }  // namespace
 
-std::vector<FrameTimes> readDescriptorFile(const std::string& path) {
-    std::vector<FrameTimes> times;
+bool readDescriptorFile(const std::string& path, long long frameLimit, DescriptorTimes& times, std::string& error) {
+    times.clear();
     LineSource source;
-    if (!source.open(path, 1 << 16)) return times;
+    if (!source.open(path, 1 << 16)) return true;
     enum class Pending { None, Start, Acq } pending = Pending::None;
-    long long current = -1;  // frame of the block being read
-    auto frameAt = [&times](long long index) -> FrameTimes& {
-        if (static_cast<size_t>(index) >= times.size()) times.resize(static_cast<size_t>(index) + 1);
-        return times[static_cast<size_t>(index)];
-    };
+    constexpr long long kNoBlock = -1;  // no block seen yet: the values list the frames in order
+    constexpr long long kIgnoredBlock = -2;
+    long long current = kNoBlock;  // frame of the block being read
     std::string_view line;
     while (source.nextLine(line)) {
         std::string_view rest = line;
         skipBlanks(rest);
         if (startsWith(rest, "[F")) {
             double number = 0.0;
-            if (parseLeadingDouble(rest.substr(2), number) && number >= 0) current = static_cast<long long>(number);
+            // Checked as a double first: the conversion of a number beyond the frames of the file is undefined.
+            bool usable = parseLeadingDouble(rest.substr(2), number) && number >= 0 &&
+                          number < static_cast<double>(frameLimit);
+            current = usable ? static_cast<long long>(number) : kIgnoredBlock;
             pending = Pending::None;
             continue;
         }
@@ -51,11 +53,17 @@ std::vector<FrameTimes> readDescriptorFile(const std::string& path) {
         // A descriptor without frame blocks lists the frames in order: a value that the last frame already
         // has starts the next frame.
         long long index = current;
-        if (current < 0) {
-            bool fresh = times.empty() || (pending == Pending::Start ? times.back().hasStart : times.back().hasAcq);
-            index = static_cast<long long>(times.size()) - (fresh ? 0 : 1);
+        if (current == kNoBlock) {
+            const auto last = times.rbegin();
+            bool fresh = last == times.rend() ||
+                         (pending == Pending::Start ? last->second.hasStart : last->second.hasAcq);
+            index = last == times.rend() ? 0 : last->first + (fresh ? 1 : 0);
         }
-        FrameTimes& frame = frameAt(index);
+        if (index < 0 || index >= frameLimit) {
+            pending = Pending::None;
+            continue;
+        }
+        FrameTimes& frame = times[index];
         if (pending == Pending::Start) {
             frame.startSeconds = value;
             frame.hasStart = true;
@@ -65,7 +73,17 @@ std::vector<FrameTimes> readDescriptorFile(const std::string& path) {
         }
         pending = Pending::None;
     }
-    return times;
+    if (source.tooLong()) {
+        error = "Descriptor refused: " + source.tooLongText() + ".";
+        return false;
+    }
+    return true;
+}
+
+long long FrameFileReader::frameLimit(unsigned long long bytes, int width, int height) {
+    const unsigned long long perFrame = 2ULL * static_cast<unsigned long long>(std::max(width, 1)) *
+                                        static_cast<unsigned long long>(std::max(height, 1));
+    return static_cast<long long>(bytes / perFrame + 1);
 }
 
 std::string findDescriptorFile(const std::string& framePath) {
@@ -86,8 +104,11 @@ bool FrameFileReader::open(const std::string& path, std::string& error) {
     path_ = path;
     framesRead_ = 0;
     times_.clear();
-    if (std::string descriptor = findDescriptorFile(path); !descriptor.empty()) times_ = readDescriptorFile(descriptor);
-    return true;
+    std::string descriptor = findDescriptorFile(path);
+    if (descriptor.empty()) return true;
+    std::error_code code;
+    const auto bytes = std::filesystem::file_size(path, code);
+    return readDescriptorFile(descriptor, frameLimit(code ? 0 : bytes, width_, height_), times_, error);
 }
 
 FrameFileReader::Result FrameFileReader::next(std::vector<Pixel>& pixels, FrameInfo& frame, std::string& error) {
@@ -112,6 +133,10 @@ FrameFileReader::Result FrameFileReader::next(std::vector<Pixel>& pixels, FrameI
         }
         ++row;
     }
+    if (source_.tooLong()) {
+        error = "Frame file refused: " + source_.tooLongText() + ".";
+        return Result::Error;
+    }
     if (row == 0) return Result::End;
     if (row != height_) {
         error = "Frame file " + path_ + " ends inside a frame (" + std::to_string(row) + " of " +
@@ -119,10 +144,10 @@ FrameFileReader::Result FrameFileReader::next(std::vector<Pixel>& pixels, FrameI
         return Result::Error;
     }
     frame = FrameInfo{};
-    if (framesRead_ < times_.size()) {
-        frame.startSeconds = times_[framesRead_].startSeconds;
-        frame.acqSeconds = times_[framesRead_].acqSeconds;
-        frame.hasStartTime = times_[framesRead_].hasStart;
+    if (auto described = times_.find(static_cast<long long>(framesRead_)); described != times_.end()) {
+        frame.startSeconds = described->second.startSeconds;
+        frame.acqSeconds = described->second.acqSeconds;
+        frame.hasStartTime = described->second.hasStart;
     }
     ++framesRead_;
     return Result::Frame;

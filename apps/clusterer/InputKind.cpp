@@ -1,9 +1,9 @@
 #include "InputKind.h"
 
 #include <filesystem>
-#include <fstream>
 #include <string_view>
 
+#include "LineSource.h"
 #include "TextScan.h"
 #include "common/Text.h"
 
@@ -19,8 +19,8 @@ InputKind detectInputKind(const std::string& path) {
     std::error_code code;
     if (!fs::exists(path, code)) return InputKind::Missing;
     if (fs::is_directory(path, code)) return InputKind::FrameDirectory;
-    std::ifstream in(path);
-    if (!in) return InputKind::Unreadable;
+    LineSource in;
+    if (!in.open(path, 1 << 16)) return InputKind::Unreadable;
 
     const std::string extension = extensionOf(path);
     for (std::string_view unsupported : {".t3p", ".t3r", ".bmf", ".plog"}) {
@@ -31,8 +31,9 @@ InputKind detectInputKind(const std::string& path) {
     if (extension == ".clog") return InputKind::Clog;
     if (extension == ".pmf") return InputKind::FrameMatrix;
 
-    std::string line;
-    while (std::getline(in, line)) {
+    // A first line over the line limit is no input of any kind.
+    std::string_view line;
+    while (in.nextLine(line)) {
         std::string_view rest = line;
         skipBlanks(rest);
         if (rest.empty()) continue;
@@ -44,7 +45,7 @@ InputKind detectInputKind(const std::string& path) {
         skipBlanks(rest);
         return rest.empty() ? InputKind::FrameMatrix : InputKind::Unknown;
     }
-    return InputKind::Unknown;
+    return in.tooLong() ? InputKind::LineTooLong : InputKind::Unknown;
 }
 
 const char* inputKindName(InputKind kind) {
@@ -57,6 +58,7 @@ const char* inputKindName(InputKind kind) {
         case InputKind::Missing: return "missing";
         case InputKind::Empty: return "empty";
         case InputKind::Unreadable: return "unreadable";
+        case InputKind::LineTooLong: return "line too long";
         case InputKind::Unknown: break;
     }
     return "unknown";

@@ -24,6 +24,8 @@ public:
     long long badLines() const { return badLines_; }
     long long firstBadLine() const { return firstBadLine_; }
     long long bytesRead() const { return source_.bytesRead(); }
+    // Why the reading stopped before the end of the file (a line over the length limit); empty when it did not.
+    std::string failure() const { return source_.tooLong() ? "Input refused: " + source_.tooLongText() + "." : ""; }
 
     // One line of the file into a pixel; false when it is no valid pixel line.
     bool parseLine(std::string_view line, Pixel& pixel) const;

@@ -1,23 +1,10 @@
 // The clusterer program: see docs/clusterer.md.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "ClustererOptions.h"
 #include "ClustererRun.h"
 #include "Reporter.h"
-
-namespace {
-
-std::string defaultLogFile(const zel::clusterer::ClustererOptions& options) {
-    if (!options.logFile.empty()) return options.logFile;
-    std::filesystem::path beside = options.statFile.empty() ? std::filesystem::path(".")
-                                                            : std::filesystem::path(options.statFile).parent_path();
-    if (beside.empty()) beside = ".";
-    return (beside / "ClustererLog.txt").string();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace zel::clusterer;
@@ -33,8 +20,8 @@ int main(int argc, char** argv) {
         std::fputs("Run \"clusterer --help\" for the options.\n", stderr);
         return 2;
     }
-    if (options.log && !reporter.openLog(defaultLogFile(options))) {
-        reporter.warning("--log: can not create the log file " + defaultLogFile(options) + "; logging is off.");
+    if (options.log && !reporter.openLog(options.logFile)) {
+        reporter.warning("--log: can not create the log file " + options.logFile + "; logging is off.");
     }
     for (const std::string& text : parsed.ignored) reporter.warning(text);
 

@@ -36,12 +36,35 @@ double perTime(double value, double seconds) { return seconds == 0 ? -1.0 : valu
 
 double sum(const std::vector<double>& values) { return std::accumulate(values.begin(), values.end(), 0.0); }
 
+bool isUsableTimeSampling(double seconds) {
+    return std::isfinite(seconds) && seconds >= Products::kMinTimeSampling;
+}
+
+int refuseTimeSampling(const MessageTarget& to, double seconds) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    printErrorCode(to,
+                   std::string("TimeSampling must be a finite number of seconds of at least 1e-09 (one nanosecond), "
+                               "got ") +
+                       text + ".",
+                   Products::kCodeBadTimeSampling);
+    return Products::kCodeBadTimeSampling;
+}
+
 }  // namespace
 
-void Products::setup(const ProductSetup& setup, const MessageTarget& to) {
+int Products::setTimeSampling(double seconds) {
+    if (!isUsableTimeSampling(seconds)) return refuseTimeSampling(to_, seconds);
+    timeSampling_ = seconds;
+    return 0;
+}
+
+int Products::setup(const ProductSetup& setup, const MessageTarget& to) {
     to_ = to;
-    timeSampling_ = setup.timeSampling;
+    const int result = isUsableTimeSampling(setup.timeSampling) ? 0 : refuseTimeSampling(to, setup.timeSampling);
+    if (result == 0) timeSampling_ = setup.timeSampling;
     timeAcq_ = setup.timeAcq;
+    failure_ = 0;
 
     area_ = setup.sensorAreaCm2;
     fluxFactor_ = 1.0 / area_;
@@ -77,6 +100,7 @@ void Products::setup(const ProductSetup& setup, const MessageTarget& to) {
     for (auto* table : {&rateTable_, &energyTable_, &countTable_, &doseTable_, &doseRateTable_, &fluenceTable_,
                         &fluxTable_})
         table->clear();
+    return result;
 }
 
 void Products::applyMaskFactor(double k) {
@@ -111,14 +135,33 @@ int Products::classOf(double pidValue) const {
     return static_cast<int>(pidValue);
 }
 
-void Products::closeSamplesUpTo(double tNs) {
-    const double passed = std::floor((tNs - sampleEnd_ * 1e9) / (timeSampling_ * 1e9));
+int Products::closeSamplesUpTo(double tNs) {
+    const double jumpNs = tNs - sampleEnd_ * 1e9;
+    const double passed = std::floor(jumpNs / (timeSampling_ * 1e9));
+    // Every sample the jump passes is closed one by one, empty ones too: a jump beyond the limit would run for
+    // ever (or until memory runs out), so it stops the run instead. The final sample needs one more place.
+    const double room = static_cast<double>(kMaxSamples - sampleCount_) - 1.0;
+    if (!(passed + 1.0 <= room)) {
+        char text[400];
+        std::snprintf(text, sizeof text,
+                      "Cluster %.0f of the run, at T = %.9g s, lies %.6g s after the end of the open time sample: it "
+                      "would close %.6g more samples of TimeSampling = %g s, beyond the limit of %d samples of a run "
+                      "(%d closed so far). Use a larger TimeSampling.",
+                      processed_ + 1.0, tNs * 1e-9, jumpNs * 1e-9, passed + 1.0, timeSampling_, kMaxSamples,
+                      sampleCount_);
+        failure_ = kCodeTooManySamples;
+        printErrorCode(to_, text, failure_);
+        return failure_;
+    }
     for (double i = 0; i <= passed; ++i) closeSample(false, tNs);
+    return 0;
 }
 
-void Products::finishInput(double tLastNs) {
-    if (tLastNs >= sampleEnd_ * 1e9) closeSamplesUpTo(tLastNs);
+int Products::finishInput(double tLastNs) {
+    if (failure_ != 0) return failure_;
+    if (tLastNs >= sampleEnd_ * 1e9 && closeSamplesUpTo(tLastNs) != 0) return failure_;
     closeSample(true, tLastNs);
+    return 0;
 }
 
 void Products::closeSample(bool final, double tFinalNs) {

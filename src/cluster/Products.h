@@ -33,9 +33,21 @@ public:
     // Told of each closed sample with its live time (the sampling time, or less for the final sample).
     using SampleListener = std::function<void(double liveTime, bool final)>;
 
+    // The shortest sample accepted: one nanosecond, the unit of cluster times.
+    static constexpr double kMinTimeSampling = 1e-9;
+    // Closed samples a run may hold. Each keeps its time lists and one row per product table (about 0.5 kB without
+    // classes, 1.5 kB with ten), so this bounds the memory of the sample tables to well under 2 GB.
+    static constexpr int kMaxSamples = 1000000;
+    // TimeSampling not finite or below kMinTimeSampling.
+    static constexpr int kCodeBadTimeSampling = -1026;
+    // A cluster whose time would take the run past kMaxSamples closed samples.
+    static constexpr int kCodeTooManySamples = -3018;
+
     // Computes the conversion factors and clears everything a new run accumulates. The sample clock (end of the
     // open sample, TimeFirst, the started flag) and the count of skipped edge clusters carry over.
-    void setup(const ProductSetup& setup, const MessageTarget& to);
+    // 0, or kCodeBadTimeSampling (reported) when the sampling time is refused; the products are then set up with
+    // the sampling time they had before.
+    int setup(const ProductSetup& setup, const MessageTarget& to);
     // Scales the dose, dose-rate and flux factors by k = N/(N-M) and the sensor area by 1/k (the masked pixels
     // see nothing, so the live area shrinks).
     void applyMaskFactor(double k);
@@ -49,15 +61,19 @@ public:
     bool started() const { return started_; }
     double sampleEnd() const { return sampleEnd_; }
 
-    void setTimeSampling(double seconds) { timeSampling_ = seconds; }
+    // 0, or kCodeBadTimeSampling (reported) leaving the sampling time as it was.
+    int setTimeSampling(double seconds);
     void setTimeAcq(double seconds) { timeAcq_ = seconds; }
     double timeSampling() const { return timeSampling_; }
     double timeAcq() const { return timeAcq_; }
 
     // One processed cluster: closes the samples whose end its time has passed, then books it under its class.
     // A class outside the accumulators books no class products but still counts in the run totals.
-    void addCluster(int classIndex, double tNs, double energyKeV, double size) {
-        if (tNs > sampleEnd_ * 1e9) closeSamplesUpTo(tNs);
+    // 0, or kCodeTooManySamples (reported, the cluster not booked, the samples left open) when its time lies so
+    // far ahead that the run would exceed kMaxSamples; failure() keeps the code and every later call returns it.
+    int addCluster(int classIndex, double tNs, double energyKeV, double size) {
+        if (failure_ != 0) return failure_;
+        if (tNs > sampleEnd_ * 1e9 && closeSamplesUpTo(tNs) != 0) return failure_;
         if (classIndex >= 0 && static_cast<size_t>(classIndex) < energyCurrent_.size()) {
             energyCurrent_[static_cast<size_t>(classIndex)] += energyKeV;
             rateCurrent_[static_cast<size_t>(classIndex)] += 1.0 / timeSampling_;
@@ -67,9 +83,13 @@ public:
         if (!maskOn_) pixelHitsProc_ += size;
         processed_ += 1.0;
         energy_ += energyKeV;
+        return 0;
     }
     // End of the input, with the time of the last cluster: closes the samples it has passed and the final one.
-    void finishInput(double tLastNs);
+    // 0 or kCodeTooManySamples, as addCluster.
+    int finishInput(double tLastNs);
+    // The code of the failure that stopped the sample clock, 0 while it runs.
+    int failure() const { return failure_; }
 
     // Class of a cluster from its PIDClass value: with classes, a value that names no class goes to "Others"
     // (the last); without, every cluster is class 0.
@@ -181,7 +201,7 @@ public:
 
 private:
     double& pixelHitsCurrent() { return pixelHitsPerSample_.back(); }
-    void closeSamplesUpTo(double tNs);
+    int closeSamplesUpTo(double tNs);
     void closeSample(bool final, double tFinalNs);
     void computeSampleSeries();
     void computeClassTotals(double live);
@@ -207,6 +227,7 @@ private:
     int sampleCount_ = 0;
     double timeLast_ = 0.0;
     bool started_ = false;
+    int failure_ = 0;
 
     double seen_ = 0.0;
     double processed_ = 0.0;

@@ -1,6 +1,7 @@
 #include "input/ClusterLogRecognition.h"
 
 #include "common/Text.h"
+#include "input/BoundedLine.h"
 
 #include <cmath>
 #include <fstream>
@@ -14,6 +15,36 @@ constexpr int kTimeCheckLines = 10000;
 
 bool isPixelLine(const std::string& line) { return contains(line, "[") && contains(line, "]"); }
 
+// Reads the lines of a cluster log with their numbers; a line over the limit makes the file a corrupted log.
+class LogLines {
+public:
+    LogLines(std::ifstream& in, const std::string& name, const MessageTarget& to) : in_(in), name_(name), to_(to) {}
+
+    bool next(std::string& line) {
+        const LineRead read = readBoundedLine(in_, line, kMaxInputLineLength);
+        if (read == LineRead::End) return false;
+        ++number_;
+        if (read == LineRead::TooLong) {
+            failWith(to_,
+                     "Corrupted clog file. Line " + std::to_string(number_) + " of " + name_ + " is longer than " +
+                         std::to_string(kMaxInputLineLength) + " characters.",
+                     kClogCorrupted);
+        }
+        return true;
+    }
+    void restart() {
+        in_.clear();
+        in_.seekg(0);
+        number_ = 0;
+    }
+
+private:
+    std::ifstream& in_;
+    const std::string& name_;
+    const MessageTarget& to_;
+    size_t number_ = 0;
+};
+
 // Numbers of the first bracketed group of a line; empty when the line has none.
 std::vector<double> firstGroupNumbers(const std::string& line) {
     size_t open = line.find('[');
@@ -24,9 +55,9 @@ std::vector<double> firstGroupNumbers(const std::string& line) {
 }
 
 // Values per pixel from the first pixel line of the first lines of the file; 0 when none is found.
-int countValuesPerPixel(std::ifstream& in) {
+int countValuesPerPixel(LogLines& in) {
     std::string line;
-    for (int i = 0; i < kValuesScanLines && std::getline(in, line); ++i) {
+    for (int i = 0; i < kValuesScanLines && in.next(line); ++i) {
         if (line.size() <= 1 || line[0] == 'F') continue;
         std::vector<double> numbers = firstGroupNumbers(line);
         if (numbers.size() >= 3) return static_cast<int>(numbers.size());
@@ -34,18 +65,18 @@ int countValuesPerPixel(std::ifstream& in) {
     return 0;
 }
 
-bool findPixelLine(std::ifstream& in) {
+bool findPixelLine(LogLines& in) {
     std::string line;
-    for (int i = 0; i < kPixelSearchLines && std::getline(in, line); ++i) {
+    for (int i = 0; i < kPixelSearchLines && in.next(line); ++i) {
         if (isPixelLine(line)) return true;
     }
     return false;
 }
 
 // True when a fourth value (the pixel time) of the first pixel lines has a fractional part: time-of-arrival data.
-bool hasFractionalTimes(std::ifstream& in) {
+bool hasFractionalTimes(LogLines& in) {
     std::string line;
-    for (int i = 0; i < kTimeCheckLines && std::getline(in, line); ++i) {
+    for (int i = 0; i < kTimeCheckLines && in.next(line); ++i) {
         if (!isPixelLine(line)) continue;
         std::vector<double> numbers = scanNumbers(line);
         for (size_t k = 3; k < numbers.size(); k += 4) {
@@ -53,11 +84,6 @@ bool hasFractionalTimes(std::ifstream& in) {
         }
     }
     return false;
-}
-
-void restart(std::ifstream& in) {
-    in.clear();
-    in.seekg(0);
 }
 
 }  // namespace
@@ -69,24 +95,25 @@ int recogniseClog(const std::string& path, const std::string& name, ClogKind& ki
         printErrorCode(to, "Can not open file with clog: " + name, kClogCanNotOpen);
         return kClogCanNotOpen;
     }
+    LogLines lines(in, name, to);
     std::string first;
-    std::getline(in, first);
+    lines.next(first);
     if (!contains(first, "Frame")) return 0;
     const bool headerInNs = contains(first, "ns");
 
-    restart(in);
-    kind.valuesPerPixel = countValuesPerPixel(in);
+    lines.restart();
+    kind.valuesPerPixel = countValuesPerPixel(lines);
     if (kind.valuesPerPixel == 3) {
         kind.counting = true;
     } else if (kind.valuesPerPixel == 0) {
-        if (!findPixelLine(in)) failWith(to, "Empty clog file.", kClogEmpty);
+        if (!findPixelLine(lines)) failWith(to, "Empty clog file.", kClogEmpty);
     } else if (kind.valuesPerPixel >= 5) {
         failWith(to, "Corrupted clog file.", kClogCorrupted);
     } else {
-        restart(in);
+        lines.restart();
         if (headerInNs) {
             kind.timeInNs = true;
-        } else if (hasFractionalTimes(in)) {
+        } else if (hasFractionalTimes(lines)) {
             kind.fractionalTime = true;
         } else {
             kind.itotCount = true;

@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::string_view kHeaderSeparators = "\t :;|\r\n";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr size_t kReadBufferSize = size_t{2} << 20;  // also the longest header line accepted
+constexpr size_t kReadBufferSize = Elist::kMaxHeaderLineLength + 1;
 constexpr size_t kWriteFlushSize = size_t{1} << 20;
 
 constexpr std::string_view kLineTooLongText = "Data line longer than 1023 characters is not supported.";
@@ -130,7 +130,7 @@ void Elist::buildSeparatorTable() {
 // Hands out the next line of the file without its line end (and without a carriage return before it).
 Elist::LineStatus Elist::nextLine(std::string_view& line, bool& terminated) {
     for (;;) {
-        const char* begin = buffer_.data() + bufferBegin_;
+        const char* begin = buffer_.get() + bufferBegin_;
         size_t available = bufferEnd_ - bufferBegin_;
         const void* lineEnd = available > 0 ? std::memchr(begin, '\n', available) : nullptr;
         if (lineEnd != nullptr || (fileEnded_ && available > 0)) {
@@ -146,7 +146,7 @@ Elist::LineStatus Elist::nextLine(std::string_view& line, bool& terminated) {
         if (fileEnded_) return LineStatus::End;
         if (readFailed_) return LineStatus::Failed;
         if (bufferBegin_ > 0) {
-            std::memmove(buffer_.data(), begin, available);
+            std::memmove(buffer_.get(), begin, available);
             bufferBegin_ = 0;
             bufferEnd_ = available;
         }
@@ -154,7 +154,7 @@ Elist::LineStatus Elist::nextLine(std::string_view& line, bool& terminated) {
             ++linesRead_;
             return LineStatus::TooLong;
         }
-        size_t got = std::fread(buffer_.data() + bufferEnd_, 1, kReadBufferSize - bufferEnd_, file_.get());
+        size_t got = std::fread(buffer_.get() + bufferEnd_, 1, kReadBufferSize - bufferEnd_, file_.get());
         bufferEnd_ += got;
         buffer_[bufferEnd_] = '\0';
         if (got == 0) {
@@ -192,7 +192,8 @@ int Elist::scan() {
     }
     if (scanCount_ > 0) printWarning(to_, "Rescanning of elist: " + path_ + name_);
     ++scanCount_;
-    if (buffer_.empty()) buffer_.resize(kReadBufferSize + 1);
+    // Not zeroed: a short list touches only the pages its bytes fill.
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReadBufferSize + 1);
     rewind();
     scanned_ = false;
     int result = scanHeader();
@@ -213,7 +214,13 @@ int Elist::scanHeader() {
 
     std::string_view line;
     bool terminated = true;
+    auto headerTooLong = [this]() {
+        return failWithCode("Line " + std::to_string(linesRead_) + " of elist " + path_ + name_ + " is longer than " +
+                                std::to_string(kMaxHeaderLineLength) + " characters.",
+                            kCodeLineTooLong);
+    };
     LineStatus status = nextLine(line, terminated);
+    if (status == LineStatus::TooLong) return headerTooLong();
     if (status == LineStatus::Line && startsWith(line, kUtf8Mark)) line.remove_prefix(kUtf8Mark.size());
     if (status == LineStatus::Line) names_ = splitWords(line);
     if (status == LineStatus::Failed) return failWithCode("Elist can not be read: " + name_, kCodeReadFailed);
@@ -226,6 +233,7 @@ int Elist::scanHeader() {
     buildSeparatorTable();
 
     status = nextLine(line, terminated);
+    if (status == LineStatus::TooLong) return headerTooLong();
     if (status == LineStatus::Failed) return failWithCode("Elist can not be read: " + name_, kCodeReadFailed);
     if (status == LineStatus::Line) fileUnits_ = splitWords(line);
     if (fileUnits_.size() < names_.size()) {
@@ -413,14 +421,12 @@ int Elist::applyRowRules(std::span<double> row) {
         if (convertAngle_ && legacyLayout_ && angle >= 0) row[static_cast<size_t>(angle)] *= kRadiansToDegrees;
     }
 
-    bool sameEvent = false;
     if (event >= 0) {
         double& id = row[static_cast<size_t>(event)];
         // A run appended to the file numbers its events from 0 again: continue after the last ID.
         if (anyRow_ && id == 0.0 && lastRawEvent_ > 0.0) eventOffset_ = lastEvent_ + 1.0;
         lastRawEvent_ = id;
         id += eventOffset_;
-        sameEvent = anyRow_ && id == lastEvent_;
         lastEvent_ = id;
     }
     if (time >= 0) {
@@ -432,9 +438,10 @@ int Elist::applyRowRules(std::span<double> row) {
             }
             t -= firstTime_;
         }
-        // Time never runs backwards across concatenated runs; clusters of one event may come in any order.
+        // Time never runs backwards across concatenated runs, also between the clusters of one event: the engine
+        // closes time samples on the way and can not reopen one.
         double shifted = t + timeOffset_;
-        if (anyRow_ && shifted < lastTime_ && !sameEvent) {
+        if (anyRow_ && shifted < lastTime_) {
             timeOffset_ = lastTime_;
             shifted = t + timeOffset_;
         }

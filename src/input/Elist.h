@@ -24,6 +24,8 @@ public:
     static constexpr size_t kDefaultBatchSize = 1000000;
     // Data lines longer than this are not supported.
     static constexpr size_t kMaxDataLineLength = 1023;
+    // Nor header lines longer than this (the read buffer holds one with its line end).
+    static constexpr size_t kMaxHeaderLineLength = (size_t{2} << 20) - 1;
 
     // Codes are the base handed to the reader minus these offsets.
     static constexpr int kCodeCanNotOpen = 100;        // "Can not open elist: "
@@ -153,7 +155,7 @@ private:
     std::unique_ptr<std::FILE, FileCloser> file_;
 
     // Read buffer: the unread part of the file's bytes lies in [bufferBegin_, bufferEnd_).
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
     size_t bufferBegin_ = 0;
     size_t bufferEnd_ = 0;
     bool fileEnded_ = false;

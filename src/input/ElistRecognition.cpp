@@ -2,6 +2,8 @@
 
 #include "cluster/VariableNames.h"
 #include "common/Text.h"
+#include "input/BoundedLine.h"
+#include "input/Elist.h"
 
 #include <algorithm>
 #include <array>
@@ -63,7 +65,17 @@ int recogniseElist(const std::string& path, const std::string& name, const std::
     }
     std::array<std::string, kLinesOfFullList> text;
     size_t lineCount = 0;
-    while (lineCount < kLinesOfFullList && std::getline(in, text[lineCount])) ++lineCount;
+    while (lineCount < kLinesOfFullList) {
+        const LineRead read = readBoundedLine(in, text[lineCount], Elist::kMaxHeaderLineLength);
+        if (read == LineRead::End) break;
+        if (read == LineRead::TooLong) {
+            failWith(to,
+                     "Corrupted elist file. Line " + std::to_string(lineCount + 1) + " of " + name +
+                         " is longer than " + std::to_string(Elist::kMaxHeaderLineLength) + " characters.",
+                     kElistCorrupted);
+        }
+        ++lineCount;
+    }
     const LineWords names = takeApart(text[0]);
     const LineWords units = takeApart(text[1]);
     const LineWords firstRow = takeApart(text[2]);

@@ -242,3 +242,59 @@ TEST_F(ProductsRun, SetupClearsTheRunButKeepsTheClock) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProductsRun, SamplingTimesThatCanNotCutTimeAreRefused) {
+    start();
+    ProductSetup setup;
+    for (double bad : {0.0, -1.0, 1e-300, 0.999e-9, std::nan(""), HUGE_VAL}) {
+        setup.timeSampling = bad;
+        EXPECT_EQ(products.setup(setup, to), Products::kCodeBadTimeSampling) << bad;
+        EXPECT_EQ(products.setTimeSampling(bad), Products::kCodeBadTimeSampling) << bad;
+        EXPECT_EQ(products.timeSampling(), 1.0) << bad;  // the last accepted one stays
+    }
+    EXPECT_NE(logText().find("TimeSampling must be a finite number of seconds of at least 1e-09"), std::string::npos);
+    // With the refused value the clock still cuts whole seconds: a cluster at 5.5 s closes five samples.
+    EXPECT_EQ(products.addCluster(0, 5.5e9, 1, 1), 0);
+    EXPECT_EQ(products.sampleCount(), 5);
+
+    setup.timeSampling = 1e-9;
+    EXPECT_EQ(products.setup(setup, to), 0);
+    EXPECT_EQ(products.setTimeSampling(2.0), 0);
+    EXPECT_EQ(products.timeSampling(), 2.0);
+}
+
+TEST_F(ProductsRun, AJumpPastTheSampleLimitStopsTheClockWithItsCode) {
+    constexpr int kLimit = Products::kMaxSamples;
+    products.setup({}, zel::MessageTarget{nullptr, false, false});
+    zel::ClusterBatch batch(1);
+    batch.appendRow();
+    products.beginBatch(batch, 0, false);
+    // Up to the limit itself: kLimit - 1 samples closed by the cluster, the final one by the end of the input.
+    EXPECT_EQ(products.addCluster(0, (kLimit - 0.5) * 1e9, 1, 1), 0);
+    EXPECT_EQ(products.sampleCount(), kLimit - 1);
+    EXPECT_EQ(products.finishInput((kLimit - 0.5) * 1e9), 0);
+    EXPECT_EQ(products.sampleCount(), kLimit);
+
+    // One sample more is refused, reported with the cluster, its jump and the remedy, and sticks.
+    start();
+    EXPECT_EQ(products.addCluster(0, 0.5e9, 1, 1), 0);
+    EXPECT_EQ(products.addCluster(0, 1e18, 1, 1), Products::kCodeTooManySamples);
+    EXPECT_EQ(products.sampleCount(), 0);
+    EXPECT_EQ(products.clustersProcessed(), 1.0);
+    const std::string text = logText();
+    EXPECT_NE(text.find("Cluster 2 of the run, at T = 1e+09 s, lies 9.99e+08 s after the end of the open time sample: it would close 9.99e+08 more samples"), std::string::npos) << text;
+    EXPECT_NE(text.find("Use a larger TimeSampling."), std::string::npos);
+    EXPECT_EQ(products.addCluster(0, 0.6e9, 1, 1), Products::kCodeTooManySamples);
+    EXPECT_EQ(products.finishInput(1e18), Products::kCodeTooManySamples);
+    EXPECT_EQ(products.failure(), Products::kCodeTooManySamples);
+    EXPECT_EQ(products.sampleCount(), 0);
+
+    // The end of the input is held to the same limit, and a new setup starts the clock again.
+    start();
+    EXPECT_EQ(products.failure(), 0);
+    EXPECT_EQ(products.finishInput(HUGE_VAL), Products::kCodeTooManySamples);
+}
+
+}  // namespace

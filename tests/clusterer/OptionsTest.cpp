@@ -91,6 +91,47 @@ TEST(ClustererOptions, RefusesWhatItCannotUse) {
     }
 }
 
+TEST(ClustererOptions, WholeNumbersAreCheckedAgainstTheirRangeBeforeConversion) {
+    for (const char* command : {"clusterer --width 9e15 in.t3pa", "clusterer --height 65537 in.t3pa",
+                                "clusterer --detector-id 3e9 in.t3pa", "clusterer --detector-id -2147483649 in.t3pa",
+                                "clusterer --frame-start-num -1 in.t3pa", "clusterer --pix-count-max 1e16 in.t3pa"}) {
+        ClustererOptions o;
+        ParseResult result = parse(command, o);
+        EXPECT_EQ(result.outcome, ParseOutcome::Error) << command;
+        EXPECT_NE(result.message.find("needs a whole number from"), std::string::npos) << result.message;
+    }
+    ClustererOptions o;
+    ASSERT_EQ(parse("clusterer --detector-id -2147483648 --width 65536 --height 1 --frame-start-num 9e15 in.t3pa", o)
+                  .outcome,
+              ParseOutcome::Run);
+    EXPECT_EQ(o.detectorId, -2147483647 - 1);
+    EXPECT_EQ(o.width, 65536);
+    EXPECT_EQ(o.frameStartNum, 9000000000000000LL);
+}
+
+TEST(ClustererOptions, StatisticsFileAndLogBelongToTheOutputDirectory) {
+    const struct {
+        const char* command;
+        const char* statFile;
+        const char* logFile;
+    } cases[] = {
+        {"clusterer --korelist /out/a/EventList -l /out/b/c.clog --stat-file S.txt in.t3pa", "/out/a/S.txt",
+         "/out/a/ClustererLog.txt"},
+        {"clusterer -l /out/b/c.clog --stat-file S.txt --log-file L.txt in.t3pa", "/out/b/S.txt", "/out/b/L.txt"},
+        {"clusterer --out-dir /own --korelist /out/a/E --stat-file S.txt in.t3pa", "/own/S.txt",
+         "/own/ClustererLog.txt"},
+        {"clusterer --korelist /out/a/E --stat-file ./S.txt --log-file /logs/L.txt in.t3pa", "./S.txt", "/logs/L.txt"},
+        {"clusterer --stat-file /s/S.txt in.t3pa", "/s/S.txt", "/s/ClustererLog.txt"},
+        {"clusterer in.t3pa", "", "ClustererLog.txt"},
+    };
+    for (const auto& c : cases) {
+        ClustererOptions o;
+        ASSERT_EQ(parse(c.command, o).outcome, ParseOutcome::Run) << c.command;
+        EXPECT_EQ(o.statFile, c.statFile) << c.command;
+        EXPECT_EQ(o.logFile, c.logFile) << c.command;
+    }
+}
+
 TEST(ClustererOptions, HelpWinsAndListsEveryOption) {
     ClustererOptions o;
     EXPECT_EQ(parse("clusterer --korelist x --help", o).outcome, ParseOutcome::Help);

@@ -99,6 +99,23 @@ TEST(ClustererProgram, ReportsUsageErrorsAndUnhonouredOptions) {
     EXPECT_NE(readText(dir.file("ClustererLog.txt")).find("--corr-tpx-high-energy"), std::string::npos);
 }
 
+TEST(ClustererProgram, RunsFromOneDirectoryKeepTheirStatisticsAndLogsApart) {
+    ScratchDir dir;
+    const std::string clog = dir.write("a.clog", "Frame 1 (0, 1 s)\n[1, 1, 5] \nFrame 2 (1, 1 s)\n[2, 2, 5] \n");
+    std::filesystem::create_directories(dir.file("one"));
+    std::filesystem::create_directories(dir.file("two"));
+    const std::string out = dir.file("out.txt");
+    const std::string run = "cd \"" + dir.file("") + "\" && \"" + kBin + "/clusterer\" --log --stat-file ClustererStatFile.txt ";
+    ASSERT_EQ(shell(run + "--korelist one/E --frame-start-num 0 a.clog", out), 0) << readText(out);
+    ASSERT_EQ(shell(run + "--korelist two/E --frame-start-num 10 a.clog", out), 0) << readText(out);
+    EXPECT_EQ(readLines(dir.file("one/ClustererStatFile.txt")).at(1), "FrameNum\t2");
+    EXPECT_EQ(readLines(dir.file("two/ClustererStatFile.txt")).at(1), "FrameNum\t12");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("one/ClustererLog.txt")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("two/ClustererLog.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ClustererStatFile.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ClustererLog.txt")));
+}
+
 TEST(ClustererProgram, RecoversGeneratedClusters) {
     ScratchDir dir;
     std::string out = dir.file("out.txt");

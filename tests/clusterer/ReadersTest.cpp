@@ -3,9 +3,14 @@
 #include <tuple>
 #include <vector>
 
+#include <cstdlib>
+#include <string>
+
 #include "ClogReader.h"
 #include "FrameFileReader.h"
 #include "InputKind.h"
+#include "LineSource.h"
+#include "common/NumberText.h"
 #include "T3paReader.h"
 #include "TestFiles.h"
 
@@ -133,6 +138,79 @@ TEST(FrameFileReader, ReadsFramesWithDescriptorTimesAndRefusesBrokenFrames) {
     EXPECT_NE(error.find("ends inside a frame"), std::string::npos);
     ASSERT_TRUE(broken.open(dir.write("c.txt", "1 0 4\n0 0\n"), error));
     EXPECT_EQ(broken.next(pixels, frame, error), FrameFileReader::Result::Error);
+}
+
+TEST(LineSource, ALineOverTheLimitStopsTheReadingAndIsNamed) {
+    ScratchDir dir;
+    LineSource source;
+    const std::string path = dir.write("l.txt", "12345678\n" + std::string(9, '7') + "\nafter\n");
+    ASSERT_TRUE(source.open(path, 4, 8));
+    std::string_view line;
+    ASSERT_TRUE(source.nextLine(line));
+    EXPECT_EQ(line, "12345678");  // the longest line allowed, read through a buffer grown from 4 bytes
+    EXPECT_FALSE(source.nextLine(line));
+    EXPECT_TRUE(source.tooLong());
+    EXPECT_EQ(source.tooLongText(), "line 2 of " + path + " is longer than 8 characters");
+    EXPECT_FALSE(source.nextLine(line));  // nothing after it is taken
+
+    ASSERT_TRUE(source.open(dir.write("m.txt", "ab\n" + std::string(9, 'x')), 64, 8));  // no final line end
+    ASSERT_TRUE(source.nextLine(line));
+    EXPECT_FALSE(source.nextLine(line));
+    EXPECT_TRUE(source.tooLong());
+    EXPECT_EQ(source.lineNumber(), 2);
+}
+
+TEST(T3paReader, RefusesALineOfMoreThanSixteenMegabytes) {
+    ScratchDir dir;
+    const std::string path =
+        dir.write("long.t3pa", "Index\tMatrix Index\tToA\tToT\tFToA\tOverflow\n0\t1\t2\t3\t4\t0\n" +
+                                   std::string(LineSource::kMaxLineLength + 1, '5') + "\n1\t1\t2\t3\t4\t0\n");
+    T3paReader reader(256, 256);
+    std::string error;
+    ASSERT_TRUE(reader.open(path, error));
+    std::vector<Pixel> pixels;
+    EXPECT_TRUE(reader.readPixels(pixels, 100));
+    EXPECT_EQ(pixels.size(), 1u);
+    EXPECT_FALSE(reader.readPixels(pixels, 100));
+    EXPECT_EQ(reader.failure(), "Input refused: line 3 of " + path + " is longer than 16777216 characters.");
+}
+
+TEST(ClogReader, NumbersBeyondTheirRangeAreNoFrameNumberAndNoPixel) {
+    FrameInfo frame;
+    ASSERT_TRUE(ClogReader::parseFrameLine("Frame 1e300 (5.5, 2 s)", frame));
+    EXPECT_EQ(frame.number, 0);
+    EXPECT_DOUBLE_EQ(frame.startSeconds, 5.5);
+    ASSERT_TRUE(ClogReader::parseFrameLine("Frame -1e19 (1, 2 s)", frame));
+    EXPECT_EQ(frame.number, 0);
+
+    ClogReader reader(256, 256);
+    std::vector<Pixel> pixels;
+    EXPECT_EQ(reader.parsePixelLine("[1, 1, nan, 2] [1, 2, 5, inf] [1e300, 1, 5] [2, 2, 5, 1.5]", pixels), 3);
+    EXPECT_EQ(pixelsOf(pixels), (Pixels{{2, 2, 5, 1.5}}));
+}
+
+TEST(FrameFileReader, DescriptorBlocksBeyondTheFramesOfTheFileTakeNoRoom) {
+    ScratchDir dir;
+    const std::string start = "\"Start time\" (\"Acquisition start time\"):\ndouble[1]\n";
+    const std::string path = dir.write("d.dsc", "[F4000000000]\n" + start + "1\n[F1e300]\n" + start + "2\n[F-3]\n" +
+                                                    start + "3\n[F1]\n" + start + "4\n");
+    DescriptorTimes times;
+    std::string error;
+    ASSERT_TRUE(readDescriptorFile(path, 2, times, error));
+    ASSERT_EQ(times.size(), 1u);
+    EXPECT_DOUBLE_EQ(times.at(1).startSeconds, 4.0);
+    // Each frame of a 2 x 2 matrix takes at least 8 bytes: 100 bytes hold at most 12 frames, 13 with a spare.
+    EXPECT_EQ(FrameFileReader::frameLimit(100, 2, 2), 13);
+}
+
+TEST(OutputFile, NumbersTooLargeForTheirColumnKeepTheirValue) {
+    char text[zel::kFixedChars + 1];
+    for (double value : {1e300, -1.5e300, 9.1e17}) {
+        *writeFixed(text, value, 4) = '\0';
+        EXPECT_EQ(std::strtod(text, nullptr), value) << text;
+        *writeCompact(text, value, 6) = '\0';
+        EXPECT_EQ(std::strtod(text, nullptr), value) << text;
+    }
 }
 
 TEST(InputKind, ByExtensionThenByContent) {

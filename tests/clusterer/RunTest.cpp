@@ -8,6 +8,7 @@
 #include "ClustererOptions.h"
 #include "ClustererRun.h"
 #include "EventListWriter.h"
+#include "LineSource.h"
 #include "Reporter.h"
 #include "TestFiles.h"
 
@@ -245,6 +246,13 @@ TEST_F(ProgramRun, FailsOnMissingUnsupportedAndBrokenInputsButStillWritesStatist
     EXPECT_NE(runClusterer({dir.write("x.txt", "some words\n")}), 0);
     EXPECT_NE(runClusterer({"-c", dir.file("nocal"), dir.write("y.clog", kThreeFrames)}), 0);
     EXPECT_NE(runClusterer({"--korelist", dir.file("no/such/dir/E"), dir.write("z.clog", kThreeFrames)}), 0);
+    // A line over the limit stops the input: the run fails instead of growing its buffer without end.
+    RunStatistics statistics;
+    EXPECT_EQ(runClusterer({dir.write("long.t3pa", "0\t1\t2\t3\t4\t0\n" + std::string(LineSource::kMaxLineLength + 1, '1') +
+                                                     "\n1\t1\t2\t3\t4\t0\n")},
+                           &statistics),
+              1);
+    EXPECT_EQ(statistics.pixelsRead, 1);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "input/ClusterLogRecognition.h"
 
+#include "input/BoundedLine.h"
+
 #include "InputTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +56,16 @@ TEST_F(ClogFile, KindFollowsTheValuesPerPixelAndTheirTimes) {
         EXPECT_EQ(kind.timeInNs, c.timeInNs);
         EXPECT_EQ(kind.valuesPerPixel, c.valuesPerPixel);
     }
+}
+
+TEST_F(ClogFile, ALineBeyondTheLimitIsACorruptedLog) {
+    const std::string huge(zel::kMaxInputLineLength + 1, '[');
+    EXPECT_EQ(raised("Frame 1 (0.0, 0.001 s)\n[1, 2, 3]\n" + huge + "\n"), 0);  // three values: the scan stops early
+    EXPECT_EQ(raised("Frame 1 (0.0, 0.001 s)\n" + huge + "\n[1, 2, 3]\n"), -1018);
+    EXPECT_EQ(raised(huge), -1018);
+    const std::string log = scratch.messages();
+    EXPECT_NE(log.find("Corrupted clog file. Line 2 of run.clog is longer than 16777216 characters."), std::string::npos);
+    EXPECT_NE(log.find("Line 1 of run.clog"), std::string::npos);
 }
 
 TEST_F(ClogFile, CorruptedEmptyOtherAndMissingFiles) {

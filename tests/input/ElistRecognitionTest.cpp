@@ -1,5 +1,7 @@
 #include "input/ElistRecognition.h"
 
+#include "input/Elist.h"
+
 #include "InputTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -67,6 +69,14 @@ TEST_F(ElistName, ShortFilesMustAgreeInNamesUnitsAndFirstRow) {
     // From five lines on the header is not compared with the rows.
     EXPECT_EQ(raised("d.elist", "EventID X Y T\n- px px\n0 1 2 3\n0 1 2 3\n0 1 2 3\n"), 0);
     EXPECT_TRUE(kind.isElist);
+}
+
+TEST_F(ElistName, AHeaderLineBeyondTheLimitIsACorruptedList) {
+    const std::string huge(zel::Elist::kMaxHeaderLineLength + 1, 'X');
+    EXPECT_EQ(raised("run.elist", "EventID X Y T\n" + huge + "\n0 1 2 3\n"), -1016);
+    EXPECT_NE(scratch.messages().find("Corrupted elist file. Line 2 of run.elist is longer than 2097151 characters."),
+              std::string::npos);
+    EXPECT_EQ(raised("ok.elist", "EventID X Y T\n" + huge.substr(1) + "\n0 1 2 3\n0 1 2 3\n0 1 2 3\n"), 0);
 }
 
 TEST_F(ElistName, KindsComeFromUnitsAndClassColumnsAndUnreadableFilesAreReported) {

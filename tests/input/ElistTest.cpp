@@ -71,11 +71,11 @@ TEST_F(ElistFile, ConcatenatedRunsContinueEventIdsAndTimes) {
         "EventID\tX\tY\tT\n-\tpx\tpx\tns\n"
         "0\t1\t1\t10\n1\t1\t1\t20\n2\t1\t1\t30\n"  // first run
         "0\t1\t1\t5\n0\t1\t1\t6\n1\t1\t1\t7\n"     // second run: IDs from 0 again, shared first event
-        "1\t1\t1\t4\n2\t1\t1\t9\n");                // a cluster of the same event may come earlier
+        "1\t1\t1\t4\n2\t1\t1\t9\n");                // an earlier time in the same event moves the offset too
     ASSERT_EQ(list->readBatch(batch), 0);
     ASSERT_EQ(batch.size(), 8u);
     const double ids[] = {0, 1, 2, 3, 3, 4, 4, 5};
-    const double times[] = {10, 20, 30, 35, 36, 37, 34, 39};
+    const double times[] = {10, 20, 30, 35, 36, 37, 41, 46};
     for (size_t r = 0; r < batch.size(); ++r) {
         EXPECT_DOUBLE_EQ(at(r, Var::EventID, *list), ids[r]) << "row " << r;
         EXPECT_DOUBLE_EQ(at(r, Var::T, *list), times[r]) << "row " << r;
@@ -260,6 +260,17 @@ TEST_F(ElistFile, LongestSupportedLineIsRead) {
     auto fits = open("EventID X Y T\n- px px ns\n" + line + "\r\n", 0, "b.elist");
     ASSERT_EQ(fits->readBatch(batch), 0);
     EXPECT_DOUBLE_EQ(batch.at(0, 3), 5.0);
+}
+
+TEST_F(ElistFile, LinesBeyondTheReadBufferAreRefusedWithTheirNumber) {
+    const std::string huge(Elist::kMaxHeaderLineLength + 1, '7');
+    auto data = open("EventID X Y T\n- px px ns\n0 1 1 1\n" + huge + "\n1 1 1 2\n");
+    EXPECT_EQ(data->readBatch(batch), kBase - Elist::kCodeLineTooLong);
+    EXPECT_NE(scratch.messages().find("a.elist, line 4."), std::string::npos);
+
+    open("EventID X Y T\n" + huge + "\n", kBase - Elist::kCodeLineTooLong, "b.elist");
+    EXPECT_NE(scratch.messages().find("Line 2 of elist " + scratch.path() + "b.elist is longer than 2097151 characters."),
+              std::string::npos);
 }
 
 TEST_F(ElistFile, TruncatedLastLineIsSkippedWithAWarning) {

@@ -1,0 +1,24 @@
+#include "input/BoundedLine.h"
+
+namespace zel {
+
+LineRead readBoundedLine(std::istream& in, std::string& line, size_t maxLength) {
+    line.clear();
+    std::streambuf* buffer = in.rdbuf();
+    if (!in.good() || buffer == nullptr) return LineRead::End;
+    for (;;) {
+        const int ch = buffer->sbumpc();
+        if (ch == std::char_traits<char>::eof()) {
+            in.setstate(line.empty() ? std::ios::eofbit | std::ios::failbit : std::ios::eofbit);
+            return line.empty() ? LineRead::End : LineRead::Line;
+        }
+        if (ch == '\n') return LineRead::Line;
+        if (line.size() == maxLength) {
+            in.setstate(std::ios::failbit);
+            return LineRead::TooLong;
+        }
+        line.push_back(static_cast<char>(ch));
+    }
+}
+
+}  // namespace zel
