@@ -100,9 +100,9 @@ int setClusterVarOrder(std::vector<std::string> names) {
 }
 int setTimeSampling(double seconds) {
     return withEngine(-1, [&](Engine& e) {
-        e.settings().TimeSampling = seconds;
-        e.products().setTimeSampling(seconds);
-        return 0;
+        const int code = e.products().setTimeSampling(seconds);
+        if (code == 0) e.settings().TimeSampling = seconds;
+        return code;
     });
 }
 int setTimeAcquisition(double seconds) {

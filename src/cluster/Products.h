@@ -39,7 +39,7 @@ public:
     // classes, 1.5 kB with ten), so this bounds the memory of the sample tables to well under 2 GB.
     static constexpr int kMaxSamples = 1000000;
     // TimeSampling not finite or below kMinTimeSampling.
-    static constexpr int kCodeBadTimeSampling = -1026;
+    static constexpr int kCodeBadTimeSampling = -1048;
     // A cluster whose time would take the run past kMaxSamples closed samples.
     static constexpr int kCodeTooManySamples = -3018;
 

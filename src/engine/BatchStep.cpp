@@ -63,7 +63,9 @@ int Engine::processBatch(ClusterBatch& batch) {
             if (filteredOut) products_.countFilteredOut();
         } else {
             const int classIndex = classOf(row);
-            products_.addCluster(classIndex, valueAt(row, tCol, 0.0), valueAt(row, eCol, 0.0), valueAt(row, sizeCol, 0.0));
+            if (products_.addCluster(classIndex, valueAt(row, tCol, 0.0), valueAt(row, eCol, 0.0),
+                                     valueAt(row, sizeCol, 0.0)) != 0)
+                return Products::kCodeTooManySamples;  // reported by the products; the run stops
             modules_.processCluster(row, static_cast<uint32_t>(r), classIndex);
         }
         lastTime_ = valueAt(row, tCol, lastTime_);

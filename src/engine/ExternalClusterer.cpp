@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "common/Paths.h"
 #include "common/NumberText.h"
@@ -44,6 +45,13 @@ std::string clustererOutputDir(const Settings& settings) {
     return settings.FileOutPath + (settings.DoCreateExportDir ? settings.ExportDirFile : std::string());
 }
 
+std::string clustererStatFile(const Settings& settings) {
+    // Beside the run's own lists unless a directory is given, so that runs started from one directory keep apart.
+    const std::string directory =
+        settings.ClustererStatPath.empty() ? clustererOutputDir(settings) : settings.ClustererStatPath;
+    return directory + settings.ClustererStatName;
+}
+
 std::string clusterLogName(const Settings& settings, const std::string& inputName) {
     std::string name = settings.ClogOutName.empty() ? std::string("ClusterLog") : upToFirstDot(settings.ClogOutName);
     if (settings.DoMultiFile && settings.DoCreateClog) name += "_" + upToFirstDot(inputName);
@@ -68,7 +76,7 @@ std::string buildClustererCommand(const Settings& s, const std::string& inputNam
     cmd += " --l2d-corr-formula " + std::to_string(s.LengthCorr) + " ";
     if (s.DoClustererLog) cmd += " --log ";
     if (s.DoClustererDebug) cmd += " --debug ";
-    if (s.DoClustererStatFile) cmd += "--stat-file " + inQuotes(s.ClustererStatPath + s.ClustererStatName) + " ";
+    if (s.DoClustererStatFile) cmd += "--stat-file " + inQuotes(clustererStatFile(s)) + " ";
     std::string input = s.FileInPath + inputName;
     if (inputName.empty() && !input.empty() && (input.back() == '/' || input.back() == '\\')) input.pop_back();
     cmd += " " + inQuotes(input) + " ";
@@ -131,7 +139,7 @@ int clusterInput(Settings& settings, InputSet& inputs, size_t index, const Messa
 
 int readClustererStat(Settings& settings, const MessageTarget& to) {
     if (!settings.DoClustererStatFile) return 0;
-    const std::string name = settings.ClustererStatPath + settings.ClustererStatName;
+    const std::string name = clustererStatFile(settings);
     std::ifstream in(name);
     if (!in.is_open()) {
         printErrorCode(MessageTarget{nullptr, to.print, false}, "Can not open clusterer stat file: " + name, -1);
@@ -146,7 +154,9 @@ int readClustererStat(Settings& settings, const MessageTarget& to) {
         }
         if (!contains(line, "FrameNum")) continue;
         auto numbers = scanNumbers(line);
-        if (!numbers.empty()) settings.FrameStartNum = static_cast<int>(numbers.front());
+        // A frame count that no frame number of this run can reach is no count: it is left out.
+        if (!numbers.empty() && numbers.front() >= 0 && numbers.front() <= std::numeric_limits<int>::max())
+            settings.FrameStartNum = static_cast<int>(numbers.front());
     }
     return 0;
 }

@@ -18,6 +18,9 @@ std::string buildClustererCommand(const Settings& settings, const std::string& i
 // Name of the cluster log the clusterer is asked to write for this input.
 std::string clusterLogName(const Settings& settings, const std::string& inputName);
 
+// The clusterer's statistics file: in the clusterer's output directory unless ClustererStatPath names one.
+std::string clustererStatFile(const Settings& settings);
+
 // Prerequisite checks; 0, -1009 or -1010. A program or directory found beside the library replaces the setting.
 int findClusterer(Settings& settings, const MessageTarget& to);
 int findModels(Settings& settings, const MessageTarget& to);

@@ -78,8 +78,8 @@ int Engine::runBatchLoop() {
         }
     }
     if (products_.clustersProcessed() > 0 || haveLastRow_) {
-        products_.finishInput(lastTime_);
-        if (modules_.finishInput() != 0) {
+        const int closed = products_.finishInput(lastTime_);
+        if (modules_.finishInput() != 0 || closed != 0) {
             printErrorCode(to, "Error occurred during elist processing.", -3015);
             return -3015;
         }
@@ -129,6 +129,7 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
     size_t current = 0;
     const int batchesBefore = batchesRead_;
     bool batchFailed = false;
+    bool tooManySamples = false;
     while (true) {
         ClusterBatch& batch = slices[current];
         clustersRead_ += static_cast<double>(batch.size());
@@ -141,9 +142,19 @@ int Engine::runInputElist(const std::string& path, const std::string& name) {
             if (!done) nextRead = readSlice(slices[1 - current], readHere);
         };
         auto step = [&] {
-            if (!batch.empty() && processBatch(batch) != 0) batchFailed = true;
+            if (batch.empty()) return;
+            const int stepResult = processBatch(batch);
+            batchFailed = batchFailed || stepResult != 0;
+            tooManySamples = stepResult == Products::kCodeTooManySamples;
         };
         jobs().runAlongside(readNext, step);
+        if (tooManySamples) {
+            // A jump in time that would close more samples than the run may keep: nothing after it can count.
+            printErrorCode(to, "The run stops in " + name + " within its first " + std::to_string(readHere) +
+                                   " clusters: too many time samples. Give a larger TimeSampling.",
+                           Products::kCodeTooManySamples);
+            return -3015;
+        }
         if (batchFailed && (done || readHere % batchSize == 0)) return -3015;
         if (done) break;
         if (nextRead != 0) return -3015;

@@ -66,7 +66,7 @@ int Engine::initialiseModules() {
     run_ = RunState{};
     run_.fileRun = fileRun;
     const ModuleContext context{settings_, variables_, inputs_, products_, run_, jobs(), to, 0};
-    const int result = modules_.create(settings_, context);
+    int result = modules_.create(settings_, context);
 
     // Cleared product storage, sized for the classes.
     ProductSetup setup;
@@ -78,7 +78,10 @@ int Engine::initialiseModules() {
     setup.classCount = run_.classCount();
     setup.timeSampling = settings_.TimeSampling;
     setup.timeAcq = settings_.TimeAcq;
-    products_.setup(setup, to);
+    if (products_.setup(setup, to) != 0 && result == 0) {
+        printErrorCode(to, "Error occurred during modules initialization.", -1023);
+        result = -1023;
+    }
     if (!products_.started()) products_.setTimeFirst(settings_.TimeFirst);
     products_.onSampleClosed([this](double liveTime, bool final) { modules_.closeSample(liveTime, final); });
 

@@ -97,7 +97,7 @@ struct Settings {
     std::string MeasMode;
     bool MeasModeItotCount = false;  // iToT-and-count measurement, set by MeasMode "itot+count"
     bool DoClustererStatFile = true;
-    std::string ClustererStatPath = currentDirPrefix();
+    std::string ClustererStatPath;  // empty: the directory the clusterer writes its lists into
     std::string ClustererStatName = "ClustererStatFile.txt";
     int FrameStartNum = 0;
     bool DoClustererDebug = false;

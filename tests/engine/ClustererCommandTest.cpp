@@ -21,7 +21,7 @@ TEST(ClustererCommand, DefaultSettings) {
               "\"./clusterer\"  --korelist \"././File/EventList\"  --frame-start-num 0 "
               " -l \"././File/ClusterLog.clog\"  --el-coinctoadiff 100.000000  --el-thickness 300.000000 "
               " --l2d-corr-formula 1  --log "
-              "--stat-file \"./ClustererStatFile.txt\"  \"in.t3pa\" ");
+              "--stat-file \"././File/ClustererStatFile.txt\"  \"in.t3pa\" ");
 }
 
 TEST(ClustererCommand, EveryOptionOnInItsFixedOrder) {

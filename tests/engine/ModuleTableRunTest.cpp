@@ -63,3 +63,27 @@ TEST_F(ModuleTableRun, ASwitchedOffModuleIsNeitherMadeNorReported) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ModuleTableRun, ARunThatWouldCloseTooManySamplesStopsWithItsCode) {
+    // One cluster 1e18 ns after the first: a billion one-second samples would follow.
+    const std::string jump = "EventID\tX\tY\tE\tT\tSize\n-\tpx\tpx\tkeV\tns\tpx\n0\t1\t1\t5\t0\t1\n1\t2\t2\t5\t1e18\t1\n";
+    EXPECT_EQ(run(jump, "DoDirection = false\n"), -3006);
+    EXPECT_NE(log().find("-3018 : The run stops in run.elist"), std::string::npos) << log();
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/File/SamplingList.json")));
+}
+
+TEST_F(ModuleTableRun, ASamplingTimeThatCanNotCutTimeStopsInitialisation) {
+    dir.write("run.elist", kTrackList);
+    dir.write("run.param", "FileInPath = \"" + dir.dir() + "\"\nFileInName = \"run.elist\"\nFileOutPath = \"" +
+                               dir.dir() + "out/\"\nLogPath = \"" + dir.dir() + "out/\"\nDoPrint = false\n"
+                               "TimeSampling = 0\n");
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
+    EXPECT_EQ(zel::init(), -1036);
+    EXPECT_NE(log().find("-1048 : "), std::string::npos);
+    EXPECT_EQ(zel::setTimeSampling(1e-300), -1048);
+    EXPECT_EQ(zel::setTimeSampling(0.5), 0);
+}
+
+}  // namespace
