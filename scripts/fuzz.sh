@@ -3,7 +3,8 @@
 # directory FUZZ_BUILD_DIR, default build-fuzz) and runs each for SECONDS (default 20) from its corpus in
 # tests/fuzz/corpus/<harness>/. New inputs go to the build directory, not to the repository. A finding stops the
 # script with the harness's output; the input that caused it is left in <build>/findings/.
-# FUZZ_SKIP names harnesses that are built but not run (a known finding waiting for its fix).
+# FUZZ_SKIP names harnesses that are built but not run (a known finding waiting for its fix). FUZZ_SEED (default 1)
+# makes the inputs a run tries the same each time; 0 lets every run try others.
 # Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,7 +32,7 @@ for harness in "${harnesses[@]}"; do
     mkdir -p "$work"
     # Memory above 2 GB (also a single allocation of that size) counts as a finding; so does an input that runs
     # for more than 10 s.
-    if ! "$build/fuzz/$harness" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+    if ! "$build/fuzz/$harness" -max_total_time="$seconds" -seed="${FUZZ_SEED:-1}" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$build/findings/$harness-" "$work" "tests/fuzz/corpus/$harness" >"$log" 2>&1; then
         tail -n 60 "$log"
         echo "fuzz: $harness found a fault; the input is in $build/findings/" >&2

@@ -729,12 +729,20 @@ void Hist2D::ReadContentsLines(const std::string& text, size_t usableLines) {
                                  preciseLimit(axisX_.max, last[0], axisX_.min, axisX_.max));
         axisY_.layoutEquidistant(ny, preciseLimit(axisY_.min, first[1], axisY_.min, axisY_.max),
                                  preciseLimit(axisY_.max, last[1], axisY_.min, axisY_.max));
+        // Limits that give no usable width (equal, reversed, not numbers) place no bin; the consistency check
+        // reports them. Positions outside the matrix, or not numbers, are left out.
+        const double widthX = axisX_.width;
+        const double widthY = axisY_.width;
+        if (!(widthX > 0 && widthY > 0 && std::isfinite(widthX) && std::isfinite(widthY))) return;
         forEachLine(text, [&](std::string_view line) {
             double numbers[3];
             if (scanLineNumbers(line, numbers, 3) < 3) return;
-            const long i = std::lround(std::fabs(numbers[0] - axisX_.min) / axisX_.width);
-            const long j = std::lround(std::fabs(numbers[1] - axisY_.min) / axisY_.width);
-            if (i < nx && j < ny) contents_[static_cast<size_t>(nx * j + i) + 1] = numbers[2];
+            const double u = std::fabs(numbers[0] - axisX_.min) / widthX;
+            const double v = std::fabs(numbers[1] - axisY_.min) / widthY;
+            if (!(u < nx - 0.5 && v < ny - 0.5)) return;
+            const size_t i = static_cast<size_t>(std::lround(u));
+            const size_t j = static_cast<size_t>(std::lround(v));
+            contents_[static_cast<size_t>(nx) * j + i + 1] = numbers[2];
         });
         return;
     }

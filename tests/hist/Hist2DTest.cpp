@@ -180,6 +180,29 @@ TEST_F(HistFilesTest, MatrixExportWritesRowsAndTheNonEmptyRange) {
     EXPECT_EQ(readFile("mat.txt"), "1.500\t0\t0\t\n0\t2.000\t0\t\n0\t0\t3.000\t\n");
 }
 
+TEST_F(HistFilesTest, SparseFilesWithLimitsThatGiveNoWidthLoadNoBinOutsideTheMatrix) {
+    // Equal, reversed and unreadable Y limits of an information file, and positions that are no numbers or lie
+    // far outside: none may reach a bin before or after the matrix.
+    const std::string data = "0 0 5\n1 0 6\n0 1 7\nnan nan 8\n-1e300 5 9\n4 3 0\n";
+    for (const char* limits : {"Ymin=0\nYmax=0\n", "Ymin=3\nYmax=0\n", "Ymin=0\nYmaf=3\n", "Ymin=0\nYmax=3\n"}) {
+        SCOPED_TRACE(limits);
+        writeFile("h.hist_info", std::string("[HistPar]\nTitle=\"s\"\nNBin=12\nBinEquidist=1\nNBinX=4\nXmin=0\nXmax=4\n"
+                                             "BinEquidistX=1\nNBinY=3\n") + limits + "BinEquidistY=1\n");
+        writeFile("h.hist", data);
+        const int code = zeltest::codeOf([&] {
+            Hist2D h(directory(), "h", ".hist", ".hist_info", 0, kSilent);
+            // Only the usable limits take the three bins that lie inside.
+            EXPECT_EQ(h.GetBinContent(0.5, 0.5), 5);
+            EXPECT_EQ(h.GetBinContent(1.5, 0.5), 6);
+            EXPECT_EQ(h.GetBinContent(0.5, 1.5), 7);
+            return 0;
+        });
+        if (std::string(limits) != "Ymin=0\nYmax=3\n") {
+            EXPECT_NE(code, 0);
+        }
+    }
+}
+
 TEST_F(HistFilesTest, SparseMapRoundTripsWithFlows) {
     Hist2D h("Hist2D_EMap_Total", 256, 0.0, 256.0, 256, 0.0, 256.0, 0, quiet);
     h.SetAxisTitles({"X [px]", "Y [px]", "E [keV]"});
