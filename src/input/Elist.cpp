@@ -16,7 +16,6 @@ namespace {
 constexpr std::string_view kHeaderSeparators = "\t :;|\r\n";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr size_t kReadBufferSize = Elist::kMaxHeaderLineLength + 1;
-constexpr size_t kWriteFlushSize = size_t{1} << 20;
 
 constexpr std::string_view kLineTooLongText = "Data line longer than 1023 characters is not supported.";
 static_assert(Elist::kMaxDataLineLength == 1023);
@@ -72,7 +71,7 @@ bool parseToken(const char* first, const char* last, double& value) {
 Elist::Elist(std::string path, std::string name, char mode, MessageTarget to, int codeBase)
     : path_(std::move(path)), name_(std::move(name)), mode_(mode), to_(to), codeBase_(codeBase) {
     columns_.fill(-1);
-    if (mode_ != 'r' && mode_ != 'w' && mode_ != 'a' && mode_ != 'u') {
+    if (mode_ != 'r') {
         printError(to_, "Incorrect mode in initialization. Mode set to unknown.");
         mode_ = '\0';
     }
@@ -107,19 +106,14 @@ int Elist::init() {
     if (mode_ == '\0') return failWithCode("Elist can not be opened in unknown mode: " + name_, kCodeUnknownMode);
     std::string full = path_ + name_;
     std::error_code ec;
-    const char* how = mode_ == 'r' ? "rb" : mode_ == 'w' ? "wb" : mode_ == 'a' ? "ab" : "r+b";
-    if (!std::filesystem::is_directory(full, ec)) file_.reset(std::fopen(full.c_str(), how));
+    if (!std::filesystem::is_directory(full, ec)) file_.reset(std::fopen(full.c_str(), "rb"));
     if (!file_) return failWithCode("Can not open elist: " + name_, kCodeCanNotOpen);
-    if (!isReadable()) return 0;
     return scan();
 }
 
 int Elist::close() {
-    if (!file_) return 0;
-    int result = isWritable() ? flushWrites() : 0;
-    if (std::fclose(file_.release()) != 0 && isWritable() && result == 0)
-        result = failWithCode("Elist could not be written completely: " + name_, kCodeWriteFailed);
-    return result;
+    if (file_) std::fclose(file_.release());
+    return 0;
 }
 
 void Elist::buildSeparatorTable() {
@@ -185,7 +179,7 @@ void Elist::rewind() {
 }
 
 int Elist::scan() {
-    if (!file_ || !isReadable()) {
+    if (!file_) {
         int code = failWithCode("Scan can not be done. Elist is not opened: " + name_ + ".", kCodeScanNotOpened);
         printError(to_, "Scan failed.");
         return code;
@@ -320,7 +314,7 @@ int Elist::readBatch(ClusterBatch& batch) {
     batch.reset(std::max(names_.size(), rowWidth_));
     rowsInBatch_ = 0;
     if (failure_ != 0) return failure_;
-    if (!file_ || !isReadable()) {
+    if (!file_) {
         moreData_ = false;
         return failWithCode("Elist is not opened: " + name_, kCodeNotOpened);
     }
@@ -328,7 +322,6 @@ int Elist::readBatch(ClusterBatch& batch) {
         moreData_ = false;
         return failWithCode("Elist header has not been scanned: " + name_, kCodeNotScanned);
     }
-    if (int written = flushWrites(); written != 0) return written;
     while (moreData_ && rowsInBatch_ < batchSize_) {
         if (!lookAhead_ && !fetchDataLine()) break;
         lookAhead_ = false;
@@ -450,59 +443,6 @@ int Elist::applyRowRules(std::span<double> row) {
     }
     anyRow_ = true;
     return 0;
-}
-
-int Elist::flushWrites() {
-    if (writeBuffer_.empty()) return 0;
-    // In update mode rows go to the end of the file and reading goes on where it was, up to the new end.
-    long readPosition = mode_ == 'u' ? std::ftell(file_.get()) : 0;
-    if (mode_ == 'u') std::fseek(file_.get(), 0, SEEK_END);
-    size_t written = std::fwrite(writeBuffer_.data(), 1, writeBuffer_.size(), file_.get());
-    if (mode_ == 'u') {
-        std::fseek(file_.get(), readPosition, SEEK_SET);
-        fileEnded_ = false;
-    }
-    bool complete = written == writeBuffer_.size();
-    writeBuffer_.clear();
-    if (!complete) return failWithCode("Elist could not be written completely: " + name_, kCodeWriteFailed);
-    return 0;
-}
-
-int Elist::writeHeader(const std::vector<std::string>& names, const std::vector<std::string>& units) {
-    if (!file_) return failWithCode("Elist is not opened: " + name_, kCodeNotOpened);
-    if (!isWritable()) return failWithCode("Elist is not opened for writing: " + name_, kCodeUnknownMode);
-    for (const auto* line : {&names, &units}) {
-        for (size_t i = 0; i < line->size(); ++i) {
-            if (i > 0) writeBuffer_.push_back('\t');
-            writeBuffer_.insert(writeBuffer_.end(), (*line)[i].begin(), (*line)[i].end());
-        }
-        writeBuffer_.push_back('\n');
-    }
-    return flushWrites();
-}
-
-int Elist::writeRow(std::span<const double> row) {
-    if (!file_) return failWithCode("Elist is not opened: " + name_, kCodeNotOpened);
-    if (!isWritable()) return failWithCode("Elist is not opened for writing: " + name_, kCodeUnknownMode);
-    char text[512];
-    for (size_t i = 0; i < row.size(); ++i) {
-        double value = row[i];
-        int n = std::trunc(value) == value ? std::snprintf(text, sizeof text, "%0.f", value)
-                                           : std::snprintf(text, sizeof text, "%.3f", value);
-        if (n < 0) n = 0;
-        writeBuffer_.insert(writeBuffer_.end(), text, text + std::min(static_cast<size_t>(n), sizeof text - 1));
-        writeBuffer_.push_back(i + 1 < row.size() ? '\t' : '\n');
-    }
-    if (row.empty()) writeBuffer_.push_back('\n');
-    return writeBuffer_.size() >= kWriteFlushSize ? flushWrites() : 0;
-}
-
-int Elist::writeRows(const ClusterBatch& batch) {
-    for (size_t r = 0; r < batch.size(); ++r) {
-        int result = writeRow(batch.row(r));
-        if (result != 0) return result;
-    }
-    return flushWrites();
 }
 
 }  // namespace zel

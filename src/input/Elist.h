@@ -1,5 +1,5 @@
 #pragma once
-// Event-list reader and writer. An event list is a text file: a line of variable names, a line of their units, then
+// Event-list reader. An event list is a text file: a line of variable names, a line of their units, then
 // one cluster per line as one number per variable. Reading hands out batches of rows in the file's column order,
 // with times in ns, positions in pixels and angles in degrees, event IDs and times kept monotonic across runs that
 // were concatenated into one file.
@@ -41,10 +41,9 @@ public:
     static constexpr int kCodeTooFewValues = 110;      // fewer values than names on a terminated data line
     static constexpr int kCodeBadTimeOrEvent = 111;    // T or EventID not finite
     static constexpr int kCodeNotScanned = 112;        // reading without a successful scan
-    static constexpr int kCodeWriteFailed = 113;       // the file refused a write
     static constexpr int kCodeReadFailed = 114;        // the file refused a read
 
-    // mode: 'r' read, 'w' write, 'a' append, 'u' update (read and write); anything else leaves the mode unknown.
+    // mode: 'r' read; anything else leaves the mode unknown, and init refuses it.
     Elist(std::string path, std::string name, char mode, MessageTarget to, int codeBase);
     ~Elist();
     Elist(const Elist&) = delete;
@@ -109,13 +108,7 @@ public:
     size_t rowsInBatch() const { return rowsInBatch_; }
     size_t rowsRead() const { return rowsRead_; }
 
-    // Writing in 'w', 'a' or 'u' mode (update mode writes at the end of the file): the two header lines joined by
-    // tabs, then rows, each value "%0.f" when it is an integer and "%.3f" otherwise, tab separated.
-    int writeHeader(const std::vector<std::string>& names, const std::vector<std::string>& units);
-    int writeRow(std::span<const double> row);
-    int writeRows(const ClusterBatch& batch);
-
-    // Closes the file; for the writing modes base - kCodeWriteFailed when the last bytes could not be written.
+    // Closes the file; 0.
     int close();
     bool isOpen() const { return file_ != nullptr; }
     const std::string& path() const { return path_; }
@@ -129,8 +122,6 @@ private:
     int scanHeader();
     void mapRoles();
     void buildSeparatorTable();
-    bool isReadable() const { return mode_ == 'r' || mode_ == 'u'; }
-    bool isWritable() const { return mode_ == 'w' || mode_ == 'a' || mode_ == 'u'; }
 
     // Finds the next data line ('#' and empty lines are skipped); false at the end of the file or on a failure.
     // The pending line then holds it, or the reading failure found on the way.
@@ -138,7 +129,6 @@ private:
     int parseLine(std::string_view line, bool terminated, std::span<double> row, bool& skip);
     int applyRowRules(std::span<double> row);
     void updateUnits();
-    int flushWrites();
     // Reports a failure of a data line (name and line number appended) and keeps its code for later calls.
     int failAtLine(std::string_view text, int offset);
     int failWithCode(std::string_view text, int offset);
@@ -204,7 +194,6 @@ private:
     double timeOffset_ = 0.0;
     double lastTime_ = 0.0;
 
-    std::vector<char> writeBuffer_;
 };
 
 }  // namespace zel
