@@ -43,11 +43,24 @@ int PidModule::init(const ModuleContext& context) {
     codeBase_ = context.codeBase;
     const int code = init();
     if (code != 0) return code;
+    warnOfOtherDetector();
     setClassColumn(context.variables.addColumn("PIDClass", "-", Var::PIDClass, true));
     context.run.classNames = classNames_;
     context.run.classNames.push_back("Others");
     context.run.pidAlgorithm = algorithm_;
     return 0;
+}
+
+void PidModule::warnOfOtherDetector() const {
+    // The classes' bounds hold for the detector the algorithm was made for; elsewhere they classify without a word
+    // of doubt unless the user is told.
+    if (spec_ == nullptr || spec_->detector.chipType.empty()) return;
+    const DetectorSpec& made = spec_->detector;
+    if (made.chipType == setup_.chipType && made.sensMat == setup_.sensMat && made.sensThick == setup_.sensThick) return;
+    printWarning(to_, std::string(kPrefix) + "Algorithm " + std::to_string(algorithm_) + " was made for " +
+                          std::string(made.chipType) + " with " + formatG(made.sensThick) + " um " +
+                          std::string(made.sensMat) + ", but the settings describe " + setup_.chipType + " with " +
+                          formatG(setup_.sensThick) + " um " + setup_.sensMat + ". Its classes may not fit.");
 }
 
 std::string PidModule::validNumbersText() {

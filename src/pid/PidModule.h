@@ -96,6 +96,8 @@ private:
     };
 
     int chooseAutomatically();
+    // Warns when the algorithm was made for another chip, sensor material or thickness than the settings give.
+    void warnOfOtherDetector() const;
     void mapNames();
     int initAlgorithm();
     void buildClasses();

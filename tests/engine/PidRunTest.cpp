@@ -79,6 +79,19 @@ TEST_F(PidEngine, ResultsNameTheAlgorithmInUseWhateverChoseIt) {
     }
 }
 
+TEST_F(PidEngine, AnAlgorithmMadeForAnotherDetectorIsNamedWithAWarning) {
+    // Algorithm 101 was made for a Timepix with 300 um silicon.
+    dir.write("run.elist", kEventList);
+    process(pidParams());
+    EXPECT_EQ(log().find("was made for"), std::string::npos);
+    restart();
+    process(pidParams("ChipType = \"TPX3\"\nSensThick = 500\n"));
+    EXPECT_NE(log().find("[WARNING]  PID : Algorithm 101 was made for TPX with 300 um Si, but the settings describe TPX3 "
+                         "with 500 um Si. Its classes may not fit."),
+              std::string::npos)
+        << log();
+}
+
 TEST_F(PidRun, HistogramsAreFilledForAllClustersAndPerClass) {
     // The energy histogram of all clusters is the one with variable bins, not the equal-bin one.
     const auto energy = zel::getHist1DAll("E");
