@@ -67,6 +67,29 @@ TEST_F(FieldRecognitionRun, TimepixThreeCdTeRunIsComparedWithTheBuiltInFields) {
     EXPECT_EQ(score, 3);
 }
 
+TEST_F(FieldRecognitionRun, PushedBatchesAreRecognisedFromTheHistogramsSoFar) {
+    load("FileOutPath = \"" + dir.dir() + "out/\"\nDoPrint = false\nDoLog = false\nDoPID = false\nDoFilter = false\n" +
+         kTimepix3CdTe);
+    zel::setClusterVarOrder({"EventID", "X", "Y", "E", "T", "Size", "BorderPixCount", "Linearity"});
+    ASSERT_EQ(zel::init(), 0);
+    std::vector<std::vector<double>> dots;
+    for (int i = 0; i < 10; ++i) dots.push_back({double(i), 10, 10, 20, 1e8 * (i + 1), 1, 0, 0});
+    ASSERT_EQ(zel::processClusters(dots), 0);
+    std::string name;
+    double score = 0;
+    EXPECT_EQ(zel::radFieldRecognition(name, score), 0);
+    EXPECT_EQ(name, "Ba133");
+    const double dotsScore = score;
+
+    // Large straight tracks move the vector towards the fields of long tracks.
+    std::vector<std::vector<double>> tracks;
+    for (int i = 0; i < 10; ++i) tracks.push_back({double(i + 10), 10, 10, 900, 2e9 + 1e8 * i, 30, 20, 0.99});
+    ASSERT_EQ(zel::processClusters(tracks), 0);
+    EXPECT_EQ(zel::radFieldRecognition(name, score), 0);
+    EXPECT_NE(name, "Ba133");
+    EXPECT_NE(score, dotsScore);
+}
+
 TEST_F(FieldRecognitionRun, WebLayoutWritesTheListAsTables) {
     dir.write("run.elist", singles());
     process(paramFile(kTimepix3CdTe + "DoWeb = true\n"));
