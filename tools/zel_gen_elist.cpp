@@ -2,7 +2,9 @@
 // straight tracks and heavy ions as large blobs, with the 28 default variables, Poisson arrival times at a given
 // rate, and event IDs shared by clusters that arrive within 100 ns of each other.
 //
-//   zel_gen_elist --clusters N [--seed S] [--rate HZ] [--out FILE]
+//   zel_gen_elist --clusters N [--seed S] [--rate HZ] [--mix P,E,M,I] [--out FILE]
+//
+// --mix gives the weights of photons, electrons, MIPs and heavy ions (default 0.5,0.3,0.12,0.08).
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -51,6 +53,7 @@ struct Settings {
     long long clusters = -1;
     unsigned long long seed = 1;
     double rate = 1000.0;
+    std::array<double, 4> mix{0.50, 0.30, 0.12, 0.08};
     std::string out;
 };
 
@@ -71,7 +74,10 @@ constexpr std::array<Kind, 4> kKinds{{
 
 class Generator {
 public:
-    explicit Generator(const Settings& settings) : random_(settings.seed), rate_(settings.rate) {}
+    explicit Generator(const Settings& settings) : random_(settings.seed), rate_(settings.rate) {
+        const double total = settings.mix[0] + settings.mix[1] + settings.mix[2] + settings.mix[3];
+        for (size_t i = 0; i < mix_.size(); ++i) mix_[i] = total == 1.0 ? settings.mix[i] : settings.mix[i] / total;
+    }
 
     void next(std::array<double, 28>& v) {
         v.fill(0.0);
@@ -115,8 +121,8 @@ private:
     int pickKind() {
         double u = uniform(0.0, 1.0);
         for (int i = 0; i < static_cast<int>(kKinds.size()) - 1; ++i) {
-            if (u < kKinds[i].probability) return i;
-            u -= kKinds[i].probability;
+            if (u < mix_[static_cast<size_t>(i)]) return i;
+            u -= mix_[static_cast<size_t>(i)];
         }
         return static_cast<int>(kKinds.size()) - 1;
     }
@@ -179,6 +185,7 @@ private:
 
     std::mt19937_64 random_;
     double rate_;
+    std::array<double, 4> mix_{};
     double time_ = 0.0;
     long long event_ = 0;
     bool first_ = true;
@@ -253,7 +260,7 @@ private:
 };
 
 int usage(const char* program) {
-    std::fprintf(stderr, "Usage: %s --clusters N [--seed S] [--rate HZ] [--out FILE]\n", program);
+    std::fprintf(stderr, "Usage: %s --clusters N [--seed S] [--rate HZ] [--mix P,E,M,I] [--out FILE]\n", program);
     return 1;
 }
 
@@ -262,6 +269,20 @@ bool parseNumber(const char* text, Number& value) {
     const char* last = text + std::strlen(text);
     auto [end, ec] = std::from_chars(text, last, value);
     return ec == std::errc() && end == last;
+}
+
+// Four non-negative weights separated by commas, not all zero.
+bool parseMix(std::string_view text, std::array<double, 4>& mix) {
+    double total = 0;
+    for (size_t i = 0; i < mix.size(); ++i) {
+        const size_t comma = i + 1 < mix.size() ? text.find(',') : text.size();
+        if (comma == std::string_view::npos) return false;
+        const std::string part(text.substr(0, comma));
+        if (!parseNumber(part.c_str(), mix[i]) || mix[i] < 0) return false;
+        total += mix[i];
+        text.remove_prefix(std::min(text.size(), comma + 1));
+    }
+    return total > 0;
 }
 
 bool parseArguments(int argc, char** argv, Settings& settings) {
@@ -275,6 +296,8 @@ bool parseArguments(int argc, char** argv, Settings& settings) {
             if (!parseNumber(value, settings.seed)) return false;
         } else if (key == "--rate") {
             if (!parseNumber(value, settings.rate) || !(settings.rate > 0.0)) return false;
+        } else if (key == "--mix") {
+            if (!parseMix(value, settings.mix)) return false;
         } else if (key == "--out") {
             settings.out = value;
         } else {

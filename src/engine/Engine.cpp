@@ -7,6 +7,8 @@
 #include "engine/ParamFile.h"
 #include "engine/SettingsReport.h"
 #include "hist/HistogramSets.h"
+#include "rfr/FieldRecognition.h"
+#include "rfr/SigVecModule.h"
 
 #ifndef ZEL_BUILD_ID
 #define ZEL_BUILD_ID "00000000"
@@ -113,10 +115,37 @@ std::vector<std::vector<double>> Engine::hist2DAll(const std::vector<std::string
 }
 
 int Engine::radFieldRecognition(std::string& name, double& score) {
-    // Without field recognition in the run: no field, and a score below every probability.
+    // Without a counted particle there is nothing to recognise, and without recognition in the run no field to
+    // name: the answers stay as they were.
     if (!(products_.clustersProcessed() > 0)) return 0;
-    name.clear();
-    score = -100.0;
+    if (modules_.find<FieldRecognition>() == nullptr) return 0;
+    recogniseField(false);
+    name = fieldName_;
+    score = fieldProbability_ * 100.0;
+    return 0;
+}
+
+int Engine::recogniseField(bool endOfFileRun) {
+    const MessageTarget to = messages();
+    SigVecModule* sigVec = modules_.find<SigVecModule>();
+    if (sigVec == nullptr || !settings_.DoSigVec) return 0;
+    const HistogramSets* sets = modules_.find<HistogramSets>();
+    if (sigVec->create(sets != nullptr ? sets->allClusters() : nullptr) != 0) {
+        printErrorCode(to, "Error occurred during significant vector creation", -3005);
+        return -3005;
+    }
+    if (endOfFileRun && settings_.DoExportText) sigVec->exportVector();
+    FieldRecognition* recognition = modules_.find<FieldRecognition>();
+    if (recognition == nullptr || !settings_.DoRadFieldRecog) return 0;
+    if (endOfFileRun && !settings_.DoRadFieldRecogAfterRun) return 0;
+    if (recognition->process(sigVec->vector()) != 0) {
+        printErrorCode(to, "Error occurred during radiation field recognition.", -3003);
+        return -3003;
+    }
+    if (recognition->hasResult()) {
+        fieldName_ = recognition->field();
+        fieldProbability_ = recognition->probability();
+    }
     return 0;
 }
 

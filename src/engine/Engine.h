@@ -81,6 +81,11 @@ private:
     int runBatchLoop();
     int runInputElist(const std::string& path, const std::string& name);
     int exportResults();
+    // Builds the significant vector from the all-clusters histograms and, when recognition is part of the run,
+    // compares it with the reference database, keeping the field found. At the end of a file run the vector is
+    // also exported, and compared only when recognition after the run is allowed. 0, -3005 or -3003 after its
+    // message.
+    int recogniseField(bool endOfFileRun);
     void removeIntermediateFiles();
     void printBanner();
     int classOf(std::span<const double> row) const;
@@ -103,6 +108,9 @@ private:
     int batchesRead_ = 0;
     double lastTime_ = 0;
     bool haveLastRow_ = false;
+    // The field of the last successful recognition, and its probability (-1 until then).
+    std::string fieldName_;
+    double fieldProbability_ = -1.0;
     double comptonMax_ = -1.0;
     int comptonBinsX_ = -1;
     int comptonBinsY_ = -1;

@@ -44,6 +44,9 @@ int Engine::runFiles() {
     if (result == 0) result = runRawData(settings_, inputs_, to);
     if (result == 0) result = runBatchLoop();
     if (result == 0) finishProducts();
+    // A vector that cannot be made or compared is reported and leaves the rest of the run as it is; its code
+    // is the run's result.
+    const int recognition = result == 0 ? recogniseField(true) : 0;
 
     if (result == 0) {
         try {
@@ -55,7 +58,7 @@ int Engine::runFiles() {
         if (result == 0) {
             removeIntermediateFiles();
             printPhaseHeader("END OF PROCESSING", to);
-            return 0;
+            return recognition;
         }
     }
     modules_.discard();

@@ -49,6 +49,12 @@ public:
             if (const M* module = dynamic_cast<const M*>(running.module.get())) return module;
         return nullptr;
     }
+    template <class M>
+    M* find() {
+        for (Running& running : modules_)
+            if (M* module = dynamic_cast<M*>(running.module.get())) return module;
+        return nullptr;
+    }
 
 private:
     struct Running {

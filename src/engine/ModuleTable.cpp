@@ -7,6 +7,8 @@
 #include "filter/Filter.h"
 #include "hist/HistogramSets.h"
 #include "pid/PidModule.h"
+#include "rfr/FieldRecognition.h"
+#include "rfr/SigVecModule.h"
 
 namespace zel {
 namespace {
@@ -20,6 +22,8 @@ ModulePtr makeModule() {
 constexpr int kCodeBasePID = -4900;
 constexpr int kCodeBaseFilter = -5000;
 constexpr int kCodeBaseHistograms = -5100;
+constexpr int kCodeBaseSigVec = -5200;
+constexpr int kCodeBaseComparator = -5300;
 constexpr int kCodeBaseGeometry = -5400;
 constexpr int kCodeBaseDirection = -5500;
 
@@ -40,6 +44,12 @@ constexpr ModuleEntry kModules[] = {
     {"ExtendedLists", nullptr, &makeModule<ExtendedLists>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 10},
     {"Hist", nullptr, &makeModule<HistogramSets>, kCodeBaseHistograms, kModulesFailed, false, nullptr, kNone, kNone,
      "", 0, 20},
+    {"SigVec", &Settings::DoSigVec, &makeModule<SigVecModule>, kCodeBaseSigVec,
+     {"Error occurred during significant vector module initialization. Module will not be used in processing.", -1041},
+     true, nullptr, kNone, kNone, "SIGNIFICANT VECTOR", 40, 0},
+    {"RadFieldRecog", &Settings::DoRadFieldRecog, &makeModule<FieldRecognition>, kCodeBaseComparator,
+     {"Error occurred during comparator module initialization. Module will not be used in processing.", -1027}, true,
+     nullptr, kNone, kNone, "RADIATION FIELD RECOGNITION", 70, 100},
     {"SamplingList", nullptr, &makeModule<SamplingList>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 30},
     {"Direction", &Settings::DoDirection, &makeModule<DirectionalAnalysis>, kCodeBaseDirection,
      {"Error occurred during direction analysis module initialization. Module will not be used in processing.", -1033},

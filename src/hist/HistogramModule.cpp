@@ -587,4 +587,16 @@ const Hist2D* HistogramModule::findHist2D(std::string_view variableX, std::strin
     return nullptr;
 }
 
+const Hist1D* HistogramModule::findHist1DByTitle(std::string_view title) const {
+    for (const Entry1D& entry : entries1D_)
+        if (entry.hist.GetTitle() == title) return &entry.hist;
+    return nullptr;
+}
+
+const Hist2D* HistogramModule::findHist2DByTitle(std::string_view title) const {
+    for (const Entry2D& entry : entries2D_)
+        if (entry.hist.GetTitle() == title) return &entry.hist;
+    return nullptr;
+}
+
 }  // namespace zel

@@ -114,6 +114,9 @@ public:
     // The first 1D histogram whose variable names hold `variable`; the 2D histogram of exactly that pair.
     const Hist1D* findHist1D(std::string_view variable) const;
     const Hist2D* findHist2D(std::string_view variableX, std::string_view variableY) const;
+    // The histogram with exactly this title ("Hist1D_S_Total"), or nullptr.
+    const Hist1D* findHist1DByTitle(std::string_view title) const;
+    const Hist2D* findHist2DByTitle(std::string_view title) const;
 
     const std::string& suffix() const { return suffix_; }
     const std::vector<Entry1D>& entries1D() const { return entries1D_; }

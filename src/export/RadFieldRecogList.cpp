@@ -1,0 +1,67 @@
+#include "export/RadFieldRecogList.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "export/ResultsDocument.h"
+#include "rfr/FieldRecognition.h"
+
+namespace zel {
+namespace {
+
+// Vectors keep six significant digits; reference vectors are shown with four.
+constexpr int kVectorPrecision = 6;
+constexpr int kReferencePrecision = 4;
+
+std::string percentText(double fraction) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", 2, fraction * 100.0);
+    return text;
+}
+
+}  // namespace
+
+int writeRadFieldRecogList(const FieldRecognition& recognition, const MessageTarget& to) {
+    const FieldRecognition::Options& options = recognition.options();
+    const ComparatorDB& comparator = recognition.comparator();
+    ResultsDocument doc;
+    doc.setImmediate(false);
+    doc.setArrayMode(options.doWeb);
+    doc.setDirectory(options.directory);
+    doc.setTextFileName(options.listName);
+    doc.setJsonFileName(options.listJsonName);
+    doc.setValueListLimit(8);
+    doc.setLabelWidth(40);
+    doc.open();
+    doc.section("Radiation field recognition");
+
+    doc.beginWebTable(web::kScalarTable, "Significant vector");
+    doc.addNumberList("SigVecContent", comparator.GetComparedVector(), "", kVectorPrecision);
+    doc.endWebTable(false);
+
+    doc.beginWebTable(web::kScalarTable, "Settings and results");
+    doc.addString("Method", "Distance comparator");
+    doc.addString("Distance", "Euclidean");
+    doc.addString("StateResult", recognition.field());
+    doc.addString("ProbResult", percentText(recognition.probability()), "%");
+    doc.endWebTable(false);
+
+    doc.beginWebTable(web::kTable, "Used database of referential significant vectors");
+    doc.addNumberList("VariableIntervals", recognition.intervals(), "", kVectorPrecision);
+    for (const ComparatorDB::Entry& entry : comparator.GetDatabase())
+        doc.addNumberList(entry.field, entry.reference->GetVector(), "", kReferencePrecision);
+    doc.endWebTable(true);
+
+    if (!doc.arrayMode()) doc.dropLastComma();
+    doc.close();
+    const int result = doc.flush();
+    if (result != 0) {
+        printError(to, "Can not write results list: " + doc.textPath() + " and " + doc.jsonPath());
+        return result;
+    }
+    printMsg(to, "Results list:\t\t\t\t" + doc.textPath());
+    return 0;
+}
+
+}  // namespace zel
