@@ -87,4 +87,9 @@ int Engine::classOf(std::span<const double> row) const {
 
 void Engine::finishProducts() { products_.computeTotals(); }
 
+void Engine::resetCurrent() {
+    products_.resetCurrent();
+    modules_.resetCurrent();
+}
+
 }  // namespace zel

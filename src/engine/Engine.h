@@ -39,6 +39,8 @@ public:
     int processBatch(ClusterBatch& batch);
     void finishProducts();
     int reset();
+    // Empties the current accumulators of the products and of the modules that keep their own.
+    void resetCurrent();
     void printReport();
     std::string version() const;
     static std::string buildId();
