@@ -200,7 +200,11 @@ void FrameAnalysis::countCluster(int frame, double size, double energy) {
     currentFrame_ = frame;
 }
 
-void FrameAnalysis::endBatch() { evaluate(factorsFromProducts()); }
+// Pushed batches are evaluated at once, so that a host reads current frame products; a file run evaluates once
+// its input has ended.
+void FrameAnalysis::endBatch() {
+    if (run_ != nullptr && !run_->fileRun) evaluate(factorsFromProducts());
+}
 
 int FrameAnalysis::finishInput() {
     evaluate(factorsFromProducts());
