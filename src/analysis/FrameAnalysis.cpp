@@ -135,6 +135,8 @@ void FrameAnalysis::resetFrames() {
     statistics_.fill(Statistic{});
     timeAcq_ = options_.timeFrameAcq;
     deadTimeMean_ = deadTimeStd_ = 0.0;
+    acquisitionTimeSum_ = 0.0;
+    framesWithTiming_ = 0;
     framesPerSecond_ = 0.0;
     timeUnit_ = "s+1";
     warnedBackwards_ = false;
@@ -307,6 +309,8 @@ int FrameAnalysis::readFrameTiming(std::istream& log) {
         havePrevious = true;
         previousStart = start;
         timeAcq_ = acq;
+        acquisitionTimeSum_ += acq;
+        ++framesWithTiming_;
         if (!unit.empty()) timeUnit_ = unit + "+1";
     }
     if (count > 0) {

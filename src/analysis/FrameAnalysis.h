@@ -124,6 +124,9 @@ public:
     const std::vector<double>& frameStartTimes() const { return startTimes_; }
     const Statistic& statistic(List which) const { return statistics_[which]; }
     double timeAcq() const { return timeAcq_; }
+    // Summed acquisition time of the usable frame lines read, and their number.
+    double acquisitionTimeSum() const { return acquisitionTimeSum_; }
+    int framesWithTiming() const { return framesWithTiming_; }
     double deadTimeMean() const { return deadTimeMean_; }
     double deadTimeStd() const { return deadTimeStd_; }
     double framesPerSecond() const { return framesPerSecond_; }
@@ -158,6 +161,8 @@ private:
     std::array<Statistic, kListCount> statistics_{};
 
     double timeAcq_ = 0.0;
+    double acquisitionTimeSum_ = 0.0;
+    int framesWithTiming_ = 0;
     double deadTimeMean_ = 0.0;
     double deadTimeStd_ = 0.0;
     double framesPerSecond_ = 0.0;

@@ -39,6 +39,8 @@ public:
     int processBatch(ClusterBatch& batch);
     void finishProducts();
     int reset();
+    // The sum of the frames' acquisition times becomes the live time of frame data without a given TimeAcq.
+    void useFrameLiveTime();
     // Empties the current accumulators of the products and of the modules that keep their own.
     void resetCurrent();
     void printReport();
@@ -105,6 +107,7 @@ private:
     int batchesRead_ = 0;
     double lastTime_ = 0;
     bool haveLastRow_ = false;
+    bool frameLiveTimeSaid_ = false;  // the log has said once that the frames give the live time
     double comptonMax_ = -1.0;
     int comptonBinsX_ = -1;
     int comptonBinsY_ = -1;

@@ -87,6 +87,10 @@ TEST_F(FrameRun, RealMeasurementGivesTheFramesAndTimingOfItsClusterLog) {
     for (const auto& [frame, count] : facts.clustersPerFrame) EXPECT_EQ(perFrame[frame - 1], count) << frame;
     std::printf("cosmic frames: %d frames, %d non-empty, dead time %.6f s, %.5f frames/s, %d clusters\n", lastFrame,
                 nonEmpty, facts.deadTimeMean(), 1.0 / (facts.acq + facts.deadTimeMean()), facts.clusters);
+    // Without TimeAcq the frames are the live time: 1000 frames of 5 s.
+    EXPECT_NEAR(results()["TimeLive_Sum_s+1"].get<double>(), 1000 * facts.acq, 1e-6);
+    EXPECT_NE(log().find("Live time is the sum of the acquisition times of the 1000 frames of the cluster log: 5000 s"),
+              std::string::npos);
     // A counting-mode cluster log carries no time of arrival: no coincidence analysis.
     EXPECT_FALSE(std::filesystem::exists(dir.file("out/CoincEvent/CoincEventList.json")));
 }
