@@ -72,7 +72,7 @@ int reset() { return withEngine(-1, [](Engine& e) { return e.reset(); }); }
 
 int resetCurrDataStorage() {
     return withEngine(-1, [](Engine& e) {
-        e.products().resetCurrent();
+        e.resetCurrent();
         return 0;
     });
 }

@@ -3,6 +3,8 @@
 // step ends with the modules' jobs.
 #include <span>
 
+#include "analysis/FrameAnalysis.h"
+#include "common/NumberText.h"
 #include "engine/Engine.h"
 #include "engine/SettingsReport.h"
 
@@ -87,6 +89,28 @@ int Engine::classOf(std::span<const double> row) const {
     return products_.classOf(valueAt(row, variables_.index(Var::PIDClass), -1.0));
 }
 
-void Engine::finishProducts() { products_.computeTotals(); }
+void Engine::finishProducts() {
+    useFrameLiveTime();
+    products_.computeTotals();
+}
+
+// Without a given acquisition time, frame data whose cluster log names the acquisition time of each frame are
+// live only while the frames are open: the live time is the sum of those times, not the span of the clusters.
+void Engine::useFrameLiveTime() {
+    if (settings_.TimeAcq > 0 || !inputs_.frameBased) return;
+    const FrameAnalysis* frames = modules_.find<FrameAnalysis>();
+    if (frames == nullptr || !(frames->acquisitionTimeSum() > 0)) return;
+    products_.setTimeAcq(frames->acquisitionTimeSum());
+    if (frameLiveTimeSaid_) return;
+    frameLiveTimeSaid_ = true;
+    printMsg(messages(), "Live time is the sum of the acquisition times of the " +
+                             std::to_string(frames->framesWithTiming()) + " frames of the cluster log: " +
+                             formatG(frames->acquisitionTimeSum()) + " s (TimeAcq is not given).");
+}
+
+void Engine::resetCurrent() {
+    products_.resetCurrent();
+    modules_.resetCurrent();
+}
 
 }  // namespace zel

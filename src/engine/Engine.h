@@ -39,6 +39,10 @@ public:
     int processBatch(ClusterBatch& batch);
     void finishProducts();
     int reset();
+    // The sum of the frames' acquisition times becomes the live time of frame data without a given TimeAcq.
+    void useFrameLiveTime();
+    // Empties the current accumulators of the products and of the modules that keep their own.
+    void resetCurrent();
     void printReport();
     std::string version() const;
     static std::string buildId();
@@ -111,6 +115,7 @@ private:
     // The field of the last successful recognition, and its probability (-1 until then).
     std::string fieldName_;
     double fieldProbability_ = -1.0;
+    bool frameLiveTimeSaid_ = false;  // the log has said once that the frames give the live time
     double comptonMax_ = -1.0;
     int comptonBinsX_ = -1;
     int comptonBinsY_ = -1;

@@ -84,11 +84,6 @@ int Engine::initialiseModules() {
     }
     if (!products_.started()) products_.setTimeFirst(settings_.TimeFirst);
     products_.onSampleClosed([this](double liveTime, bool final) { modules_.closeSample(liveTime, final); });
-
-    // Coincidence analysis needs times of arrival.
-    if (settings_.DoCoinc && (inputs_.clog.counting || inputs_.clog.itotCount ||
-                              (inputs_.frameBased && inputs_.frameMode != 'A' && inputs_.kind != InputKind::ClusterLog)))
-        settings_.DoCoinc = false;
     return result;
 }
 

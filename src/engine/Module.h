@@ -6,6 +6,7 @@
 // It never learns about the engine.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -23,6 +24,18 @@ class Products;
 struct InputSet;
 struct Settings;
 
+// A closed coincidence group as the coincidence analysis hands it on: its number, the time of its first cluster
+// and the rows of its clusters one after another, `width` values each. The view lives only during the call.
+struct CoincidenceGroup {
+    double eventId = 0.0;
+    double firstTime = 0.0;
+    size_t width = 0;
+    std::span<const double> values;
+
+    size_t size() const { return width == 0 ? 0 : values.size() / width; }
+    std::span<const double> row(size_t i) const { return values.subspan(i * width, width); }
+};
+
 // Facts of the run that modules establish at initialisation and the modules after them read.
 struct RunState {
     // The class names of the classification followed by "Others"; empty without classification.
@@ -31,6 +44,8 @@ struct RunState {
     bool pidActive = false;
     bool filterActive = false;
     bool fileRun = false;  // a file run, as against batches pushed by a host
+    // Receives every closed coincidence group of two or more clusters (the Compton camera registers here).
+    std::function<void(const CoincidenceGroup&)> coincidenceGroupClosed;
 
     // Number of particle classes, without "Others".
     int classCount() const { return classNames.empty() ? 0 : static_cast<int>(classNames.size()) - 1; }
@@ -94,6 +109,9 @@ public:
     virtual std::vector<size_t> exportJobs() { return {}; }
     virtual void runExportJob(size_t /*job*/) {}
     virtual int exportResults(const MessageTarget&) { return 0; }
+
+    // The host empties the current accumulators: the module forgets what it has counted so far.
+    virtual void resetCurrent() {}
 
     // The run failed: drops whatever partial output the module holds.
     virtual void discard() {}

@@ -85,6 +85,10 @@ void ModuleRunner::closeSample(double liveTime, bool final) {
     for (const Running& running : modules_) running.module->closeSample(liveTime, final);
 }
 
+void ModuleRunner::resetCurrent() {
+    for (const Running& running : modules_) running.module->resetCurrent();
+}
+
 int ModuleRunner::finishInput() {
     int failures = 0;
     for (const Running& running : modules_) failures += running.module->finishInput() != 0;

@@ -34,6 +34,7 @@ public:
     int finishBatch(const ClusterBatch& batch, JobTeam& jobs);
 
     void closeSample(double liveTime, bool final);
+    void resetCurrent();
     // The number of modules that failed.
     int finishInput();
     // The export of every module in export order; the sum of the failures (0 when all went well).

@@ -1,7 +1,9 @@
 #include "engine/ModuleTable.h"
 
+#include "analysis/CoincidenceAnalysis.h"
 #include "analysis/DetectorSetup.h"
 #include "analysis/DirectionalAnalysis.h"
+#include "analysis/FrameAnalysis.h"
 #include "export/ExtendedLists.h"
 #include "export/SamplingList.h"
 #include "filter/Filter.h"
@@ -41,6 +43,9 @@ constexpr ModuleEntry kModules[] = {
     {"Filter", &Settings::DoFilter, &makeModule<Filter>, kCodeBaseFilter,
      {"Error occurred during filter module initialization. Module will not be used in processing.", -1035}, true,
      &RunState::filterActive, {"Error occurred during filtering.", -3010}, kNone, "FILTER", 30, 0},
+    {"Frame", &Settings::DoFrame, &makeModule<FrameAnalysis>, 0, kNone, true, nullptr,
+     {"Error occurred during frame analysis.", FrameAnalysis::kBatchFailed},
+     {"Error occurred during frame analysis export.", FrameAnalysis::kExportFailed}, "", 0, 60},
     {"ExtendedLists", nullptr, &makeModule<ExtendedLists>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 10},
     {"Hist", nullptr, &makeModule<HistogramSets>, kCodeBaseHistograms, kModulesFailed, false, nullptr, kNone, kNone,
      "", 0, 20},
@@ -54,6 +59,8 @@ constexpr ModuleEntry kModules[] = {
     {"Direction", &Settings::DoDirection, &makeModule<DirectionalAnalysis>, kCodeBaseDirection,
      {"Error occurred during direction analysis module initialization. Module will not be used in processing.", -1033},
      true, nullptr, kNone, {"Error occurred during directional analysis export.", -4027}, "DIRECTONAL ANALYSIS", 50, 90},
+    {"Coinc", &Settings::DoCoinc, &makeModule<CoincidenceAnalysis>, 0, kNone, true, nullptr, kNone,
+     {"Error occurred during coinc event analysis export.", CoincidenceAnalysis::kExportFailed}, "", 0, 70},
 };
 
 }  // namespace

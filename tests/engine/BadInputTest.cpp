@@ -37,6 +37,7 @@ struct BadInput : enginetest::EngineRun {
     void forgetResults() const {
         std::filesystem::remove_all(dir.file("out/File"));
         std::filesystem::remove_all(dir.file("out/Hist"));
+        std::filesystem::remove_all(dir.file("out/CoincEvent"));
     }
 
     // processFile's result, or the code it raised; the codes echoed to stderr are swallowed.
