@@ -91,9 +91,7 @@ bool Detector::addAssembly(const Assembly* assembly) {
 }
 
 int DetectorSetup::fail(const std::string& text, int number) const {
-    const int code = codeBase_ - number;
-    printErrorCode(messages_, text, code);
-    return code;
+    return printModuleError(messages_, text, codeBase_, number);
 }
 
 int DetectorSetup::init(const ModuleContext& context) {

@@ -119,9 +119,7 @@ bool DirectionalAnalysis::Options::from(const Settings& s, Options& o, MessageTa
 }
 
 int DirectionalAnalysis::fail(const std::string& text, int number) const {
-    const int code = codeBase_ - number;
-    printErrorCode(messages_, std::string(kName) + " : " + text, code);
-    return code;
+    return printModuleError(messages_, std::string(kName) + " : " + text, codeBase_, number);
 }
 
 int DirectionalAnalysis::init(const ModuleContext& context) {

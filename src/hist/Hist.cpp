@@ -85,9 +85,7 @@ int Hist::OpenOwnLog() {
 }
 
 int Hist::ReportCode(const std::string& text, int number) const {
-    const int code = errorBase_ - number;
-    printErrorCode(messages_, text, code);
-    return code;
+    return printModuleError(messages_, text, errorBase_, number);
 }
 
 void Hist::Fail(const std::string& text, int number) const { failWith(messages_, text, errorBase_ - number); }

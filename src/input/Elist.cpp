@@ -89,9 +89,7 @@ void Elist::setConversions(bool any, bool time, bool coordinates, bool angle) {
 }
 
 int Elist::failWithCode(std::string_view text, int offset) {
-    int code = codeBase_ - offset;
-    printErrorCode(to_, text, code);
-    return code;
+    return printModuleError(to_, text, codeBase_, offset);
 }
 
 int Elist::failAtLine(std::string_view text, int offset) {
