@@ -46,6 +46,13 @@ void Hist::ResetTo(const Kind& kind) {
     binsDefined_ = false;
 }
 
+bool Hist::TooManyBins(uint64_t bins) const {
+    if (bins <= kMaxBins) return false;
+    printError(messages_, "Histogram " + title_ + " would have " + std::to_string(bins) + " bins; at most " +
+                              std::to_string(kMaxBins) + " are allowed. It is not made.");
+    return true;
+}
+
 ConfigFile Hist::InfoFileHead() const {
     ConfigFile info(fileOutPath_, fileOutName_ + fileOutEndInfo_);
     info.setMessageTarget(MessageTarget{nullptr, false, false});

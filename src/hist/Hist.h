@@ -2,6 +2,7 @@
 // Common base of the histogram classes: names, titles, axis titles, plotting and export options, output and input
 // file locations, and where the histogram's messages go. Every code a histogram reports is its error-code base
 // minus a fixed number, so an owner can shift the codes into a range of its own.
+#include <cstdint>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -77,6 +78,9 @@ public:
     int GetErrorCodeBase() const { return errorBase_; }
     void SetErrorCodeBase(int base) { errorBase_ = base; }
 
+    // The most bins a histogram may have (half a GiB of contents): larger ones are refused, not allocated.
+    static constexpr uint64_t kMaxBins = uint64_t{1} << 26;
+
     bool IsBinsDefined() const { return binsDefined_; }
     bool GetStatOnOutput() const { return statOnOutput_; }
 
@@ -91,6 +95,8 @@ protected:
     void Setup(int errorCodeBase, const MessageTarget& messages);
     // Reset of the parts every kind shares, to the defaults of `kind`.
     void ResetTo(const Kind& kind);
+    // True, after an error message, when `bins` is more than kMaxBins.
+    bool TooManyBins(uint64_t bins) const;
     // The information file's head: the "HistPar" section with title, name and axis titles.
     ConfigFile InfoFileHead() const;
     // Writes the data and information files of the export, each under its name only when both were written: 0, or

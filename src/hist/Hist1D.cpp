@@ -100,6 +100,7 @@ void Hist1D::LayOutBins() {
     } else {
         return;
     }
+    if (TooManyBins(uint64_t(axis_.nBin))) return;
     // Contents given with the configuration are kept, with or without their under- and overflow entries (zero
     // when missing). New bins are zeros, and their flow entries are not read back: that would back pages for
     // nothing.
@@ -505,6 +506,7 @@ int Hist1D::LoadData() {
         CheckConsistency();
         return CheckedCode();
     }
+    if (TooManyBins(uint64_t(axis_.nBin))) return CheckedCode();
     ReadContentsLines(text, usableLines);
     contents_.front() = underflow_;
     contents_.back() = overflow_;

@@ -134,6 +134,7 @@ void Hist2D::LayOutBins() {
             return;
         }
     }
+    if (TooManyBins(uint64_t(axisX_.nBin) * uint64_t(axisY_.nBin))) return;
     binEquidist_ = axisX_.equidist == 1 && axisY_.equidist == 1 ? 1 : 0;
     const size_t slots = static_cast<size_t>(GetNBin()) + 2;
     if (contents_.size() != slots) contents_ = ZeroedDoubles(slots, binFilling_);
@@ -698,6 +699,7 @@ int Hist2D::LoadData() {
         CheckConsistency();
         return CheckedCode();
     }
+    if (TooManyBins(uint64_t(axisX_.nBin) * uint64_t(axisY_.nBin))) return CheckedCode();
     ReadContentsLines(text, usableLines);
     contents_.front() = overUnderFlowXY_[kUnderUnder];
     contents_.back() = overUnderFlowXY_[kOverOver];

@@ -30,6 +30,8 @@ bool infoNumber(const ConfigSection* section, std::string_view key, std::string_
 bool infoInt(const ConfigSection* section, std::string_view key, std::string_view alternative, int& value) {
     double number = 0;
     if (!infoNumber(section, key, alternative, number)) return false;
+    // A number no int holds is no count: the key keeps its default.
+    if (!(number > -2147483648.5 && number < 2147483647.5)) return false;
     value = static_cast<int>(std::lround(number));
     return true;
 }

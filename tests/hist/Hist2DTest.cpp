@@ -203,6 +203,22 @@ TEST_F(HistFilesTest, SparseFilesWithLimitsThatGiveNoWidthLoadNoBinOutsideTheMat
     }
 }
 
+TEST_F(HistFilesTest, HistogramsWithMoreBinsThanAllowedAreRefusedNotAllocated) {
+    // 10^10 bins (beyond 32 bits), and bin counts no int holds in an information file.
+    EXPECT_NE(raisedCode([] { Hist2D h("big", 100000, 0.0, 1.0, 100000, 0.0, 1.0, 0, kSilent); }), 0);
+    for (const char* counts : {"NBinX=4\nNBinY=305000000000000002\n", "NBinX=100000\nNBinY=100000\n"}) {
+        SCOPED_TRACE(counts);
+        writeFile("h.hist_info", std::string("[HistPar]\nTitle=\"s\"\nBinEquidist=1\n") + counts +
+                                     "Xmin=0\nXmax=4\nBinEquidistX=1\nYmin=0\nYmax=3\nBinEquidistY=1\n");
+        writeFile("h.hist", "0 0 5\n");
+        EXPECT_NE(zeltest::codeOf([&] {
+                      Hist2D h(directory(), "h", ".hist", ".hist_info", 0, kSilent);
+                      return 0;
+                  }),
+                  0);
+    }
+}
+
 TEST_F(HistFilesTest, SparseMapRoundTripsWithFlows) {
     Hist2D h("Hist2D_EMap_Total", 256, 0.0, 256.0, 256, 0.0, 256.0, 0, quiet);
     h.SetAxisTitles({"X [px]", "Y [px]", "E [keV]"});
