@@ -45,27 +45,12 @@ void writeTimeSamples(ResultsDocument& doc, const CoincidenceAnalysis& a) {
 int writeCoincEventList(const CoincidenceAnalysis& analysis, const MessageTarget& to) {
     const CoincidenceAnalysis::Options& options = analysis.options();
     ResultsDocument doc;
-    doc.setImmediate(false);
-    doc.setArrayMode(options.doWeb);
-    doc.setDirectory(options.directory);
-    doc.setTextFileName(options.listName);
-    doc.setJsonFileName(options.listJsonName);
-    doc.setValueListLimit(8);
-    doc.setLabelWidth(40);
-    doc.open();
+    openAnalysisList(doc, options.doWeb, options.directory, options.listName, options.listJsonName);
     doc.section("Event and Coincidence analysis");
     writeGeneral(doc, analysis);
     doc.addWebFeature(web::kHistogram1D, "Histogram of time difference in coincidence events", "TimeDiff_Coinc", false);
     writeTimeSamples(doc, analysis);
-    if (!doc.arrayMode()) doc.dropLastComma();
-    doc.close();
-    const int result = doc.flush();
-    if (result != 0) {
-        printError(to, "Can not write results list: " + doc.textPath() + " and " + doc.jsonPath());
-        return result;
-    }
-    printMsg(to, "Results list:\t\t\t\t" + doc.textPath());
-    return 0;
+    return finishAnalysisList(doc, to);
 }
 
 }  // namespace zel

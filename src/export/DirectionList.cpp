@@ -82,14 +82,7 @@ void writeTimeSamples(ResultsDocument& doc, const DirectionalAnalysis& analysis)
 int writeDirectionList(const DirectionalAnalysis& analysis, const MessageTarget& to) {
     const DirectionalAnalysis::Options& options = analysis.options();
     ResultsDocument doc;
-    doc.setImmediate(false);
-    doc.setArrayMode(options.doWeb);
-    doc.setDirectory(options.directory);
-    doc.setTextFileName(options.listName);
-    doc.setJsonFileName(options.listJsonName);
-    doc.setValueListLimit(8);
-    doc.setLabelWidth(40);
-    doc.open();
+    openAnalysisList(doc, options.doWeb, options.directory, options.listName, options.listJsonName);
     doc.section("Directional analysis");
 
     doc.beginWebTable(web::kScalarTable, "General information");
@@ -101,15 +94,7 @@ int writeDirectionList(const DirectionalAnalysis& analysis, const MessageTarget&
     for (const HistogramFeature& h : kHistograms) doc.addWebFeature(h.kind, h.title, h.feature, false);
     writeTimeSamples(doc, analysis);
 
-    if (!doc.arrayMode()) doc.dropLastComma();
-    doc.close();
-    const int result = doc.flush();
-    if (result != 0) {
-        printError(to, "Can not write results list: " + doc.textPath() + " and " + doc.jsonPath());
-        return result;
-    }
-    printMsg(to, "Results list:\t\t\t\t" + doc.textPath());
-    return 0;
+    return finishAnalysisList(doc, to);
 }
 
 }  // namespace zel

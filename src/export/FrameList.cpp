@@ -116,27 +116,12 @@ void writePerFrame(ResultsDocument& doc, const FrameAnalysis& analysis) {
 int writeFrameList(const FrameAnalysis& analysis, const MessageTarget& to) {
     const FrameAnalysis::Options& options = analysis.options();
     ResultsDocument doc;
-    doc.setImmediate(false);
-    doc.setArrayMode(options.doWeb);
-    doc.setDirectory(options.directory);
-    doc.setTextFileName(options.listName);
-    doc.setJsonFileName(options.listJsonName);
-    doc.setValueListLimit(8);
-    doc.setLabelWidth(40);
-    doc.open();
+    openAnalysisList(doc, options.doWeb, options.directory, options.listName, options.listJsonName);
     doc.section("Frame analysis");
     writeGeneral(doc, analysis);
     writeStatistics(doc, analysis);
     writePerFrame(doc, analysis);
-    if (!doc.arrayMode()) doc.dropLastComma();
-    doc.close();
-    const int result = doc.flush();
-    if (result != 0) {
-        printError(to, "Can not write results list: " + doc.textPath() + " and " + doc.jsonPath());
-        return result;
-    }
-    printMsg(to, "Results list:\t\t\t\t" + doc.textPath());
-    return 0;
+    return finishAnalysisList(doc, to);
 }
 
 int writeFrameGraphs(const FrameAnalysis& analysis) {

@@ -26,14 +26,7 @@ int writeRadFieldRecogList(const FieldRecognition& recognition, const MessageTar
     const FieldRecognition::Options& options = recognition.options();
     const ComparatorDB& comparator = recognition.comparator();
     ResultsDocument doc;
-    doc.setImmediate(false);
-    doc.setArrayMode(options.doWeb);
-    doc.setDirectory(options.directory);
-    doc.setTextFileName(options.listName);
-    doc.setJsonFileName(options.listJsonName);
-    doc.setValueListLimit(8);
-    doc.setLabelWidth(40);
-    doc.open();
+    openAnalysisList(doc, options.doWeb, options.directory, options.listName, options.listJsonName);
     doc.section("Radiation field recognition");
 
     doc.beginWebTable(web::kScalarTable, "Significant vector");
@@ -53,15 +46,7 @@ int writeRadFieldRecogList(const FieldRecognition& recognition, const MessageTar
         doc.addNumberList(entry.field, entry.reference->GetVector(), "", kReferencePrecision);
     doc.endWebTable(true);
 
-    if (!doc.arrayMode()) doc.dropLastComma();
-    doc.close();
-    const int result = doc.flush();
-    if (result != 0) {
-        printError(to, "Can not write results list: " + doc.textPath() + " and " + doc.jsonPath());
-        return result;
-    }
-    printMsg(to, "Results list:\t\t\t\t" + doc.textPath());
-    return 0;
+    return finishAnalysisList(doc, to);
 }
 
 }  // namespace zel

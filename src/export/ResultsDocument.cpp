@@ -360,4 +360,28 @@ void ResultsDocument::closeWebTable(bool last) {
     indent_.clear();
 }
 
+void openAnalysisList(ResultsDocument& doc, bool web, const std::string& directory, const std::string& textName,
+                      const std::string& jsonName) {
+    doc.setImmediate(false);
+    doc.setArrayMode(web);
+    doc.setDirectory(directory);
+    doc.setTextFileName(textName);
+    doc.setJsonFileName(jsonName);
+    doc.setValueListLimit(8);
+    doc.setLabelWidth(40);
+    doc.open();
+}
+
+int finishAnalysisList(ResultsDocument& doc, const MessageTarget& to) {
+    if (!doc.arrayMode()) doc.dropLastComma();
+    doc.close();
+    const int result = doc.flush();
+    if (result != 0) {
+        printError(to, "Can not write results list: " + doc.textPath() + " and " + doc.jsonPath());
+        return result;
+    }
+    printMsg(to, "Results list:\t\t\t\t" + doc.textPath());
+    return 0;
+}
+
 }  // namespace zel

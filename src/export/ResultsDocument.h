@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/Messages.h"
 #include "export/LineBuffer.h"
 
 namespace zel {
@@ -126,5 +127,12 @@ private:
     bool jsonEnabled_ = true;
     bool textEnabled_ = true;
 };
+
+// The results list of an analysis: buffered, in the array layout with `web`, eight values of a list in the text
+// file and labels 40 wide; opened.
+void openAnalysisList(ResultsDocument& doc, bool web, const std::string& directory, const std::string& textName,
+                      const std::string& jsonName);
+// Ends the list, writes both files and says where: 0, or the failure of the write after an error message.
+int finishAnalysisList(ResultsDocument& doc, const MessageTarget& to);
 
 }  // namespace zel
