@@ -156,11 +156,6 @@ void HistogramSets::completeLeftOutSet() {
     remainderPending_ = false;
 }
 
-const HistogramModule& HistogramSets::histograms(size_t s) {
-    if (s > 0) completeLeftOutSet();
-    return *histograms_[s];
-}
-
 size_t HistogramSets::prepareBatchJobs(const ClusterBatch& batch) {
     // With sets filled together: the maps of all sets one by one, the 2D histograms in two parts and the 1D
     // histograms in eight (small jobs, so that the two threads end a slice close together, and both share the

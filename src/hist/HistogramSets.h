@@ -40,12 +40,8 @@ public:
     void runExportJob(size_t job) override;
     int exportResults(const MessageTarget& to) override;
 
-    // The set of all clusters, nullptr when there are no sets; completes the left-out class set first.
+    // The set of all clusters, which always holds every row; nullptr when there are no sets.
     const HistogramModule* allClusters() const { return histograms_.empty() ? nullptr : histograms_.front().get(); }
-    size_t setCount() const { return histograms_.size(); }
-    // Set s (0 for all clusters, then the classes and "Others"), every row of its class in it.
-    const HistogramModule& histograms(size_t s);
-    const ClusterMaps& maps(size_t s) const { return *maps_[s]; }
 
 private:
     // Lists the batch's rows that go into the class sets' histograms and copies them (all but the left-out set's).
