@@ -107,6 +107,9 @@ public:
     void countSeen() { seen_ += 1.0; }
     void countEdgeSkipped() { ++edgeSkipped_; }
     void countFilteredOut() { filteredOut_ += 1.0; }
+    // Clusters whose energy or size is not a finite number are left out of every product; negative ones are kept.
+    void countNonFinite() { ++nonFinite_; }
+    void countNegative() { ++negative_; }
     void addPixelHitsProc(double hits) { pixelHitsProc_ += hits; }
     void countSampleEvent() { eventsPerSample_.back() += 1.0; }
     void countSampleCoincGroup() { coincGroupsPerSample_.back() += 1.0; }
@@ -114,6 +117,8 @@ public:
 
     double clustersSeen() const { return seen_; }
     int edgeSkipped() const { return edgeSkipped_; }
+    long long nonFiniteSkipped() const { return nonFinite_; }
+    long long negativeKept() const { return negative_; }
     double filteredOut() const { return filteredOut_; }
     double clustersProcessed() const { return processed_; }
     double pixelHits() const { return pixelHits_; }
@@ -236,6 +241,8 @@ private:
     double energy_ = 0.0;
     double filteredOut_ = 0.0;
     int edgeSkipped_ = 0;
+    long long nonFinite_ = 0;
+    long long negative_ = 0;
 
     std::vector<double> rateCurrent_ = std::vector<double>(1, 0.0);
     std::vector<double> energyCurrent_ = std::vector<double>(1, 0.0);

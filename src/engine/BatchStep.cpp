@@ -1,6 +1,7 @@
 // The batch step shared by the file run and pushed batches: the rows are widened, the modules take the whole
 // batch, then every row that is not skipped is added to the products and handed to the modules, and the batch
 // step ends with the modules' jobs.
+#include <cmath>
 #include <span>
 
 #include "analysis/FrameAnalysis.h"
@@ -63,10 +64,23 @@ int Engine::processBatch(ClusterBatch& batch) {
         if ((ignoreEdge && onEdge) || filteredOut) {
             if (onEdge) products_.countEdgeSkipped();
             if (filteredOut) products_.countFilteredOut();
+        } else if (const double energy = valueAt(row, eCol, 0.0), size = valueAt(row, sizeCol, 0.0);
+                   !std::isfinite(energy) || !std::isfinite(size)) {
+            products_.countNonFinite();
+            if (products_.nonFiniteSkipped() == 1)
+                printWarning(to, "Cluster " + formatG(products_.clustersSeen()) +
+                                     " has an energy or size that is not a finite number: it is left out of every "
+                                     "product. Further such clusters are only counted (CountParticle_Sum_NonFinite).");
         } else {
+            if (energy < 0 || size < 0) {
+                products_.countNegative();
+                if (products_.negativeKept() == 1)
+                    printWarning(to, "Cluster " + formatG(products_.clustersSeen()) +
+                                         " has a negative energy or size; it is processed as it is. Further such "
+                                         "clusters are only counted (CountParticle_Sum_Negative).");
+            }
             const int classIndex = classOf(row);
-            if (products_.addCluster(classIndex, valueAt(row, tCol, 0.0), valueAt(row, eCol, 0.0),
-                                     valueAt(row, sizeCol, 0.0)) != 0)
+            if (products_.addCluster(classIndex, valueAt(row, tCol, 0.0), energy, size) != 0)
                 return Products::kCodeTooManySamples;  // reported by the products; the run stops
             modules_.processCluster(row, static_cast<uint32_t>(r), classIndex);
         }

@@ -20,6 +20,14 @@ std::string percentText(double fraction) {
     return text;
 }
 
+// Interval ends from 1e200 outwards stand for an open end and are written as the fixed words "1e+200" (upper) and
+// "1e-200" (lower), whatever the precision.
+std::string intervalBoundText(double bound, int precision, bool json) {
+    if (bound >= 1e200) return "1e+200";
+    if (bound <= -1e200) return "1e-200";
+    return json ? formatJsonNumber(bound, precision) : formatResultNumber(bound, precision);
+}
+
 }  // namespace
 
 int writeRadFieldRecogList(const FieldRecognition& recognition, const MessageTarget& to) {
@@ -41,7 +49,7 @@ int writeRadFieldRecogList(const FieldRecognition& recognition, const MessageTar
     doc.endWebTable(false);
 
     doc.beginWebTable(web::kTable, "Used database of referential significant vectors");
-    doc.addNumberList("VariableIntervals", recognition.intervals(), "", kVectorPrecision);
+    doc.addNumberList("VariableIntervals", recognition.intervals(), "", kVectorPrecision, &intervalBoundText);
     for (const ComparatorDB::Entry& entry : comparator.GetDatabase())
         doc.addNumberList(entry.field, entry.reference->GetVector(), "", kReferencePrecision);
     doc.endWebTable(true);

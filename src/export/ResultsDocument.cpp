@@ -102,6 +102,11 @@ std::string formatResultNumber(double value, int precision) {
     return out;
 }
 
+std::string formatJsonNumber(double value, int precision) {
+    // JSON has no token for NaN or infinity: a value that is not finite is written as null.
+    return std::isfinite(value) ? formatResultNumber(value, precision) : std::string("null");
+}
+
 std::string jsonKey(std::string_view name, std::string_view unit) {
     std::string compact;
     for (char c : unit) {
@@ -173,32 +178,32 @@ void ResultsDocument::addInteger(std::string_view name, long long value, std::st
 }
 
 void ResultsDocument::addNumber(std::string_view name, double value, std::string_view unit, int precision) {
-    const std::string number = formatResultNumber(value, precision);
-    json(indent_ + quoted(jsonKey(name, unit)) + ":" + number + ",");
-    text(paddedLabel(name, unit) + number);
+    json(indent_ + quoted(jsonKey(name, unit)) + ":" + formatJsonNumber(value, precision) + ",");
+    text(paddedLabel(name, unit) + formatResultNumber(value, precision));
 }
 
-void ResultsDocument::jsonNumberList(std::string_view key, std::span<const double> values, int precision) {
+void ResultsDocument::jsonNumberList(std::string_view key, std::span<const double> values, int precision,
+                                     NumberFormat format) {
     if (!jsonEnabled_) return;
     std::string line = indent_ + quoted(key) + ":[ ";
     for (size_t i = 0; i < values.size(); ++i) {
         if (i > 0) line.append(", ");
-        line.append(formatResultNumber(values[i], precision));
+        line.append(format ? format(values[i], precision, true) : formatJsonNumber(values[i], precision));
     }
     line.append(" ],");
     json(std::move(line));
 }
 
 void ResultsDocument::addNumberList(std::string_view name, std::span<const double> values, std::string_view unit,
-                                    int precision) {
-    jsonNumberList(jsonKey(name, unit), values, precision);
+                                    int precision, NumberFormat format) {
+    jsonNumberList(jsonKey(name, unit), values, precision, format);
     if (!textEnabled_) return;
     const bool limited = valueListLimit_ > 0 && values.size() > static_cast<size_t>(valueListLimit_);
     const size_t shown = limited ? static_cast<size_t>(valueListLimit_) : values.size();
     std::string line = paddedLabel(name, unit);
     for (size_t i = 0; i < shown; ++i) {
         if (i > 0) line.append(", ");
-        line.append(formatResultNumber(values[i], precision));
+        line.append(format ? format(values[i], precision, false) : formatResultNumber(values[i], precision));
     }
     if (limited) line.append(", ...");
     text(std::move(line));

@@ -16,6 +16,8 @@ namespace zel {
 // The one number format of the results files: small values keep `precision` significant digits after their
 // leading zeros, whole positive values and 0 lose their decimals, values from 1e200 up (and NaN) use exponent form.
 std::string formatResultNumber(double value, int precision);
+// The same for a JSON file, where a value that is not finite becomes null.
+std::string formatJsonNumber(double value, int precision);
 
 // JSON key of a value: the name, then "_" and the unit without blanks ("-" becomes "cnt", "%" becomes "perc");
 // the name alone when the unit is empty.
@@ -75,7 +77,10 @@ public:
     // Integers go through the same number format as every other value.
     void addInteger(std::string_view name, long long value, std::string_view unit, int precision = 0);
     void addNumber(std::string_view name, double value, std::string_view unit, int precision);
-    void addNumberList(std::string_view name, std::span<const double> values, std::string_view unit, int precision);
+    // `format` writes each number (in both files); by default the results format, with null for JSON non-finite values.
+    using NumberFormat = std::string (*)(double value, int precision, bool json);
+    void addNumberList(std::string_view name, std::span<const double> values, std::string_view unit, int precision,
+                       NumberFormat format = nullptr);
     void addString(std::string_view name, std::string_view value, std::string_view unit = {});
     void addStringList(std::string_view name, std::span<const std::string> values);
     // columnNames[0] heads the row labels; columnNames[j + 1] names data column j of every row ("NO_NAME" when
@@ -106,7 +111,8 @@ public:
 private:
     void json(std::string line);
     void text(std::string line);
-    void jsonNumberList(std::string_view key, std::span<const double> values, int precision);
+    void jsonNumberList(std::string_view key, std::span<const double> values, int precision,
+                        NumberFormat format = nullptr);
     void textTable(std::string_view name, std::span<const std::string> columnNames,
                    std::span<const std::string> rowLabels, std::span<const std::vector<double>> rows,
                    std::string_view unit, int precision);

@@ -69,6 +69,15 @@ constexpr GeneralValue kEdgeValues[] = {
      [](const Run& r) { return r.products.clustersProcessed() - r.products.edgeSkipped(); }, "-", nullptr, 0, false},
 };
 
+// Written only when the input held such clusters.
+constexpr GeneralValue kDoubtfulValues[] = {
+    {"", nullptr, "", nullptr, 0, false},
+    {"CountParticle_Sum_NonFinite", [](const Run& r) { return double(r.products.nonFiniteSkipped()); }, "-", nullptr, 0,
+     true},
+    {"CountParticle_Sum_Negative", [](const Run& r) { return double(r.products.negativeKept()); }, "-", nullptr, 0,
+     true},
+};
+
 void writeValues(ResultsDocument& doc, const Run& run, std::span<const GeneralValue> values) {
     for (const GeneralValue& v : values) {
         if (v.key.empty()) {
@@ -85,6 +94,7 @@ void writeGeneral(ResultsDocument& doc, const Run& run) {
     doc.section("General information");
     writeValues(doc, run, kGeneralValues);
     if (run.settings.DoIgnoreClusterSensEdge) writeValues(doc, run, kEdgeValues);
+    if (run.products.nonFiniteSkipped() > 0 || run.products.negativeKept() > 0) writeValues(doc, run, kDoubtfulValues);
 }
 
 void writeClassification(ResultsDocument& doc, const Run& run) {

@@ -47,6 +47,10 @@ void ComparatorDB::SetDatabaseSource(std::string directory, std::string prefix, 
 
 int ComparatorDB::Init() {
     initialised_ = false;
+    if (!ownLog_.open(messages_)) {
+        Fail("Can not open log file: " + ownLog_.path(), kLogFile);
+        return Fail("Initialization failed.", kInitFailed);
+    }
     if (!databaseLoaded_) {
         if (useBuiltIn_) {
             LoadBuiltInDatabase();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Messages.h"
+#include "common/OwnLog.h"
 #include "rfr/SigVec.h"
 
 namespace zel {
@@ -16,6 +17,7 @@ class ComparatorDB {
 public:
     // Error numbers; every reported code is the error-code base minus one of these.
     enum Error : int {
+        kLogFile = 100,
         kInitFailed = 102,
         kNoProbabilities = 106,
         kNotInitialised = 107,
@@ -53,7 +55,12 @@ public:
     void SetOutputFileName(std::string name) { outputFileName_ = std::move(name); }
     const std::string& GetOutputFileName() const { return outputFileName_; }
 
-    // Loads the database unless it is loaded; 0 or a code.
+    // Messages go to a log file of the comparator's own (opened by Init) instead of the one it was given.
+    void SetOwnLog(bool on, std::string directory, std::string fileName) {
+        ownLog_.configure(on, std::move(directory), std::move(fileName));
+    }
+
+    // Opens the own log when asked for and loads the database unless it is loaded; 0 or a code.
     int Init();
     int LoadDatabaseFromFiles();
     void LoadBuiltInDatabase();
@@ -82,6 +89,7 @@ private:
     int Fail(const std::string& text, int number) const;
 
     MessageTarget messages_;
+    OwnLog ownLog_;
     int errorBase_ = 0;
     std::vector<Entry> database_;
     std::string directory_;

@@ -1,5 +1,6 @@
 // One small run whose products are computed by hand, through a file run and through pushed batches.
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "EngineRunSupport.h"
@@ -182,3 +183,21 @@ TEST_F(EndToEnd, ExtendedListWritesEachNumberAsItsValueFormats) {
 }
 
 }  // namespace
+
+TEST_F(EndToEnd, ClustersWithoutFiniteEnergyOrSizeAreLeftOutAndCounted) {
+    // The three clusters of the hand-computed run, then three whose energy or size is no number, and one negative.
+    dir.write("run.elist", std::string(kEventList) +
+                               "4\t40\t40\tnan\t3500000000\t2\n"
+                               "5\t50\t50\tinf\t3500000001\t2\n"
+                               "6\t60\t60\t10\t3500000002\t-inf\n"
+                               "7\t70\t70\t-5\t3500000003\t1\n");
+    process(paramFile());
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 4);
+    EXPECT_DOUBLE_EQ(zel::getEnergyDep(), 595);
+    EXPECT_TRUE(std::isfinite(zel::getDose()));
+    const nlohmann::json json = results();  // parses: no bare nan or inf
+    EXPECT_EQ(json["CountParticle_Sum_NonFinite_cnt"], 3);
+    EXPECT_EQ(json["CountParticle_Sum_Negative_cnt"], 1);
+    EXPECT_NE(log().find("Cluster 4 has an energy or size that is not a finite number"), std::string::npos) << log();
+    EXPECT_NE(log().find("Cluster 7 has a negative energy or size"), std::string::npos);
+}

@@ -145,3 +145,22 @@ TEST_F(ComparatorTest, ProbabilitiesAndDistancesOfEdgeInputs) {
 }
 
 }  // namespace
+
+TEST_F(ComparatorTest, OwnLogTakesTheMessagesOrFailsInitialisation) {
+    writeVector("SigVec_A", "1\n0\n");
+    ComparatorDB db = directoryDatabase();
+    db.SetOwnLog(true, dir(), "comparator.log");
+    ASSERT_EQ(db.Init(), 0);
+    input.SetVector({1, 0, 0});
+    std::string name;
+    double probability = 0;
+    EXPECT_NE(db.Process(name, probability, &input), 0);
+    EXPECT_NE(read(file("comparator.log")).find("is different than size of first vec in database"), std::string::npos);
+    EXPECT_EQ(messages().find("is different than size"), std::string::npos) << "the given log stays quiet";
+
+    ComparatorDB unwritable = directoryDatabase();
+    unwritable.SetOwnLog(true, dir() + "missing/", "comparator.log");
+    EXPECT_EQ(unwritable.Init(), -5300 - 102);
+    EXPECT_NE(messages().find("Can not open log file: " + dir() + "missing/comparator.log"), std::string::npos);
+    EXPECT_FALSE(unwritable.IsInitialised());
+}

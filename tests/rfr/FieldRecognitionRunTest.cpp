@@ -43,6 +43,10 @@ TEST_F(FieldRecognitionRun, TimepixThreeCdTeRunIsComparedWithTheBuiltInFields) {
     EXPECT_EQ(json["Method"], "Distance comparator");
     EXPECT_EQ(json["Distance"], "Euclidean");
     EXPECT_EQ(json["VariableIntervals"].size(), 20u);
+    // The built-in intervals' open upper ends are written as the fixed word, in both files.
+    EXPECT_EQ(json["VariableIntervals"][5], 1e200);
+    EXPECT_NE(read("out/RadFieldRecog/RadFieldRecogList.txt").find("-1.000000, 5, 5, 20, 20, 1e+200, -1.000000, 2,"), std::string::npos)
+        << read("out/RadFieldRecog/RadFieldRecogList.txt");
     for (const char* field : {"Ba133", "Cs137", "Eu152", "Co60", "Am241", "Na22"})
         EXPECT_EQ(json[field].size(), 10u) << field;
     // The nearest field by hand: Ba133 (squared distance 0.787) ahead of Eu152 (0.806).
