@@ -26,6 +26,28 @@ void splitPath(const std::string& full, std::string& path, std::string& name) {
     name = slash == std::string::npos ? full : full.substr(slash + 1);
 }
 
+struct RunUnits {
+    double liveTime = 0;  // s
+    const char* dose = "uGy";
+    const char* doseRate = "uGy/h";
+};
+
+// The live time the products used (TimeAcq when given, the frames' acquisition time for frame data, else the span
+// of the cluster times) is the count over the count rate; the dose-rate unit in force follows from the dose rate
+// over the dose per second of live time: 3600 for uGy/h, 1 for radiology units (Gy/s).
+RunUnits unitsInForce() {
+    RunUnits units;
+    const double count = zel::getCountParticle();
+    const double rate = zel::getCountRate();
+    if (rate > 0 && count > 0) units.liveTime = count / rate;
+    const double dose = zel::getDose();
+    if (dose > 0 && units.liveTime > 0 && zel::getDoseRate() * units.liveTime / dose < 60) {
+        units.dose = "Gy";
+        units.doseRate = "Gy/s";
+    }
+    return units;
+}
+
 int run(const std::string& paramFile) {
     std::string path, name;
     splitPath(paramFile, path, name);
@@ -41,9 +63,10 @@ int run(const std::string& paramFile) {
         std::fprintf(stderr, "\nzel: processing failed with code %d\n", result);
         return 1;
     }
-    std::printf("\nzel: %.0f particles, dose rate %.6g uGy/h, dose %.6g uGy over %.6g s; results in %s\n",
-                zel::getCountParticle(), zel::getDoseRate(), zel::getDose(),
-                zel::getElapsedTimes().empty() ? 0.0 : zel::getElapsedTimes().back(), zel::getFileOutPath().c_str());
+    const RunUnits units = unitsInForce();
+    std::printf("\nzel: %.0f particles, dose rate %.6g %s, dose %.6g %s over a live time of %.6g s; results in %s\n",
+                zel::getCountParticle(), zel::getDoseRate(), units.doseRate, zel::getDose(), units.dose,
+                units.liveTime, zel::getFileOutPath().c_str());
     return 0;
 }
 
