@@ -84,7 +84,6 @@ int Products::setup(const ProductSetup& setup, const MessageTarget& to) {
     if (maskOn_) applyMaskFactor(setup.maskFactor);
 
     seen_ = processed_ = pixelHits_ = pixelHitsProc_ = energy_ = filteredOut_ = 0.0;
-    edgeSkipped_ = 0;
     nonFinite_ = negative_ = 0;
     countRate_ = pixelHitRate_ = fluence_ = flux_ = dose_ = doseRate_ = 0.0;
     elapsed_ = 0.0;
