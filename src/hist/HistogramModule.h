@@ -69,6 +69,8 @@ public:
     // Reads the histogram file directory + fileName, or builds the built-in set when fileName is empty. Histograms
     // that initialise are kept; 0, or the sum of the codes of the failed steps.
     int LoadModuleConfig(const std::string& directory, const std::string& fileName);
+    // True when a configuration was read, whether or not each of its sections made a histogram.
+    bool ConfigRead() const { return config_ != nullptr && config_->isLoaded(); }
     // The built-in set, titles ending in "_" + suffix.
     int LoadDefault();
 

@@ -55,7 +55,9 @@ int HistogramSets::init(const ModuleContext& context) {
     auto make = [&](size_t s) {
         HeldMessages::Scope holding(held[s]);
         auto module = std::make_unique<HistogramModule>(suffixes[s], to, context.codeBase);
-        if (module->LoadModuleConfig(settings.HistPath, settings.HistName) != 0) return;
+        // A section that fails is reported and dropped, and the module keeps the histograms that were made; only a
+        // configuration that cannot be read fails the module.
+        if (module->LoadModuleConfig(settings.HistPath, settings.HistName) != 0 && !module->ConfigRead()) return;
         module->MapNames(variables.names());
         histograms_[s] = std::move(module);
         maps_[s] = std::make_unique<ClusterMaps>(suffixes[s], settings.SensWidth, settings.SensHeight, variables, to);

@@ -201,3 +201,17 @@ TEST_F(EndToEnd, ClustersWithoutFiniteEnergyOrSizeAreLeftOutAndCounted) {
     EXPECT_NE(log().find("Cluster 4 has an energy or size that is not a finite number"), std::string::npos) << log();
     EXPECT_NE(log().find("Cluster 7 has a negative energy or size"), std::string::npos);
 }
+
+TEST_F(EndToEnd, AHistogramTooBigToMakeIsDroppedAndTheOthersAreKept) {
+    dir.write("run.elist", kEventList);
+    dir.write("Hist.ini",
+              "[Hist1D_Good]\nVarName = \"E\"\nNBin = 10\nXmin = 0\nXmax = 1000\n"
+              "[Hist2D_Huge]\nVarName = \"X\" \"Y\"\nNBinX = 100000\nNBinY = 100000\nXmin = 0\nXmax = 256\nYmin = 0\n"
+              "Ymax = 256\n");
+    process(paramFile("HistPath = \"" + dir.dir() + "\"\nHistName = \"Hist.ini\"\n"));
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 3);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("out/Hist/Hist1D_Good_Total.hist")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/Hist/Hist2D_Huge_Total.hist")));
+    EXPECT_NE(log().find("Histogram Hist2D_Huge_Total would have 10000000000 bins"), std::string::npos) << log();
+    EXPECT_NE(log().find("Section: Hist2D_Huge"), std::string::npos);
+}
