@@ -262,6 +262,7 @@ bool parseOptions(int argc, char** argv, Options& o) {
         else if (key == "--rate" && number > 0) o.rate = number;
         else return false;
     }
+    while (o.out.size() > 1 && o.out.back() == '/') o.out.pop_back();
     if (o.sources.empty()) o.sources.push_back({0.0, 0.0});
     return !o.out.empty() && o.escape + o.doubles + o.randoms + o.backward + o.single <= 1.0;
 }

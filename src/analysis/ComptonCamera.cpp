@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "analysis/CoincidenceAnalysis.h"
+#include "analysis/EventListMatching.h"
 #include "cluster/ClusterVariables.h"
 #include "common/NumberText.h"
 #include "common/Paths.h"
@@ -19,6 +20,8 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr int kHalfAngleBins = 180;
+// The matching of event lists reports its codes below those of the camera.
+constexpr int kMatchingCodeOffset = 200;
 // The largest image the camera builds (bins per axis), far beyond any display.
 constexpr double kMaxProjectionBins = 10000;
 const std::string kHistEndData = ".hist";
@@ -163,6 +166,16 @@ int ComptonCamera::init(const ModuleContext& context) {
     }
     config.read(file);
 
+    // Event lists of several readouts named by the configuration are matched into one list first.
+    if (EventListMatching::namesLists(file)) {
+        EventListMatching matching;
+        if (matching.init(s.ComptonPath, s.ComptonName, context.messages, context.codeBase - kMatchingCodeOffset) != 0 ||
+            matching.run() != 0) {
+            fail(" : Can not initialized coincidence and matching (dedicated file config used).", kMatchingFailed);
+            return fail(" : Initialization failed.", kSetupFailed);
+        }
+    }
+
     // The camera's own geometry file, or the engine's.
     auto geometry = std::make_unique<DetectorSetup>();
     const bool dedicated = !config.fileDetGeoName.empty();
@@ -279,7 +292,7 @@ int ComptonCamera::init(const Config& config, const DetectorSetup* geometry, con
     halfAngles_->SetName(std::string(kHalfAngleName));
     halfAngles_->SetFileOutName(std::string(kHalfAngleName));
     halfAngles_->SetAxisTitles({"Cone half angle [rad]", "N [-]"});
-    resetCurrent();
+    clearResults();
     initialised_ = true;
     return 0;
 }
@@ -324,7 +337,7 @@ int ComptonCamera::setUpProjection() {
     return 0;
 }
 
-void ComptonCamera::resetCurrent() {
+void ComptonCamera::clearResults() {
     counters_ = Counters{};
     kept_.clear();
     cones_.clear();

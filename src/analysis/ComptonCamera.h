@@ -45,6 +45,7 @@ public:
         kSingleSilicon = 104,
         kNoEnergyWindow = 106,
         kSetupFailed = 107,
+        kMatchingFailed = 108,
         kExportFailed = 110,
         kStatisticsFailed = 111,
         kNoScatterer = 124,
@@ -160,7 +161,8 @@ public:
     // Closes the group still open (own grouping) and evaluates the half-angle statistics.
     int finishInput() override;
     int exportResults(const MessageTarget& to) override;
-    void resetCurrent() override;
+    // Forgets every cone, counter and sample and empties the image.
+    void clearResults();
     void report(const MessageTarget& to) const override;
     std::string reportText() const;
 
