@@ -303,6 +303,24 @@ TEST_F(ComptonCameraTest, ResultsListAndConeFile) {
     EXPECT_EQ(cones.substr(0, cones.find('\n', cones.find('\n') + 1) + 1),
               "ConeApexX\tConeApexY\tConeApexZ\tConeAxisX\tConeAxisY\tConeAxisZ\tApexHalfAngle\nmm\tmm\tmm\tmm\tmm\tmm\trad\n");
     EXPECT_NE(cones.find("5.5\t5.5\t20\t0\t0\t1\t0.219745\n"), std::string::npos) << cones;
+
+    // The web layout: an array of the four tables, the text file unchanged.
+    const std::string text = zeltest::TempDir::read(tmp.dir() + "Compton/ComptonList.txt");
+    ComptonCamera web;
+    ComptonCamera::Output output;
+    output.directory = tmp.dir() + "Web/";
+    output.doWeb = true;
+    ASSERT_EQ(web.init(config, &geometry, kIndexes, output, to, -5700), 0);
+    ASSERT_EQ(web.finishInput(), 0);
+    ASSERT_EQ(web.exportResults(to), 0);
+    const auto tables = nlohmann::json::parse(zeltest::TempDir::read(tmp.dir() + "Web/ComptonList.json"));
+    ASSERT_TRUE(tables.is_array());
+    ASSERT_EQ(tables.size(), 4u);
+    EXPECT_EQ(tables[0]["SectionName"], "General information");
+    EXPECT_EQ(tables[1]["Feature"], "ConeHalfAngle");
+    EXPECT_EQ(tables[3]["SectionType"][0], "TabTimePlot");
+    EXPECT_EQ(tables[0]["Data"]["CountCoincGroups_cnt"], 0);
+    EXPECT_NE(text.find("CountCoincGroups [-]:"), std::string::npos);
 }
 
 }  // namespace

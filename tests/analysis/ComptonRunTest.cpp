@@ -212,3 +212,24 @@ TEST_F(ComptonRunTest, ZelRunWritesTheComptonListAndImage) {
 }
 
 }  // namespace
+
+// A configuration without the energy window leaves the camera out; the rest of the run goes on.
+TEST_F(ComptonRunTest, ZelRunWithoutTheEnergyWindowGoesOnWithoutTheCamera) {
+    if (!std::filesystem::exists(bin + "/zel_gen_compton") || !std::filesystem::exists(bin + "/zel"))
+        GTEST_SKIP() << "generator or zel not built";
+    ASSERT_TRUE(generate("--events 50 --seed 2"));
+    tmp.write("gen/compton.ini", "[Settings]\nEnergyComptonSumMax = 700\nFileDetGeo_Path = \"" + tmp.dir() +
+                                     "gen/\"\nFileDetGeo_Name = \"geometry.ini\"\n");
+    const std::string command = "cd \"" + tmp.dir() + "\" && \"" + bin + "/zel\" \"" + tmp.dir() +
+                                "gen/param.txt\" >\"" + tmp.file("zel.txt") + "\" 2>&1";
+    const int status = std::system(command.c_str());
+    const std::string output = zeltest::TempDir::read(tmp.file("zel.txt"));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    EXPECT_NE(output.find("-5806 : ComptonCamera : Compton matching can not be initialized. Min or max energy for sum "
+                          "has not been not given: min = -1 max = 700"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("-1032 : Error occurred during Compton camera module initialization."), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(tmp.dir() + "gen/out/CoincEvent/CoincEventList.json"));
+    EXPECT_FALSE(std::filesystem::exists(tmp.dir() + "gen/out/Compton/ComptonList.json"));
+}
