@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analysis/ComptonCamera.h"
 #include "cluster/VariableNames.h"
 #include "common/Paths.h"
 #include "engine/ParamFile.h"
@@ -149,14 +150,33 @@ int Engine::recogniseField(bool endOfFileRun) {
     return 0;
 }
 
+// The copies refuse (and leave the list empty) while the camera is not part of an initialised run or has no
+// image; the maximum of the first image copied out is kept.
 int Engine::comptonProjection(std::vector<double>& projection) {
     projection.clear();
+    const ComptonCamera* camera = modules_.find<ComptonCamera>();
+    if (!initialised_ || !settings_.DoCompton || camera == nullptr) return 0;
+    if (camera->projection(projection) == 0 && comptonMax_ == -1.0 && !projection.empty())
+        comptonMax_ = *std::max_element(projection.begin(), projection.end());
     return 0;
 }
 
 int Engine::comptonTestProjection(std::vector<double>& projection) {
     projection.clear();
+    const ComptonCamera* camera = modules_.find<ComptonCamera>();
+    if (!initialised_ || !settings_.DoCompton || camera == nullptr) return 0;
+    if (camera->testProjection(projection) == 0 && comptonMax_ == -1.0 && !projection.empty())
+        comptonMax_ = *std::max_element(projection.begin(), projection.end());
     return 0;
+}
+
+void Engine::comptonProjectionBins(int& nx, int& ny) {
+    if (const ComptonCamera* camera = modules_.find<ComptonCamera>(); camera != nullptr && camera->projectionImage()) {
+        comptonBinsX_ = camera->projectionBinsX();
+        comptonBinsY_ = camera->projectionBinsY();
+    }
+    nx = comptonBinsX_;
+    ny = comptonBinsY_;
 }
 
 JobTeam& Engine::jobs() {

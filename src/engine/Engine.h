@@ -71,10 +71,8 @@ public:
     int comptonProjection(std::vector<double>& projection);
     int comptonTestProjection(std::vector<double>& projection);
     double comptonProjectionMax() const { return comptonMax_; }
-    void comptonProjectionBins(int& nx, int& ny) const {
-        nx = comptonBinsX_;
-        ny = comptonBinsY_;
-    }
+    // The image's bin counts as the Compton module set them; -1 and -1 until it has.
+    void comptonProjectionBins(int& nx, int& ny);
 
     // Opens the log file (falls back to the working directory); 0 or -1.
     int openLog();

@@ -1,6 +1,7 @@
 #include "engine/ModuleTable.h"
 
 #include "analysis/CoincidenceAnalysis.h"
+#include "analysis/ComptonCamera.h"
 #include "analysis/DetectorSetup.h"
 #include "analysis/DirectionalAnalysis.h"
 #include "analysis/FrameAnalysis.h"
@@ -28,6 +29,7 @@ constexpr int kCodeBaseSigVec = -5200;
 constexpr int kCodeBaseComparator = -5300;
 constexpr int kCodeBaseGeometry = -5400;
 constexpr int kCodeBaseDirection = -5500;
+constexpr int kCodeBaseCompton = -5700;
 
 constexpr EngineMessage kNone{};
 constexpr EngineMessage kModulesFailed{"Error occurred during modules initialization.", -1023};
@@ -61,6 +63,10 @@ constexpr ModuleEntry kModules[] = {
      true, nullptr, kNone, {"Error occurred during directional analysis export.", -4027}, "DIRECTONAL ANALYSIS", 50, 90},
     {"Coinc", &Settings::DoCoinc, &makeModule<CoincidenceAnalysis>, 0, kNone, true, nullptr, kNone,
      {"Error occurred during coinc event analysis export.", CoincidenceAnalysis::kExportFailed}, "", 0, 70},
+    // After the coincidence analysis, which hands it the closed groups (it groups for itself without one).
+    {"Compton", &Settings::DoCompton, &makeModule<ComptonCamera>, kCodeBaseCompton,
+     {"Error occurred during Compton camera module initialization. Module will not be used in processing.", -1032},
+     true, nullptr, kNone, {"Error occurred during Compton analysis export.", -4028}, "COMPTON CAMERA", 45, 80},
 };
 
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <regex>
 
 #include "support/LoggedDir.h"
@@ -234,3 +236,40 @@ TEST_F(Api, ProcessFileIgnoresItsArgumentsAndClassSeriesHaveOneRowPerClass) {
 }
 
 }  // namespace
+
+// A simulated Compton camera run: the host reads the normalised image, its bin counts and the maximum of the
+// first image it copied out.
+TEST_F(Api, ComptonProjectionAfterARun) {
+    const std::string generator = std::string(ZEL_BIN_DIR) + "/zel_gen_compton";
+    if (std::system(("test -x \"" + generator + "\"").c_str()) != 0) GTEST_SKIP() << "generator not built";
+    ASSERT_EQ(std::system(("\"" + generator + "\" --out \"" + dir.dir() + "\" --events 300 >/dev/null").c_str()), 0);
+    dir.write("quiet.txt", zeltest::TempDir::read(dir.file("param.txt")) +
+                               "DoLog = false\nDoPrint = false\nDoCheckPrereq = false\nDoExportGraphics = false\n");
+    ASSERT_EQ(zel::construct(), 0);
+    ASSERT_EQ(zel::loadParamFile(dir.dir(), "quiet.txt"), 0);
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    double maxValue = 0;
+    EXPECT_EQ(zel::getComCamProjectionMaxVal(maxValue), 0);
+    EXPECT_EQ(maxValue, -1.0);
+    int nx = 0, ny = 0;
+    EXPECT_EQ(zel::getComCamProjectionNBins(nx, ny), 0);
+    EXPECT_EQ(nx, 100);
+    EXPECT_EQ(ny, 100);
+    Series image;
+    EXPECT_EQ(zel::getComCamProjection(image), 0);
+    ASSERT_EQ(image.size(), 10000u);
+    double sum = 0, largest = 0;
+    for (double b : image) {
+        sum += b;
+        largest = std::max(largest, b);
+    }
+    EXPECT_NEAR(sum, 1.0, 1e-9);
+    EXPECT_EQ(zel::getComCamProjectionMaxVal(maxValue), 0);
+    EXPECT_EQ(maxValue, largest);
+    Series again;
+    EXPECT_EQ(zel::getComCamProjection(again), 0);
+    EXPECT_EQ(again, image) << "reading the image leaves it as it was";
+    EXPECT_EQ(zel::getComCamTestProjection(again), 0);
+    EXPECT_EQ(again.size(), 10000u);
+    EXPECT_EQ(zel::destruct(), 0);
+}
