@@ -1,13 +1,12 @@
 #include "engine/ExternalClusterer.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 
 #include "common/Paths.h"
+#include "common/Subprocess.h"
 #include "common/NumberText.h"
 #include "common/Text.h"
 #include "engine/Settings.h"
@@ -58,32 +57,68 @@ std::string clusterLogName(const Settings& settings, const std::string& inputNam
     return name + ".clog";
 }
 
-std::string buildClustererCommand(const Settings& s, const std::string& inputName, const std::string& clogName) {
+namespace {
+
+// The clusterer's arguments and, beside them, the command line the log shows: each option written as a shell would
+// have been given it, with its leading and closing blanks and quoted paths.
+class CommandBuilder {
+public:
+    void program(const std::string& path) {
+        command.arguments.push_back(path);
+        command.text += inQuotes(path) + " ";
+    }
+    void flag(const char* name) {
+        command.arguments.emplace_back(name);
+        command.text.append(" ").append(name).append(" ");
+    }
+    void value(const char* name, const std::string& text) {
+        command.arguments.emplace_back(name);
+        command.arguments.push_back(text);
+        command.text.append(" ").append(name).append(" ").append(text).append(" ");
+    }
+    void quoted(const char* name, const std::string& text, bool leadingBlank = true) {
+        command.arguments.emplace_back(name);
+        command.arguments.push_back(text);
+        if (leadingBlank) command.text += " ";
+        command.text.append(name).append(" ").append(inQuotes(text)).append(" ");
+    }
+    void input(const std::string& text) {
+        command.arguments.push_back(text);
+        command.text += " " + inQuotes(text) + " ";
+    }
+    ClustererCommand command;
+};
+
+}  // namespace
+
+ClustererCommand makeClustererCommand(const Settings& s, const std::string& inputName, const std::string& clogName) {
     const std::string out = clustererOutputDir(s);
-    std::string cmd = inQuotes(s.ClustererPath + s.ClustererName) + " ";
-    if (s.DoReprocElist) cmd += " --korelist " + inQuotes(out + s.ElistOutName) + " ";
-    if (!s.CalMat.empty() && !s.IsEnergyCalibrated) cmd += " -c " + inQuotes(s.CalMat) + " ";
-    if (s.DoExportCList && !s.CListName.empty()) cmd += " --clust-feat-list " + inQuotes(out + s.CListName) + " ";
-    if (s.MaxFrameOccupancy > 0) cmd += " --frame-occupancy-limit " + formatFixed(s.MaxFrameOccupancy) + " ";
-    cmd += " --frame-start-num " + std::to_string(s.FrameStartNum) + " ";
+    CommandBuilder b;
+    b.program(s.ClustererPath + s.ClustererName);
+    if (s.DoReprocElist) b.quoted("--korelist", out + s.ElistOutName);
+    if (!s.CalMat.empty() && !s.IsEnergyCalibrated) b.quoted("-c", s.CalMat);
+    if (s.DoExportCList && !s.CListName.empty()) b.quoted("--clust-feat-list", out + s.CListName);
+    if (s.MaxFrameOccupancy > 0) b.value("--frame-occupancy-limit", formatFixed(s.MaxFrameOccupancy));
+    b.value("--frame-start-num", std::to_string(s.FrameStartNum));
     if (s.MaxPixelCountProc > 0)
-        cmd += " --pix-count-max " + std::to_string(static_cast<long long>(s.MaxPixelCountProc)) + " ";
-    if (s.DoCreateClog) cmd += " -l " + inQuotes(out + clogName) + " ";
-    if (s.DoTpxHighEnergyCorr) cmd += " --corr-tpx-high-energy ";
-    if (!s.MeasMode.empty()) cmd += " --measmode " + inQuotes(s.MeasMode) + " ";
-    if (s.TimeCoinc != -1) cmd += " --el-coinctoadiff " + formatFixed(s.TimeCoinc) + " ";
-    if (s.SensThick != -1) cmd += " --el-thickness " + formatFixed(s.SensThick) + " ";
-    cmd += " --l2d-corr-formula " + std::to_string(s.LengthCorr) + " ";
-    if (s.DoClustererLog) cmd += " --log ";
-    if (s.DoClustererDebug) cmd += " --debug ";
-    if (s.DoClustererStatFile) cmd += "--stat-file " + inQuotes(clustererStatFile(s)) + " ";
+        b.value("--pix-count-max", std::to_string(static_cast<long long>(s.MaxPixelCountProc)));
+    if (s.DoCreateClog) b.quoted("-l", out + clogName);
+    if (s.DoTpxHighEnergyCorr) b.flag("--corr-tpx-high-energy");
+    if (!s.MeasMode.empty()) b.quoted("--measmode", s.MeasMode);
+    if (s.TimeCoinc != -1) b.value("--el-coinctoadiff", formatFixed(s.TimeCoinc));
+    if (s.SensThick != -1) b.value("--el-thickness", formatFixed(s.SensThick));
+    b.value("--l2d-corr-formula", std::to_string(s.LengthCorr));
+    if (s.DoClustererLog) b.flag("--log");
+    if (s.DoClustererDebug) b.flag("--debug");
+    if (s.DoClustererStatFile) b.quoted("--stat-file", clustererStatFile(s), false);
     std::string input = s.FileInPath + inputName;
     if (inputName.empty() && !input.empty() && (input.back() == '/' || input.back() == '\\')) input.pop_back();
-    cmd += " " + inQuotes(input) + " ";
-#ifdef _WIN32
-    cmd = inQuotes(cmd);  // the Windows shell needs one more pair around a command that starts with a quoted path
-#endif
-    return cmd;
+    b.input(input);
+    return std::move(b.command);
+}
+
+std::string buildClustererCommand(const Settings& s, const std::string& inputName, const std::string& clogName) {
+    return makeClustererCommand(s, inputName, clogName).text;
 }
 
 int findClusterer(Settings& settings, const MessageTarget& to) {
@@ -127,12 +162,12 @@ int clusterInput(Settings& settings, InputSet& inputs, size_t index, const Messa
     }
     // A multi-file run of text frames goes to the clusterer as one set: the input directory itself.
     const std::string inputArgument = inputs.kind == InputKind::TextFrames && inputs.count > 1 ? std::string() : input;
-    const std::string command = buildClustererCommand(settings, inputArgument, clogName);
-    if (settings.DoLogClustererCmd) printMsg(to, "Clustere command: |" + command + "|");
+    const ClustererCommand command = makeClustererCommand(settings, inputArgument, clogName);
+    if (settings.DoLogClustererCmd) printMsg(to, "Clustere command: |" + command.text + "|");
     if (settings.DoRunClustererCmd) {
-        std::fflush(stdout);
-        int status = std::system(command.c_str());
-        (void)status;  // the clusterer's own status is not examined: its outputs are
+        // Started from its arguments, so that no file name is ever read as a command.
+        const ProgramRun run = runProgram(command.arguments);
+        (void)run;  // the clusterer's own status is not examined: its outputs are
     }
     return 0;
 }

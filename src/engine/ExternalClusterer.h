@@ -1,6 +1,7 @@
 #pragma once
 // Hands raw pixel data and cluster logs to the external clusterer program and finds the event list it wrote.
 #include <string>
+#include <vector>
 
 #include "common/Messages.h"
 #include "engine/InputDiscovery.h"
@@ -12,7 +13,15 @@ struct Settings;
 // Directory the clusterer writes into: the output directory and its "File" subdirectory.
 std::string clustererOutputDir(const Settings& settings);
 
-// The full command line for one input, in the fixed option order.
+// The clusterer's run for one input: the argument vector it is started with (no shell parses it) and the command
+// line the log shows, both in the fixed option order.
+struct ClustererCommand {
+    std::vector<std::string> arguments;
+    std::string text;
+};
+ClustererCommand makeClustererCommand(const Settings& settings, const std::string& inputName, const std::string& clogName);
+
+// The command line of makeClustererCommand.
 std::string buildClustererCommand(const Settings& settings, const std::string& inputName, const std::string& clogName);
 
 // Name of the cluster log the clusterer is asked to write for this input.

@@ -53,6 +53,15 @@ TEST(ClustererCommand, EveryOptionOnInItsFixedOrder) {
               " --el-thickness 500.000000  --l2d-corr-formula 2  --log  --debug --stat-file \"/stat/Stat.txt\" "
               " \"/data/run.t3pa\" ");
 
+    // The program gets the same options as separate arguments, paths without their quotes.
+    const Names arguments{"/opt/zel/clusterer", "--korelist", "/out/Events", "-c", "/cal/", "--clust-feat-list",
+                          "/out/Clusters", "--frame-occupancy-limit", "0.250000", "--frame-start-num", "12",
+                          "--pix-count-max", "150", "-l", "/out/Log.clog", "--corr-tpx-high-energy", "--measmode",
+                          "itot+count", "--el-coinctoadiff", "50.500000", "--el-thickness", "500.000000",
+                          "--l2d-corr-formula", "2", "--log", "--debug", "--stat-file", "/stat/Stat.txt",
+                          "/data/run.t3pa"};
+    EXPECT_EQ(zel::makeClustererCommand(s, "run.t3pa", "Log.clog").arguments, arguments);
+
     s.IsEnergyCalibrated = true;  // calibrated data gets no calibration option
     EXPECT_EQ(zel::buildClustererCommand(s, "run.t3pa", "Log.clog").find(" -c "), std::string::npos);
 }

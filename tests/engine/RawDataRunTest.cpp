@@ -63,6 +63,20 @@ TEST_F(RawDataRun, EventListOfAnEarlierRunIsUsedWhenTheCommandIsNotRun) {
     EXPECT_NE(log().find("Clustere command:"), std::string::npos);
 }
 
+TEST_F(RawDataRun, FileNamesAreNeverReadAsCommands) {
+    // The working directory is the scratch directory, where a shell would create X.
+    const std::string name = "run$(touch X).t3pa";
+    const std::string generate = kBin + "zel_gen_raw --format t3pa --clusters 20 --separate --seed 5 --out '" +
+                                 dir.file(name) + "' > /dev/null";
+    ASSERT_EQ(std::system(generate.c_str()), 0);
+    ASSERT_FALSE(std::filesystem::exists(dir.file("X")));
+    load(dir.dir(), name, "IsEnergyCalibrated = true\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 20);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("X")));
+    EXPECT_NE(log().find(" \"" + dir.file(name) + "\" |"), std::string::npos) << "the command is logged as it was";
+}
+
 TEST_F(RawDataRun, CosmicBackgroundGivesAFractionOfAMicrograyPerHour) {
     if (!std::filesystem::exists(kCosmic + "cosmic.clog")) GTEST_SKIP() << "cosmic measurement not at hand";
     load(kCosmic, "cosmic.clog", "CalMat = \"" + kCosmic + "\"\nTimeSampling = 1000\n");
