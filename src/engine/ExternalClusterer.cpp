@@ -28,6 +28,29 @@ void removeFile(const std::string& path) {
     std::filesystem::remove(path, ec);
 }
 
+// The files whose name marks them as event lists, as they stand now.
+std::vector<ListStamp> stampEventLists(const std::string& directory) {
+    std::vector<ListStamp> lists;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(directory.empty() ? currentDirPrefix() : directory, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        ListStamp stamp;
+        stamp.name = it->path().filename().string();
+        if (!contains(stamp.name, "korelist")) continue;
+        std::error_code fileError;
+        stamp.size = it->file_size(fileError);
+        if (!fileError) stamp.changed = it->last_write_time(fileError);
+        if (!fileError) lists.push_back(std::move(stamp));
+    }
+    return lists;
+}
+
+bool wasThere(const std::vector<ListStamp>& before, const ListStamp& list) {
+    return std::any_of(before.begin(), before.end(), [&](const ListStamp& b) {
+        return b.name == list.name && b.size == list.size && b.changed == list.changed;
+    });
+}
+
 const char* rawBanner(InputKind kind) {
     switch (kind) {
         case InputKind::ClusterLog: return "Processing RawData CLOG:\t";
@@ -167,7 +190,11 @@ int clusterInput(Settings& settings, InputSet& inputs, size_t index, const Messa
     if (settings.DoRunClustererCmd) {
         // Started from its arguments, so that no file name is ever read as a command.
         const ProgramRun run = runProgram(command.arguments);
-        (void)run;  // the clusterer's own status is not examined: its outputs are
+        if (!run.succeeded()) {
+            printErrorCode(to, "Clusterer failed on " + settings.FileInPath + inputArgument + ": " + run.describe() + ".",
+                           kCodeClustererFailed);
+            return kCodeClustererFailed;
+        }
     }
     return 0;
 }
@@ -199,17 +226,19 @@ int readClustererStat(Settings& settings, const MessageTarget& to) {
 int chooseElist(Settings& settings, InputSet& inputs, const MessageTarget& to) {
     const std::string out = clustererOutputDir(settings);
     const std::string expected = settings.ElistOutName + ".korelist";
+    std::vector<ListStamp> now = stampEventLists(out);
+    auto ofThisRun = [&](const std::string& name) {
+        if (!inputs.listsStamped) return true;
+        auto stamp = std::find_if(now.begin(), now.end(), [&](const ListStamp& l) { return l.name == name; });
+        return stamp != now.end() && !wasThere(inputs.listsBefore, *stamp);
+    };
     std::string chosen;
-    if (isRegularFile(out + expected)) {
+    if (isRegularFile(out + expected) && ofThisRun(expected)) {
         chosen = expected;
     } else {
         std::vector<std::string> candidates;
-        std::error_code ec;
-        for (std::filesystem::directory_iterator it(out.empty() ? currentDirPrefix() : out, ec), end;
-             !ec && it != end; it.increment(ec)) {
-            std::string name = it->path().filename().string();
-            if (contains(name, "korelist")) candidates.push_back(name);
-        }
+        for (const ListStamp& list : now)
+            if (ofThisRun(list.name)) candidates.push_back(list.name);
         if (candidates.empty()) {
             printErrorCode(to, "Elist file can not be found.", -3000);
             return -3000;
@@ -227,19 +256,29 @@ int runRawData(Settings& settings, InputSet& inputs, const MessageTarget& to) {
     inputs.rawToCluster = inputs.kind != InputKind::Elist && inputs.kind != InputKind::None;
     if (inputs.rawToCluster) printMsg(to, rawBanner(inputs.kind) + settings.FileInPath + inputs.names.front());
     int count = inputs.kind == InputKind::TextFrames ? std::min(inputs.count, 1) : inputs.count;
+    inputs.failed.clear();
+    inputs.listsStamped = inputs.rawToCluster && settings.DoRunClusterer && settings.DoRunClustererCmd;
+    if (inputs.listsStamped) inputs.listsBefore = stampEventLists(clustererOutputDir(settings));
+    int failure = 0;
     for (int i = 0; i < count; ++i) {
         settings.FileInName = inputs.names[static_cast<size_t>(i)];
         bool ok = true;
         if (inputs.rawToCluster) {
-            ok = clusterInput(settings, inputs, static_cast<size_t>(i), to) == 0;
+            const int code = clusterInput(settings, inputs, static_cast<size_t>(i), to);
+            ok = code == 0;
             if (ok && settings.DoRunClusterer) readClustererStat(settings, to);
+            if (!ok) {
+                failure = code;
+                inputs.failed.push_back(settings.FileInName);
+            }
         }
         if (ok) inputs.processed.push_back(settings.FileInName);
     }
     if (!settings.DoRunClusterer)
         printWarning(to, "Processing with clusterer is skipped with DoRunClusterer option.");
-    if (inputs.rawToCluster) return chooseElist(settings, inputs, to);
-    return 0;
+    if (!inputs.rawToCluster) return 0;
+    if (inputs.processed.empty() && failure != 0) return failure;  // nothing of this run to read
+    return chooseElist(settings, inputs, to);
 }
 
 }  // namespace zel

@@ -34,16 +34,22 @@ std::string clustererStatFile(const Settings& settings);
 int findClusterer(Settings& settings, const MessageTarget& to);
 int findModels(Settings& settings, const MessageTarget& to);
 
-// Builds, logs and runs the command for input `index`; 0 or the sum of failures of the preparatory steps.
+// A clusterer run that could not be started, was killed or ended with a non-zero status.
+inline constexpr int kCodeClustererFailed = -3019;
+
+// Builds, logs and runs the command for input `index`; 0, the sum of failures of the preparatory steps, or
+// kCodeClustererFailed.
 int clusterInput(Settings& settings, InputSet& inputs, size_t index, const MessageTarget& to);
 
 // Reads the frame number the next input continues with; 0 or -1 when the statistics file cannot be opened.
 int readClustererStat(Settings& settings, const MessageTarget& to);
 
-// Makes the event list written by the clusterer the input; 0 or -3000.
+// Makes the event list written by the clusterer the input; 0 or -3000. When the clusterer ran, only a list it
+// wrote or changed is taken.
 int chooseElist(Settings& settings, InputSet& inputs, const MessageTarget& to);
 
-// Runs the clusterer over every input that needs it; 0 or the first failing code.
+// Runs the clusterer over every input that needs it. An input it fails on is reported and noted in the failed
+// inputs, and the others go on; 0, kCodeClustererFailed when no input is left, or the code of chooseElist.
 int runRawData(Settings& settings, InputSet& inputs, const MessageTarget& to);
 
 }  // namespace zel

@@ -42,6 +42,7 @@ int Engine::runFiles() {
         exportDirsCreated_ = true;
     }
     if (result == 0) result = runRawData(settings_, inputs_, to);
+    run_.inputsFailed = inputs_.failed;  // the results name them
     if (result == 0) result = runBatchLoop();
     if (result == 0) finishProducts();
     // A vector that cannot be made or compared is reported and leaves the rest of the run as it is; its code
@@ -57,8 +58,15 @@ int Engine::runFiles() {
         }
         if (result == 0) {
             removeIntermediateFiles();
+            // The results of the other inputs are written; the run still fails for the inputs left out.
+            if (!inputs_.failed.empty()) {
+                std::string names;
+                for (const std::string& name : inputs_.failed) names += (names.empty() ? "" : ", ") + name;
+                printErrorCode(to, "Results hold only part of the inputs. Not processed: " + names + ".",
+                               kCodeClustererFailed);
+            }
             printPhaseHeader("END OF PROCESSING", to);
-            return recognition;
+            return inputs_.failed.empty() ? recognition : kCodeClustererFailed;
         }
     }
     modules_.discard();

@@ -239,6 +239,48 @@ TEST_F(ClustererRun, SecondRawInputContinuesTheFrameNumbering) {
     EXPECT_EQ(inputs.elistName, "EventList.korelist") << "the event list of an earlier run is used";
 }
 
+TEST_F(ClustererRun, FailedRunIsAnErrorAndOnlyListsOfThisRunAreTaken) {
+    if (!fs::exists("/bin/true") || !fs::exists("/bin/false")) GTEST_SKIP() << "no /bin/true and /bin/false";
+    settings.ClustererPath = "/bin/";
+    settings.DoMultiFile = true;
+    dir.write("EventListExt.korelist", "extended list of an earlier run");
+
+    // A clusterer that ends well but writes nothing leaves no list to read: the earlier one is not taken.
+    settings.ClustererName = "true";
+    rawInputs({"in.t3pa"});
+    EXPECT_EQ(zel::runRawData(settings, inputs, to), -3000);
+    EXPECT_TRUE(inputs.failed.empty());
+
+    // One that fails, or cannot be started, fails its input; the run goes on with the others.
+    const struct {
+        const char* name;
+        const char* why;
+    } failing[] = {{"false", "exit status 1"}, {"no-such-clusterer", "No such file"}};
+    for (const auto& f : failing) {
+        SCOPED_TRACE(f.name);
+        settings.ClustererName = f.name;
+        inputs = {};
+        rawInputs({"a.t3pa", "b.t3pa"});
+        EXPECT_EQ(zel::runRawData(settings, inputs, to), zel::kCodeClustererFailed);
+        EXPECT_EQ(inputs.failed, (Names{"a.t3pa", "b.t3pa"}));
+        EXPECT_TRUE(inputs.processed.empty());
+        EXPECT_NE(messages().find("Clusterer failed on b.t3pa: "), std::string::npos);
+        EXPECT_NE(messages().find(f.why), std::string::npos);
+    }
+
+    // A list the clusterer wrote in this run is taken, also when one of the same name was there before.
+    dir.write("EventList.korelist", "earlier");
+    dir.write("fake-clusterer", "#!/bin/sh\necho 'written by this run' > " + dir.file("EventList.korelist") + "\n");
+    fs::permissions(dir.file("fake-clusterer"), fs::perms::owner_all);
+    settings.ClustererPath = dir.dir();
+    settings.ClustererName = "fake-clusterer";
+    settings.DoRemoveOldElist = false;
+    inputs = {};
+    rawInputs({"in.t3pa"});
+    EXPECT_EQ(zel::runRawData(settings, inputs, to), 0);
+    EXPECT_EQ(inputs.elistName, "EventList.korelist");
+}
+
 TEST_F(ClustererRun, ClustererIsLookedForBesideTheLibrary) {
     settings.ClustererPath = dir.dir();
     settings.ClustererName = "zel-clusterer";
