@@ -9,6 +9,7 @@
 #include "engine/CodeBases.h"
 #include "engine/Engine.h"
 #include "engine/ExternalClusterer.h"
+#include "engine/OutputSafety.h"
 #include "engine/SettingsReport.h"
 #include "export/ExportDirs.h"
 #include "input/Elist.h"
@@ -36,6 +37,8 @@ int Engine::runFiles() {
     run_.fileRun = true;
 
     if (inputs_.names.empty()) failWith(to, "No in files were found for processing.", -1038);
+    // Settings changed since the initialisation may name an input as an output.
+    refuseOutputsOverInputs(plannedOutputs(settings_, inputs_), inputFullNames(), to);
     int result = 0;
     if (!exportDirsCreated_) {
         result = createExportDirs(settings_, false, to);

@@ -5,6 +5,7 @@
 #include "common/Paths.h"
 #include "engine/Engine.h"
 #include "engine/ExternalClusterer.h"
+#include "engine/OutputSafety.h"
 #include "engine/SettingsReport.h"
 
 namespace zel {
@@ -21,12 +22,16 @@ int Engine::initialise() {
     if (!makeDirectories(settings_.FileOutPath.empty() ? currentDirPrefix() : settings_.FileOutPath))
         failWith(quiet, "Output directory does not exits: " + settings_.FileOutPath, -1037);
 
+    // The log is the first file a run writes: it must not open over an input.
+    refuseOutputsOverInputs(plannedLog(settings_), inputFilesToDiscover(settings_, inputs_), quiet);
     if (openLog() != 0) failed = true;
     printBanner();
     const MessageTarget to = messages();
 
     if (discoverInputs(settings_, inputs_, to) != 0) failed = true;
     else if (!inputs_.names.empty()) recogniseInputs(settings_, inputs_, variables_, to);
+
+    refuseOutputsOverInputs(plannedOutputs(settings_, inputs_), inputFullNames(), to);
 
     if (settings_.DoAbortAfterFileRec) {
         printMsg(to, "Abort after recognition of input files.");
@@ -50,6 +55,12 @@ int Engine::initialise() {
     printReport();
     initialised_ = true;
     return 0;
+}
+
+std::vector<std::string> Engine::inputFullNames() const {
+    std::vector<std::string> names;
+    for (const std::string& name : inputs_.names) names.push_back(settings_.FileInPath + name);
+    return names;
 }
 
 int Engine::initialiseModules() {

@@ -44,6 +44,13 @@ std::vector<std::string> searchInputDirectory(const Settings& settings) {
     return found;
 }
 
+std::vector<std::string> supportedOnly(const std::vector<std::string>& names, const InputSet& inputs) {
+    std::vector<std::string> kept;
+    for (const auto& name : names)
+        if (isSupported(extensionOf(name), inputs)) kept.push_back(name);
+    return kept;
+}
+
 char frameModeFromName(const std::string& name) {
     if (contains(name, "ToT")) return 'E';
     if (contains(name, "ToA")) return 'A';
@@ -74,6 +81,15 @@ bool isTextFrameFile(const std::string& fullName, int width, int height) {
     return lines == height;
 }
 
+std::vector<std::string> inputFilesToDiscover(const Settings& settings, const InputSet& inputs) {
+    std::vector<std::string> names;
+    if (!settings.FileInNames.empty()) names = settings.FileInNames;
+    else if (!settings.DoMultiFile && !settings.FileInName.empty()) names.push_back(settings.FileInName);
+    else if (settings.DoMultiFile) names = supportedOnly(searchInputDirectory(settings), inputs);
+    for (std::string& name : names) name = settings.FileInPath + name;
+    return names;
+}
+
 int discoverInputs(Settings& settings, InputSet& inputs, const MessageTarget& to) {
     inputs.names.clear();
     if (!settings.FileInNames.empty()) {
@@ -94,9 +110,7 @@ int discoverInputs(Settings& settings, InputSet& inputs, const MessageTarget& to
             if (!settings.FileInNameEnd.empty()) printColor(to, "Used FileInNameEnd:\t" + settings.FileInNameEnd, 36);
             raiseCode(-1004);
         }
-        std::vector<std::string> kept;
-        for (const auto& name : inputs.names)
-            if (isSupported(extensionOf(name), inputs)) kept.push_back(name);
+        std::vector<std::string> kept = supportedOnly(inputs.names, inputs);
         if (kept.empty()) {
             printErrorCode(to, "No files have passed the selection and ignore criteria. Process terminated.", -1005);
             return -1005;

@@ -54,6 +54,9 @@ struct InputSet {
 // Text of a file name from its last '.', dot included; empty when there is none.
 std::string extensionOf(const std::string& name);
 
+// Full names of the files discoverInputs would take, found without a message: for checks before the log opens.
+std::vector<std::string> inputFilesToDiscover(const Settings& settings, const InputSet& inputs);
+
 // Fills the input list: explicit list, single name, or a search of the input directory in a multi-file run.
 // Raises -1004 and -1038; returns -1005 when no file passes the selection.
 int discoverInputs(Settings& settings, InputSet& inputs, const MessageTarget& to);
