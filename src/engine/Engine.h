@@ -84,6 +84,7 @@ private:
     JobTeam& jobs();
     int runBatchLoop();
     std::vector<std::string> inputFullNames() const;
+    void removeStalePartialFiles();
     int runInputElist(const std::string& path, const std::string& name);
     int exportResults();
     // Builds the significant vector from the all-clusters histograms and, when recognition is part of the run,

@@ -1,12 +1,11 @@
 #include "export/ExtendedClusterList.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include "common/NumberText.h"
+#include "common/PendingFile.h"
 
 namespace zel {
 namespace {
@@ -27,9 +26,8 @@ int32_t classOfValue(double value) {
 }  // namespace
 
 ExtendedClusterList::ExtendedClusterList(ExtendedClusterListSetup setup) : setup_(std::move(setup)) {
-    const std::string tag = std::to_string(::getpid());
-    marksName_ = setup_.fullName + ".marks" + tag;
-    partName_ = setup_.fullName + ".part" + tag;
+    marksName_ = scratchFileName(setup_.fullName, "marks");
+    partName_ = scratchFileName(setup_.fullName, "part");
 }
 
 ExtendedClusterList::~ExtendedClusterList() { discard(); }

@@ -1,5 +1,8 @@
 // A run writes over none of its inputs: a log, a cluster log or an extended list named like an input (also by
 // another name of the same file) stops the run before anything is written, and the input stays as it was.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "EngineRunSupport.h"
@@ -62,6 +65,23 @@ TEST_F(OutputSafety, SameFileUnderAnotherNameIsCaughtAndOtherNamesPass) {
     process(params("run.elist", "DoPID = false\nDoFilter = false\nElistExtOutName = \"Linked\"\n"));
     EXPECT_EQ(read("run.elist"), kElist);
     EXPECT_TRUE(fs::exists(dir.file("out/File/Linked.korelist")));
+}
+
+TEST_F(OutputSafety, PartialFilesOfAKilledRunAreRemovedByTheNext) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    const std::string left = "out/File/EventListExt.korelist.part" + std::to_string(child);
+    const std::string running = "out/File/EventListExt.korelist.part" + std::to_string(::getppid());
+    fs::create_directories(dir.file("out/File"));
+    dir.write(left, "half a list");
+    dir.write(running, "another run's list");
+    dir.write("run.elist", kElist);
+    load(params("run.elist", "DoPID = false\nDoFilter = false\n"));
+    ASSERT_EQ(initialise(), 0);
+    EXPECT_FALSE(fs::exists(dir.file(left)));
+    EXPECT_TRUE(fs::exists(dir.file(running)));
+    EXPECT_NE(log().find("Removed partial file of an interrupted run:"), std::string::npos);
 }
 
 }  // namespace
