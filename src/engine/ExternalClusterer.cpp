@@ -5,6 +5,7 @@
 #include <fstream>
 #include <limits>
 
+#include "common/BoundedLine.h"
 #include "common/Paths.h"
 #include "common/Subprocess.h"
 #include "common/NumberText.h"
@@ -209,7 +210,9 @@ int readClustererStat(Settings& settings, const MessageTarget& to) {
     }
     std::string line;
     bool first = true;
-    while (std::getline(in, line)) {
+    BoundedLines lines(in, kMaxSettingsLineLength);
+    LineRead read = LineRead::End;
+    while ((read = lines.next(line)) == LineRead::Line) {
         if (first) {
             first = false;
             continue;
@@ -219,6 +222,11 @@ int readClustererStat(Settings& settings, const MessageTarget& to) {
         // A frame count that no frame number of this run can reach is no count: it is left out.
         if (!numbers.empty() && numbers.front() >= 0 && numbers.front() <= std::numeric_limits<int>::max())
             settings.FrameStartNum = static_cast<int>(numbers.front());
+    }
+    if (read == LineRead::TooLong) {
+        printErrorCode(MessageTarget{nullptr, to.print, false},
+                       "Can not read clusterer stat file: " + lines.tooLongText(name), -1);
+        return -1;
     }
     return 0;
 }

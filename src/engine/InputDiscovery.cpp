@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "cluster/ClusterVariables.h"
+#include "common/BoundedLine.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/CodeBases.h"
@@ -72,7 +73,10 @@ bool isTextFrameFile(const std::string& fullName, int width, int height) {
     if (!in.is_open() || width <= 0 || height <= 0) return false;
     std::string line;
     int lines = 0;
-    while (std::getline(in, line)) {
+    // A line longer than any frame line ends the test: it is no frame file, and the recognisers after this one say
+    // where the line is.
+    for (LineRead read; (read = readBoundedLine(in, line, kMaxInputLineLength)) != LineRead::End;) {
+        if (read == LineRead::TooLong) return false;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() && in.peek() == std::ifstream::traits_type::eof()) break;
         if (++lines > height) return false;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/BoundedLine.h"
 #include "common/Paths.h"
 #include "engine/Settings.h"
 #include "support/LoggedDir.h"
@@ -132,11 +133,13 @@ TEST_F(ClustererRun, StatisticsFileGivesTheNextFrameNumber) {
         {"FrameNum 7\nno frame count here\n", 0, 3, 3},
         {"statistics\nFrameNum 10\nFrameNum 20\n", 0, 0, 20},
         {nullptr, -1, 5, 5},
+        {nullptr, -1, 6, 6},  // a line no statistics file holds: the file is not read
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text ? c.text : "missing");
         fs::remove(dir.file("ClustererStatFile.txt"));
         if (c.text) dir.write("ClustererStatFile.txt", c.text);
+        if (c.before == 6) dir.write("ClustererStatFile.txt", "stat\nFrameNum 9 " + std::string(zel::kMaxSettingsLineLength, '1'));
         settings.FrameStartNum = c.before;
         EXPECT_EQ(zel::readClustererStat(settings, to), c.code);
         EXPECT_EQ(settings.FrameStartNum, c.after);
