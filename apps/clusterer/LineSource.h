@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/BoundedLine.h"
+#include "common/BoundedLine.h"
 
 namespace zel::clusterer {
 

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <utility>
 
+#include "common/BoundedLine.h"
 #include "common/Paths.h"
 #include "common/NumberText.h"
 #include "common/Text.h"
@@ -92,11 +93,19 @@ int ConfigFile::load() {
 
     ReadState state;
     std::string line;
-    while (std::getline(in, line)) {
+    BoundedLines lines(in, kMaxSettingsLineLength);
+    LineRead read = LineRead::End;
+    while ((read = lines.next(line)) == LineRead::Line) {
         ++state.lineNumber;
         // A file written on another platform may carry a carriage return before each newline.
         if (!line.empty() && line.back() == '\r') line.pop_back();
         readLine(line, state);
+    }
+    if (read == LineRead::TooLong) {
+        state.errorSum += printModuleError(messages_,
+                                           lines.tooLongText(inputDirectory_ + inputFileName_) +
+                                               " The file is read no further.",
+                                           errorBase_, kLineTooLong, true);
     }
     keepOpenSection(state);
 

@@ -48,6 +48,7 @@ public:
         kBadParameter = 110,
         kBadKeyText = 111,
         kCannotOpenOutput = 112,
+        kLineTooLong = 113,
     };
 
     // No input; output goes to "File.ini" in the current directory.

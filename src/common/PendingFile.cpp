@@ -1,9 +1,12 @@
 #include "common/PendingFile.h"
 
 #include <atomic>
+#include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <system_error>
 
 #ifdef _WIN32
@@ -11,6 +14,7 @@
 #define ZEL_GETPID _getpid
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 #define ZEL_GETPID ::getpid
 #endif
@@ -22,12 +26,69 @@
 namespace zel {
 
 namespace {
+constexpr std::string_view kTemporaryKind = "tmp";
+constexpr std::string_view kScratchKinds[] = {"part", "marks"};
+
 // Temporary names differ between processes and between the files one process writes, also side by side.
 std::string temporarySuffix() {
     static std::atomic<unsigned> count{0};
-    return ".tmp" + std::to_string(ZEL_GETPID()) + "_" + std::to_string(count.fetch_add(1));
+    return "." + std::string(kTemporaryKind) + std::to_string(ZEL_GETPID()) + "_" + std::to_string(count.fetch_add(1));
 }
+
+bool allDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The process id written as `digits` (nothing else); 0 when it is none.
+long long processIdOf(std::string_view digits) {
+    long long id = 0;
+    if (!allDigits(digits) || digits.size() > 10) return 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), id);
+    return id > 0 && id <= std::numeric_limits<int>::max() ? id : 0;
+}
+
+// The process that wrote a file named by scratchFileName or temporarySuffix, or 0 for any other name.
+long long writerOf(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return 0;
+    const std::string_view suffix = name.substr(dot + 1);
+    for (std::string_view kind : kScratchKinds)
+        if (suffix.starts_with(kind)) return processIdOf(suffix.substr(kind.size()));
+    if (!suffix.starts_with(kTemporaryKind)) return 0;
+    const std::string_view rest = suffix.substr(kTemporaryKind.size());
+    const size_t underscore = rest.find('_');
+    if (underscore == std::string_view::npos || !allDigits(rest.substr(underscore + 1))) return 0;
+    return processIdOf(rest.substr(0, underscore));
+}
+
+bool processRuns(long long id) {
+#ifdef _WIN32
+    (void)id;
+    return true;  // no cheap test here: nothing is taken for stale
+#else
+    return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+#endif
+}
+
 }  // namespace
+
+std::string scratchFileName(const std::string& target, std::string_view kind) {
+    return target + "." + std::string(kind) + std::to_string(ZEL_GETPID());
+}
+
+std::vector<std::string> removeStaleScratchFiles(const std::string& directory) {
+    std::vector<std::string> removed;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(directory.empty() ? "." : directory, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::error_code fileError;
+        if (!it->is_regular_file(fileError)) continue;
+        const long long writer = writerOf(it->path().filename().string());
+        if (writer == 0 || processRuns(writer)) continue;
+        if (std::filesystem::remove(it->path(), fileError)) removed.push_back(it->path().string());
+    }
+    return removed;
+}
 
 PendingFile::PendingFile(std::string target) : target_(std::move(target)) {}
 

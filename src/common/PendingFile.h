@@ -2,6 +2,7 @@
 // Output files that appear under their names only complete.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zel {
 
@@ -37,5 +38,14 @@ private:
     int unnamed_ = -1;       // descriptor of the unnamed file, or -1
     bool committed_ = false;
 };
+
+// Name of a scratch file this process writes beside `target` while making it: target + "." + kind + the process id;
+// kind is "part" for the file itself (renamed to the target when complete) or "marks" for data kept beside it.
+std::string scratchFileName(const std::string& target, std::string_view kind);
+
+// Removes from `directory` (not below it) the scratch files of scratchFileName and the temporary names of
+// PendingFile whose process no longer runs: what a killed run left behind. Files of other names are never
+// touched. Returns the full names removed.
+std::vector<std::string> removeStaleScratchFiles(const std::string& directory);
 
 }  // namespace zel

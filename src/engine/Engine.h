@@ -81,6 +81,8 @@ private:
     // The team of threads of initialisation, the batch steps and the export, made when first needed.
     JobTeam& jobs();
     int runBatchLoop();
+    std::vector<std::string> inputFullNames() const;
+    void removeStalePartialFiles();
     int runInputElist(const std::string& path, const std::string& name);
     int exportResults();
     // Builds the significant vector from the all-clusters histograms and, when recognition is part of the run,

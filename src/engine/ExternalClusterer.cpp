@@ -1,13 +1,13 @@
 #include "engine/ExternalClusterer.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 
+#include "common/BoundedLine.h"
 #include "common/Paths.h"
+#include "common/Subprocess.h"
 #include "common/NumberText.h"
 #include "common/Text.h"
 #include "engine/Settings.h"
@@ -27,6 +27,29 @@ std::string upToFirstDot(const std::string& name) { return name.substr(0, name.f
 void removeFile(const std::string& path) {
     std::error_code ec;
     std::filesystem::remove(path, ec);
+}
+
+// The files whose name marks them as event lists, as they stand now.
+std::vector<ListStamp> stampEventLists(const std::string& directory) {
+    std::vector<ListStamp> lists;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(directory.empty() ? currentDirPrefix() : directory, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        ListStamp stamp;
+        stamp.name = it->path().filename().string();
+        if (!contains(stamp.name, "korelist")) continue;
+        std::error_code fileError;
+        stamp.size = it->file_size(fileError);
+        if (!fileError) stamp.changed = it->last_write_time(fileError);
+        if (!fileError) lists.push_back(std::move(stamp));
+    }
+    return lists;
+}
+
+bool wasThere(const std::vector<ListStamp>& before, const ListStamp& list) {
+    return std::any_of(before.begin(), before.end(), [&](const ListStamp& b) {
+        return b.name == list.name && b.size == list.size && b.changed == list.changed;
+    });
 }
 
 const char* rawBanner(InputKind kind) {
@@ -58,32 +81,68 @@ std::string clusterLogName(const Settings& settings, const std::string& inputNam
     return name + ".clog";
 }
 
-std::string buildClustererCommand(const Settings& s, const std::string& inputName, const std::string& clogName) {
+namespace {
+
+// The clusterer's arguments and, beside them, the command line the log shows: each option written as a shell would
+// have been given it, with its leading and closing blanks and quoted paths.
+class CommandBuilder {
+public:
+    void program(const std::string& path) {
+        command.arguments.push_back(path);
+        command.text += inQuotes(path) + " ";
+    }
+    void flag(const char* name) {
+        command.arguments.emplace_back(name);
+        command.text.append(" ").append(name).append(" ");
+    }
+    void value(const char* name, const std::string& text) {
+        command.arguments.emplace_back(name);
+        command.arguments.push_back(text);
+        command.text.append(" ").append(name).append(" ").append(text).append(" ");
+    }
+    void quoted(const char* name, const std::string& text, bool leadingBlank = true) {
+        command.arguments.emplace_back(name);
+        command.arguments.push_back(text);
+        if (leadingBlank) command.text += " ";
+        command.text.append(name).append(" ").append(inQuotes(text)).append(" ");
+    }
+    void input(const std::string& text) {
+        command.arguments.push_back(text);
+        command.text += " " + inQuotes(text) + " ";
+    }
+    ClustererCommand command;
+};
+
+}  // namespace
+
+ClustererCommand makeClustererCommand(const Settings& s, const std::string& inputName, const std::string& clogName) {
     const std::string out = clustererOutputDir(s);
-    std::string cmd = inQuotes(s.ClustererPath + s.ClustererName) + " ";
-    if (s.DoReprocElist) cmd += " --korelist " + inQuotes(out + s.ElistOutName) + " ";
-    if (!s.CalMat.empty() && !s.IsEnergyCalibrated) cmd += " -c " + inQuotes(s.CalMat) + " ";
-    if (s.DoExportCList && !s.CListName.empty()) cmd += " --clust-feat-list " + inQuotes(out + s.CListName) + " ";
-    if (s.MaxFrameOccupancy > 0) cmd += " --frame-occupancy-limit " + formatFixed(s.MaxFrameOccupancy) + " ";
-    cmd += " --frame-start-num " + std::to_string(s.FrameStartNum) + " ";
+    CommandBuilder b;
+    b.program(s.ClustererPath + s.ClustererName);
+    if (s.DoReprocElist) b.quoted("--korelist", out + s.ElistOutName);
+    if (!s.CalMat.empty() && !s.IsEnergyCalibrated) b.quoted("-c", s.CalMat);
+    if (s.DoExportCList && !s.CListName.empty()) b.quoted("--clust-feat-list", out + s.CListName);
+    if (s.MaxFrameOccupancy > 0) b.value("--frame-occupancy-limit", formatFixed(s.MaxFrameOccupancy));
+    b.value("--frame-start-num", std::to_string(s.FrameStartNum));
     if (s.MaxPixelCountProc > 0)
-        cmd += " --pix-count-max " + std::to_string(static_cast<long long>(s.MaxPixelCountProc)) + " ";
-    if (s.DoCreateClog) cmd += " -l " + inQuotes(out + clogName) + " ";
-    if (s.DoTpxHighEnergyCorr) cmd += " --corr-tpx-high-energy ";
-    if (!s.MeasMode.empty()) cmd += " --measmode " + inQuotes(s.MeasMode) + " ";
-    if (s.TimeCoinc != -1) cmd += " --el-coinctoadiff " + formatFixed(s.TimeCoinc) + " ";
-    if (s.SensThick != -1) cmd += " --el-thickness " + formatFixed(s.SensThick) + " ";
-    cmd += " --l2d-corr-formula " + std::to_string(s.LengthCorr) + " ";
-    if (s.DoClustererLog) cmd += " --log ";
-    if (s.DoClustererDebug) cmd += " --debug ";
-    if (s.DoClustererStatFile) cmd += "--stat-file " + inQuotes(clustererStatFile(s)) + " ";
+        b.value("--pix-count-max", std::to_string(static_cast<long long>(s.MaxPixelCountProc)));
+    if (s.DoCreateClog) b.quoted("-l", out + clogName);
+    if (s.DoTpxHighEnergyCorr) b.flag("--corr-tpx-high-energy");
+    if (!s.MeasMode.empty()) b.quoted("--measmode", s.MeasMode);
+    if (s.TimeCoinc != -1) b.value("--el-coinctoadiff", formatFixed(s.TimeCoinc));
+    if (s.SensThick != -1) b.value("--el-thickness", formatFixed(s.SensThick));
+    b.value("--l2d-corr-formula", std::to_string(s.LengthCorr));
+    if (s.DoClustererLog) b.flag("--log");
+    if (s.DoClustererDebug) b.flag("--debug");
+    if (s.DoClustererStatFile) b.quoted("--stat-file", clustererStatFile(s), false);
     std::string input = s.FileInPath + inputName;
     if (inputName.empty() && !input.empty() && (input.back() == '/' || input.back() == '\\')) input.pop_back();
-    cmd += " " + inQuotes(input) + " ";
-#ifdef _WIN32
-    cmd = inQuotes(cmd);  // the Windows shell needs one more pair around a command that starts with a quoted path
-#endif
-    return cmd;
+    b.input(input);
+    return std::move(b.command);
+}
+
+std::string buildClustererCommand(const Settings& s, const std::string& inputName, const std::string& clogName) {
+    return makeClustererCommand(s, inputName, clogName).text;
 }
 
 int findClusterer(Settings& settings, const MessageTarget& to) {
@@ -127,12 +186,16 @@ int clusterInput(Settings& settings, InputSet& inputs, size_t index, const Messa
     }
     // A multi-file run of text frames goes to the clusterer as one set: the input directory itself.
     const std::string inputArgument = inputs.kind == InputKind::TextFrames && inputs.count > 1 ? std::string() : input;
-    const std::string command = buildClustererCommand(settings, inputArgument, clogName);
-    if (settings.DoLogClustererCmd) printMsg(to, "Clustere command: |" + command + "|");
+    const ClustererCommand command = makeClustererCommand(settings, inputArgument, clogName);
+    if (settings.DoLogClustererCmd) printMsg(to, "Clustere command: |" + command.text + "|");
     if (settings.DoRunClustererCmd) {
-        std::fflush(stdout);
-        int status = std::system(command.c_str());
-        (void)status;  // the clusterer's own status is not examined: its outputs are
+        // Started from its arguments, so that no file name is ever read as a command.
+        const ProgramRun run = runProgram(command.arguments);
+        if (!run.succeeded()) {
+            printErrorCode(to, "Clusterer failed on " + settings.FileInPath + inputArgument + ": " + run.describe() + ".",
+                           kCodeClustererFailed);
+            return kCodeClustererFailed;
+        }
     }
     return 0;
 }
@@ -147,7 +210,9 @@ int readClustererStat(Settings& settings, const MessageTarget& to) {
     }
     std::string line;
     bool first = true;
-    while (std::getline(in, line)) {
+    BoundedLines lines(in, kMaxSettingsLineLength);
+    LineRead read = LineRead::End;
+    while ((read = lines.next(line)) == LineRead::Line) {
         if (first) {
             first = false;
             continue;
@@ -158,23 +223,30 @@ int readClustererStat(Settings& settings, const MessageTarget& to) {
         if (!numbers.empty() && numbers.front() >= 0 && numbers.front() <= std::numeric_limits<int>::max())
             settings.FrameStartNum = static_cast<int>(numbers.front());
     }
+    if (read == LineRead::TooLong) {
+        printErrorCode(MessageTarget{nullptr, to.print, false},
+                       "Can not read clusterer stat file: " + lines.tooLongText(name), -1);
+        return -1;
+    }
     return 0;
 }
 
 int chooseElist(Settings& settings, InputSet& inputs, const MessageTarget& to) {
     const std::string out = clustererOutputDir(settings);
     const std::string expected = settings.ElistOutName + ".korelist";
+    std::vector<ListStamp> now = stampEventLists(out);
+    auto ofThisRun = [&](const std::string& name) {
+        if (!inputs.listsStamped) return true;
+        auto stamp = std::find_if(now.begin(), now.end(), [&](const ListStamp& l) { return l.name == name; });
+        return stamp != now.end() && !wasThere(inputs.listsBefore, *stamp);
+    };
     std::string chosen;
-    if (isRegularFile(out + expected)) {
+    if (isRegularFile(out + expected) && ofThisRun(expected)) {
         chosen = expected;
     } else {
         std::vector<std::string> candidates;
-        std::error_code ec;
-        for (std::filesystem::directory_iterator it(out.empty() ? currentDirPrefix() : out, ec), end;
-             !ec && it != end; it.increment(ec)) {
-            std::string name = it->path().filename().string();
-            if (contains(name, "korelist")) candidates.push_back(name);
-        }
+        for (const ListStamp& list : now)
+            if (ofThisRun(list.name)) candidates.push_back(list.name);
         if (candidates.empty()) {
             printErrorCode(to, "Elist file can not be found.", -3000);
             return -3000;
@@ -192,19 +264,29 @@ int runRawData(Settings& settings, InputSet& inputs, const MessageTarget& to) {
     inputs.rawToCluster = inputs.kind != InputKind::Elist && inputs.kind != InputKind::None;
     if (inputs.rawToCluster) printMsg(to, rawBanner(inputs.kind) + settings.FileInPath + inputs.names.front());
     int count = inputs.kind == InputKind::TextFrames ? std::min(inputs.count, 1) : inputs.count;
+    inputs.failed.clear();
+    inputs.listsStamped = inputs.rawToCluster && settings.DoRunClusterer && settings.DoRunClustererCmd;
+    if (inputs.listsStamped) inputs.listsBefore = stampEventLists(clustererOutputDir(settings));
+    int failure = 0;
     for (int i = 0; i < count; ++i) {
         settings.FileInName = inputs.names[static_cast<size_t>(i)];
         bool ok = true;
         if (inputs.rawToCluster) {
-            ok = clusterInput(settings, inputs, static_cast<size_t>(i), to) == 0;
+            const int code = clusterInput(settings, inputs, static_cast<size_t>(i), to);
+            ok = code == 0;
             if (ok && settings.DoRunClusterer) readClustererStat(settings, to);
+            if (!ok) {
+                failure = code;
+                inputs.failed.push_back(settings.FileInName);
+            }
         }
         if (ok) inputs.processed.push_back(settings.FileInName);
     }
     if (!settings.DoRunClusterer)
         printWarning(to, "Processing with clusterer is skipped with DoRunClusterer option.");
-    if (inputs.rawToCluster) return chooseElist(settings, inputs, to);
-    return 0;
+    if (!inputs.rawToCluster) return 0;
+    if (inputs.processed.empty() && failure != 0) return failure;  // nothing of this run to read
+    return chooseElist(settings, inputs, to);
 }
 
 }  // namespace zel

@@ -9,6 +9,7 @@
 #include "engine/CodeBases.h"
 #include "engine/Engine.h"
 #include "engine/ExternalClusterer.h"
+#include "engine/OutputSafety.h"
 #include "engine/SettingsReport.h"
 #include "export/ExportDirs.h"
 #include "input/Elist.h"
@@ -36,12 +37,15 @@ int Engine::runFiles() {
     run_.fileRun = true;
 
     if (inputs_.names.empty()) failWith(to, "No in files were found for processing.", -1038);
+    // Settings changed since the initialisation may name an input as an output.
+    refuseOutputsOverInputs(plannedOutputs(settings_, inputs_), inputFullNames(), to);
     int result = 0;
     if (!exportDirsCreated_) {
         result = createExportDirs(settings_, false, to);
         exportDirsCreated_ = true;
     }
     if (result == 0) result = runRawData(settings_, inputs_, to);
+    run_.inputsFailed = inputs_.failed;  // the results name them
     if (result == 0) result = runBatchLoop();
     if (result == 0) finishProducts();
     // A vector that cannot be made or compared is reported and leaves the rest of the run as it is; its code
@@ -57,8 +61,15 @@ int Engine::runFiles() {
         }
         if (result == 0) {
             removeIntermediateFiles();
+            // The results of the other inputs are written; the run still fails for the inputs left out.
+            if (!inputs_.failed.empty()) {
+                std::string names;
+                for (const std::string& name : inputs_.failed) names += (names.empty() ? "" : ", ") + name;
+                printErrorCode(to, "Results hold only part of the inputs. Not processed: " + names + ".",
+                               kCodeClustererFailed);
+            }
             printPhaseHeader("END OF PROCESSING", to);
-            return recognition;
+            return inputs_.failed.empty() ? recognition : kCodeClustererFailed;
         }
     }
     modules_.discard();

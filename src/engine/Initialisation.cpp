@@ -1,10 +1,13 @@
 // Initialisation: output directory, log, inputs, prerequisites, variable roles, then the modules of the table and
 // the product storage sized for their classes.
+#include <algorithm>
 #include <cstdlib>
 
 #include "common/Paths.h"
+#include "common/PendingFile.h"
 #include "engine/Engine.h"
 #include "engine/ExternalClusterer.h"
+#include "engine/OutputSafety.h"
 #include "engine/SettingsReport.h"
 
 namespace zel {
@@ -21,12 +24,17 @@ int Engine::initialise() {
     if (!makeDirectories(settings_.FileOutPath.empty() ? currentDirPrefix() : settings_.FileOutPath))
         failWith(quiet, "Output directory does not exits: " + settings_.FileOutPath, -1037);
 
+    // The log is the first file a run writes: it must not open over an input.
+    refuseOutputsOverInputs(plannedLog(settings_), inputFilesToDiscover(settings_, inputs_), quiet);
     if (openLog() != 0) failed = true;
     printBanner();
     const MessageTarget to = messages();
+    removeStalePartialFiles();
 
     if (discoverInputs(settings_, inputs_, to) != 0) failed = true;
     else if (!inputs_.names.empty()) recogniseInputs(settings_, inputs_, variables_, to);
+
+    refuseOutputsOverInputs(plannedOutputs(settings_, inputs_), inputFullNames(), to);
 
     if (settings_.DoAbortAfterFileRec) {
         printMsg(to, "Abort after recognition of input files.");
@@ -50,6 +58,28 @@ int Engine::initialise() {
     printReport();
     initialised_ = true;
     return 0;
+}
+
+void Engine::removeStalePartialFiles() {
+    // What a killed run of this output directory left half written; the files of running processes stay.
+    const Settings& s = settings_;
+    std::vector<std::string> directories{s.FileOutPath, clustererOutputDir(s)};
+    for (const std::string* sub : {&s.ExportDirFile, &s.ExportDirSpatialMap, &s.ExportDirHist, &s.ExportDirGraph,
+                                   &s.ExportDirEventVisual, &s.ExportDirSigVec, &s.ExportDirCoincEvent,
+                                   &s.ExportDirFrame, &s.ExportDirRadFieldRecog, &s.ExportDirDirection,
+                                   &s.ExportDirCompton})
+        directories.push_back(s.FileOutPath + *sub);
+    std::sort(directories.begin(), directories.end());
+    directories.erase(std::unique(directories.begin(), directories.end()), directories.end());
+    for (const std::string& directory : directories)
+        for (const std::string& removed : removeStaleScratchFiles(directory.empty() ? currentDirPrefix() : directory))
+            printMsg(messages(), "Removed partial file of an interrupted run:\t" + removed);
+}
+
+std::vector<std::string> Engine::inputFullNames() const {
+    std::vector<std::string> names;
+    for (const std::string& name : inputs_.names) names.push_back(settings_.FileInPath + name);
+    return names;
 }
 
 int Engine::initialiseModules() {

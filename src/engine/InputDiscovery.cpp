@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "cluster/ClusterVariables.h"
+#include "common/BoundedLine.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/CodeBases.h"
@@ -44,6 +45,13 @@ std::vector<std::string> searchInputDirectory(const Settings& settings) {
     return found;
 }
 
+std::vector<std::string> supportedOnly(const std::vector<std::string>& names, const InputSet& inputs) {
+    std::vector<std::string> kept;
+    for (const auto& name : names)
+        if (isSupported(extensionOf(name), inputs)) kept.push_back(name);
+    return kept;
+}
+
 char frameModeFromName(const std::string& name) {
     if (contains(name, "ToT")) return 'E';
     if (contains(name, "ToA")) return 'A';
@@ -65,13 +73,25 @@ bool isTextFrameFile(const std::string& fullName, int width, int height) {
     if (!in.is_open() || width <= 0 || height <= 0) return false;
     std::string line;
     int lines = 0;
-    while (std::getline(in, line)) {
+    // A line longer than any frame line ends the test: it is no frame file, and the recognisers after this one say
+    // where the line is.
+    for (LineRead read; (read = readBoundedLine(in, line, kMaxInputLineLength)) != LineRead::End;) {
+        if (read == LineRead::TooLong) return false;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() && in.peek() == std::ifstream::traits_type::eof()) break;
         if (++lines > height) return false;
         if (static_cast<int>(scanNumbers(line).size()) != width) return false;
     }
     return lines == height;
+}
+
+std::vector<std::string> inputFilesToDiscover(const Settings& settings, const InputSet& inputs) {
+    std::vector<std::string> names;
+    if (!settings.FileInNames.empty()) names = settings.FileInNames;
+    else if (!settings.DoMultiFile && !settings.FileInName.empty()) names.push_back(settings.FileInName);
+    else if (settings.DoMultiFile) names = supportedOnly(searchInputDirectory(settings), inputs);
+    for (std::string& name : names) name = settings.FileInPath + name;
+    return names;
 }
 
 int discoverInputs(Settings& settings, InputSet& inputs, const MessageTarget& to) {
@@ -94,9 +114,7 @@ int discoverInputs(Settings& settings, InputSet& inputs, const MessageTarget& to
             if (!settings.FileInNameEnd.empty()) printColor(to, "Used FileInNameEnd:\t" + settings.FileInNameEnd, 36);
             raiseCode(-1004);
         }
-        std::vector<std::string> kept;
-        for (const auto& name : inputs.names)
-            if (isSupported(extensionOf(name), inputs)) kept.push_back(name);
+        std::vector<std::string> kept = supportedOnly(inputs.names, inputs);
         if (kept.empty()) {
             printErrorCode(to, "No files have passed the selection and ignore criteria. Process terminated.", -1005);
             return -1005;

@@ -1,5 +1,7 @@
 #pragma once
 // Finds the input files named by the settings and recognises what they are.
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,13 @@ enum class InputKind { None, T3PA, T3P, T3R, TextFrames, PMF, PLOG, BMF, Cluster
 inline constexpr const char* kSupportedExtensions[] = {".t3pa", ".t3p", ".t3r", ".txt", ".pmf", ".plog",
                                                       ".bmf", ".clog", ".elist", ".elist2", ".korelist", ".clist"};
 
+// A file as it stood at one moment: a file with the same name, size and time of last change is taken as unchanged.
+struct ListStamp {
+    std::string name;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type changed;
+};
+
 struct InputSet {
     std::vector<std::string> names;  // input file names in processing order
     int count = 0;                   // how many of them are processed
@@ -34,11 +43,19 @@ struct InputSet {
     std::string elistPath;  // event list written by the clusterer, read in place of the raw inputs
     std::string elistName;
     std::vector<std::string> processed;     // inputs handed on successfully
+    std::vector<std::string> failed;        // inputs the clusterer could not process
+    // The event lists in the clusterer's output directory before it ran; a list still as it was then is no list of
+    // this run. Taken only when the clusterer runs.
+    std::vector<ListStamp> listsBefore;
+    bool listsStamped = false;
     std::vector<std::string> producedClogs; // cluster logs written by the clusterer
 };
 
 // Text of a file name from its last '.', dot included; empty when there is none.
 std::string extensionOf(const std::string& name);
+
+// Full names of the files discoverInputs would take, found without a message: for checks before the log opens.
+std::vector<std::string> inputFilesToDiscover(const Settings& settings, const InputSet& inputs);
 
 // Fills the input list: explicit list, single name, or a search of the input directory in a multi-file run.
 // Raises -1004 and -1038; returns -1005 when no file passes the selection.

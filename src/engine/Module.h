@@ -44,6 +44,7 @@ struct RunState {
     bool pidActive = false;
     bool filterActive = false;
     bool fileRun = false;  // a file run, as against batches pushed by a host
+    std::vector<std::string> inputsFailed;  // inputs of a file run that could not be processed
     // Receives every closed coincidence group of two or more clusters (the Compton camera registers here).
     std::function<void(const CoincidenceGroup&)> coincidenceGroupClosed;
 

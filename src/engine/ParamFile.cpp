@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "common/BoundedLine.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/SettingsTable.h"
@@ -140,7 +141,14 @@ int readParamFile(const std::string& fullName, Settings& settings, const Message
     }
     int result = 0;
     std::string text;
-    while (std::getline(file, text)) result += readParamLine(text, settings, to);
+    BoundedLines lines(file, kMaxSettingsLineLength);
+    LineRead read = LineRead::End;
+    while ((read = lines.next(text)) == LineRead::Line) result += readParamLine(text, settings, to);
+    if (read == LineRead::TooLong) {
+        // No parameter line is that long: the file is no parameter file, and nothing after the line is taken.
+        printErrorCode(to, lines.tooLongText(fullName) + " The parameters file is read no further.", kCodeCannotOpen);
+        raiseCode(kCodeCannotOpen);
+    }
     file.close();
     if (settings.DoAbortAfterParamRead) {
         printMsg(to, "Abort after reading of param file.");

@@ -1,12 +1,12 @@
 #include "export/ExtendedClusterList.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
+#include "common/BoundedLine.h"
 #include "common/NumberText.h"
+#include "common/PendingFile.h"
 
 namespace zel {
 namespace {
@@ -27,9 +27,8 @@ int32_t classOfValue(double value) {
 }  // namespace
 
 ExtendedClusterList::ExtendedClusterList(ExtendedClusterListSetup setup) : setup_(std::move(setup)) {
-    const std::string tag = std::to_string(::getpid());
-    marksName_ = setup_.fullName + ".marks" + tag;
-    partName_ = setup_.fullName + ".part" + tag;
+    marksName_ = scratchFileName(setup_.fullName, "marks");
+    partName_ = scratchFileName(setup_.fullName, "part");
 }
 
 ExtendedClusterList::~ExtendedClusterList() { discard(); }
@@ -101,11 +100,16 @@ int ExtendedClusterList::write(const MessageTarget& to) {
     }
     std::string names;
     std::string units;
-    const bool haveNames = static_cast<bool>(std::getline(in, names));
-    const bool haveUnits = haveNames && static_cast<bool>(std::getline(in, units));
+    BoundedLines lines(in, kMaxInputLineLength);
+    const LineRead namesRead = lines.next(names);
+    const LineRead unitsRead = namesRead == LineRead::Line ? lines.next(units) : namesRead;
+    if (unitsRead == LineRead::TooLong) {
+        printErrorCode(to, "Can not read header from clist: " + lines.tooLongText(setup_.clusterListName), kNoHeader);
+        return kNoHeader;
+    }
     stripLineEnd(names);
     stripLineEnd(units);
-    if (!haveUnits || names.empty()) {
+    if (unitsRead != LineRead::Line || names.empty()) {
         printErrorCode(to, "Can not read header from clist: " + setup_.clusterListName, kNoHeader);
         return kNoHeader;
     }
@@ -129,7 +133,12 @@ int ExtendedClusterList::write(const MessageTarget& to) {
     out.put('\n');
     out.write(units);
     out.put('\n');
-    copyLines(in, out);
+    if (!copyLines(lines, out)) {
+        out.close();
+        printErrorCode(to, "Can not read clist: " + lines.tooLongText(setup_.clusterListName), kNoHeader);
+        discard();
+        return kNoHeader;
+    }
     const bool closed = out.close();
     std::error_code ec;
     if (closed) std::filesystem::rename(partName_, setup_.fullName, ec);
@@ -142,11 +151,13 @@ int ExtendedClusterList::write(const MessageTarget& to) {
     return 0;
 }
 
-// Cluster lines take the marks in order; lines that hold no cluster (comments) pass through unchanged.
-void ExtendedClusterList::copyLines(std::istream& in, OutputText& out) {
+// Cluster lines take the marks in order; lines that hold no cluster (comments) pass through unchanged. False when a
+// line is too long to be read.
+bool ExtendedClusterList::copyLines(BoundedLines& lines, OutputText& out) {
     std::string line;
     Mark mark{};
-    while (std::getline(in, line)) {
+    LineRead read = LineRead::End;
+    while ((read = lines.next(line)) == LineRead::Line) {
         stripLineEnd(line);
         if (line.empty()) continue;
         if (line.front() == '#') {
@@ -160,6 +171,7 @@ void ExtendedClusterList::copyLines(std::istream& in, OutputText& out) {
             out.put('\n');
         }
     }
+    return read != LineRead::TooLong;
 }
 
 void ExtendedClusterList::appendValues(OutputText& out, const Mark& mark) const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cluster/ClusterBatch.h"
+#include "common/BoundedLine.h"
 #include "common/Messages.h"
 #include "common/OutputText.h"
 
@@ -37,7 +38,7 @@ public:
     int append(const ClusterBatch& batch, const MessageTarget& to);
 
     // Writes the extended list: 0, -3016 (a list cannot be opened or written) or -3017 (no header in the cluster
-    // list). Without the exported cluster list it only warns and returns 0. Cluster lines beyond the marked
+    // list, or a line too long to be read). Without the exported cluster list it only warns and returns 0. Cluster lines beyond the marked
     // clusters (the run stopped early) are left out.
     int write(const MessageTarget& to);
 
@@ -56,7 +57,7 @@ private:
 
     int flushMarks();
     bool nextMark(Mark& mark);
-    void copyLines(std::istream& in, OutputText& out);
+    bool copyLines(BoundedLines& lines, OutputText& out);
     void appendValues(OutputText& out, const Mark& mark) const;
 
     ExtendedClusterListSetup setup_;

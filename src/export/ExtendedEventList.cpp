@@ -1,10 +1,9 @@
 #include "export/ExtendedEventList.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "common/NumberText.h"
+#include "common/PendingFile.h"
 #include "common/Text.h"
 
 namespace zel {
@@ -19,7 +18,7 @@ char* putNumber(char* out, double value, bool threeDecimals) {
 
 ExtendedEventList::ExtendedEventList(std::string fullName, ExtendedListRules rules)
     : fullName_(std::move(fullName)), rules_(rules) {
-    partName_ = fullName_ + ".part" + std::to_string(::getpid());
+    partName_ = scratchFileName(fullName_, "part");
 }
 
 ExtendedEventList::~ExtendedEventList() { discard(); }

@@ -203,6 +203,11 @@ int writeSamplingList(const Settings& settings, const Products& products, const 
     doc.setLabelWidth(30);
     doc.open();
     writeGeneral(doc, run);
+    if (!run.state.inputsFailed.empty()) {
+        // The totals above leave these inputs out.
+        doc.blank();
+        doc.addStringList("FileIn_Failed", run.state.inputsFailed);
+    }
     if (run.state.pidActive) writeClassification(doc, run);
     if (run.state.filterActive) writeFilter(doc, run);
     writeSamples(doc, run);

@@ -1,7 +1,7 @@
 #include "input/ClusterLogRecognition.h"
 
 #include "common/Text.h"
-#include "input/BoundedLine.h"
+#include "common/BoundedLine.h"
 
 #include <cmath>
 #include <fstream>

@@ -2,7 +2,7 @@
 
 #include "cluster/VariableNames.h"
 #include "common/Text.h"
-#include "input/BoundedLine.h"
+#include "common/BoundedLine.h"
 #include "input/Elist.h"
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/BoundedLine.h"
 #include "support/LoggedDir.h"
 
 namespace {
@@ -194,6 +195,18 @@ TEST_F(ConfigFileTest, SaveToMissingDirectoryFails) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(file.save(), -5112);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "-5112;");
+}
+
+TEST_F(ConfigFileTest, OverlongLineEndsTheReadingWithItsNumber) {
+    const std::string overlong(zel::kMaxSettingsLineLength + 1, 'x');
+    ConfigFile file = fileWith("[First]\nKey = 1\nOther = " + overlong + "\n[Second]\nKey = 2\n", -5100);
+    EXPECT_EQ(load(file), -5100 - 113);
+    EXPECT_NE(logText().find("[ERROR] -5213 : Line 3 of " + directory() + "test.ini is longer than " +
+                             std::to_string(zel::kMaxSettingsLineLength) + " characters."),
+              std::string::npos);
+    EXPECT_TRUE(file.isPartlyLoaded());
+    EXPECT_EQ(file.getParameter("Key", "First").numbers, std::vector<double>{1});
+    EXPECT_EQ(file.getSection("Second"), nullptr) << "nothing after the line is read";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/BoundedLine.h"
 #include "common/Paths.h"
 #include "engine/Settings.h"
 #include "support/LoggedDir.h"
@@ -52,6 +53,15 @@ TEST(ClustererCommand, EveryOptionOnInItsFixedOrder) {
               " --corr-tpx-high-energy  --measmode \"itot+count\"  --el-coinctoadiff 50.500000 "
               " --el-thickness 500.000000  --l2d-corr-formula 2  --log  --debug --stat-file \"/stat/Stat.txt\" "
               " \"/data/run.t3pa\" ");
+
+    // The program gets the same options as separate arguments, paths without their quotes.
+    const Names arguments{"/opt/zel/clusterer", "--korelist", "/out/Events", "-c", "/cal/", "--clust-feat-list",
+                          "/out/Clusters", "--frame-occupancy-limit", "0.250000", "--frame-start-num", "12",
+                          "--pix-count-max", "150", "-l", "/out/Log.clog", "--corr-tpx-high-energy", "--measmode",
+                          "itot+count", "--el-coinctoadiff", "50.500000", "--el-thickness", "500.000000",
+                          "--l2d-corr-formula", "2", "--log", "--debug", "--stat-file", "/stat/Stat.txt",
+                          "/data/run.t3pa"};
+    EXPECT_EQ(zel::makeClustererCommand(s, "run.t3pa", "Log.clog").arguments, arguments);
 
     s.IsEnergyCalibrated = true;  // calibrated data gets no calibration option
     EXPECT_EQ(zel::buildClustererCommand(s, "run.t3pa", "Log.clog").find(" -c "), std::string::npos);
@@ -123,11 +133,13 @@ TEST_F(ClustererRun, StatisticsFileGivesTheNextFrameNumber) {
         {"FrameNum 7\nno frame count here\n", 0, 3, 3},
         {"statistics\nFrameNum 10\nFrameNum 20\n", 0, 0, 20},
         {nullptr, -1, 5, 5},
+        {nullptr, -1, 6, 6},  // a line no statistics file holds: the file is not read
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text ? c.text : "missing");
         fs::remove(dir.file("ClustererStatFile.txt"));
         if (c.text) dir.write("ClustererStatFile.txt", c.text);
+        if (c.before == 6) dir.write("ClustererStatFile.txt", "stat\nFrameNum 9 " + std::string(zel::kMaxSettingsLineLength, '1'));
         settings.FrameStartNum = c.before;
         EXPECT_EQ(zel::readClustererStat(settings, to), c.code);
         EXPECT_EQ(settings.FrameStartNum, c.after);
@@ -228,6 +240,48 @@ TEST_F(ClustererRun, SecondRawInputContinuesTheFrameNumbering) {
     EXPECT_EQ(inputs.producedClogs, (Names{"ClusterLog_a.clog", "ClusterLog_b.clog"}));
     EXPECT_EQ(inputs.processed, (Names{"a.t3pa", "b.t3pa"}));
     EXPECT_EQ(inputs.elistName, "EventList.korelist") << "the event list of an earlier run is used";
+}
+
+TEST_F(ClustererRun, FailedRunIsAnErrorAndOnlyListsOfThisRunAreTaken) {
+    if (!fs::exists("/bin/true") || !fs::exists("/bin/false")) GTEST_SKIP() << "no /bin/true and /bin/false";
+    settings.ClustererPath = "/bin/";
+    settings.DoMultiFile = true;
+    dir.write("EventListExt.korelist", "extended list of an earlier run");
+
+    // A clusterer that ends well but writes nothing leaves no list to read: the earlier one is not taken.
+    settings.ClustererName = "true";
+    rawInputs({"in.t3pa"});
+    EXPECT_EQ(zel::runRawData(settings, inputs, to), -3000);
+    EXPECT_TRUE(inputs.failed.empty());
+
+    // One that fails, or cannot be started, fails its input; the run goes on with the others.
+    const struct {
+        const char* name;
+        const char* why;
+    } failing[] = {{"false", "exit status 1"}, {"no-such-clusterer", "No such file"}};
+    for (const auto& f : failing) {
+        SCOPED_TRACE(f.name);
+        settings.ClustererName = f.name;
+        inputs = {};
+        rawInputs({"a.t3pa", "b.t3pa"});
+        EXPECT_EQ(zel::runRawData(settings, inputs, to), zel::kCodeClustererFailed);
+        EXPECT_EQ(inputs.failed, (Names{"a.t3pa", "b.t3pa"}));
+        EXPECT_TRUE(inputs.processed.empty());
+        EXPECT_NE(messages().find("Clusterer failed on b.t3pa: "), std::string::npos);
+        EXPECT_NE(messages().find(f.why), std::string::npos);
+    }
+
+    // A list the clusterer wrote in this run is taken, also when one of the same name was there before.
+    dir.write("EventList.korelist", "earlier");
+    dir.write("fake-clusterer", "#!/bin/sh\necho 'written by this run' > " + dir.file("EventList.korelist") + "\n");
+    fs::permissions(dir.file("fake-clusterer"), fs::perms::owner_all);
+    settings.ClustererPath = dir.dir();
+    settings.ClustererName = "fake-clusterer";
+    settings.DoRemoveOldElist = false;
+    inputs = {};
+    rawInputs({"in.t3pa"});
+    EXPECT_EQ(zel::runRawData(settings, inputs, to), 0);
+    EXPECT_EQ(inputs.elistName, "EventList.korelist");
 }
 
 TEST_F(ClustererRun, ClustererIsLookedForBesideTheLibrary) {

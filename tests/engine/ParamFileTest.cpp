@@ -5,6 +5,7 @@
 #include <fstream>
 #include <set>
 
+#include "common/BoundedLine.h"
 #include "engine/SettingsTable.h"
 #include "support/LoggedDir.h"
 
@@ -214,6 +215,18 @@ TEST_F(ParamFile, FileCountsUnknownKeysAppliesTheRestAndRaisesWhenMissing) {
     EXPECT_EQ(zeltest::raisedCode([&] { zel::readParamFile(missing, settings, to); }), -1000);
     EXPECT_EQ(settings.ParamFileName, missing);
     EXPECT_EQ(messages(), expected + "[ERROR] -1000 : Can not open parameters file in path " + missing + ".\n");
+}
+
+TEST_F(ParamFile, OverlongLineRaisesWithItsNumberAndKeepsTheLinesBefore) {
+    std::ofstream(paramPath) << "TimeSampling 5\nSensMat = \"" << std::string(zel::kMaxSettingsLineLength, 'a')
+                             << "\"\nTimeAcq 7\n";
+    EXPECT_EQ(zeltest::raisedCode([&] { zel::readParamFile(paramPath, settings, to); }), -1000);
+    EXPECT_EQ(settings.TimeSampling, 5.0);
+    EXPECT_EQ(settings.SensMat, defaults.SensMat);
+    EXPECT_EQ(settings.TimeAcq, defaults.TimeAcq);
+    EXPECT_EQ(messages(), "[ERROR] -1000 : Line 2 of " + paramPath + " is longer than " +
+                              std::to_string(zel::kMaxSettingsLineLength) +
+                              " characters. The parameters file is read no further.\n");
 }
 
 TEST_F(ParamFile, AbortAfterReadingEndsTheProcess) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -63,6 +65,20 @@ TEST_F(RawDataRun, EventListOfAnEarlierRunIsUsedWhenTheCommandIsNotRun) {
     EXPECT_NE(log().find("Clustere command:"), std::string::npos);
 }
 
+TEST_F(RawDataRun, FileNamesAreNeverReadAsCommands) {
+    // The working directory is the scratch directory, where a shell would create X.
+    const std::string name = "run$(touch X).t3pa";
+    const std::string generate = kBin + "zel_gen_raw --format t3pa --clusters 20 --separate --seed 5 --out '" +
+                                 dir.file(name) + "' > /dev/null";
+    ASSERT_EQ(std::system(generate.c_str()), 0);
+    ASSERT_FALSE(std::filesystem::exists(dir.file("X")));
+    load(dir.dir(), name, "IsEnergyCalibrated = true\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 20);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("X")));
+    EXPECT_NE(log().find(" \"" + dir.file(name) + "\" |"), std::string::npos) << "the command is logged as it was";
+}
+
 TEST_F(RawDataRun, CosmicBackgroundGivesAFractionOfAMicrograyPerHour) {
     if (!std::filesystem::exists(kCosmic + "cosmic.clog")) GTEST_SKIP() << "cosmic measurement not at hand";
     load(kCosmic, "cosmic.clog", "CalMat = \"" + kCosmic + "\"\nTimeSampling = 1000\n");
@@ -100,6 +116,43 @@ TEST_F(RawDataRun, SeveralTimepix3FilesAreClusteredIntoOneRun) {
     EXPECT_NE(text.find("--frame-start-num 1 ", first), std::string::npos);
     EXPECT_NE(log().find("part1.t3pa"), std::string::npos);
     EXPECT_EQ(log().find("part.clog\" |"), std::string::npos);
+}
+
+TEST_F(RawDataRun, InputTheClustererFailsOnIsNamedAndTheProgramFails) {
+    if (!std::filesystem::exists(kBin + "zel")) GTEST_SKIP() << "zel program not built";
+    for (int i : {0, 2}) {
+        const std::string generate = kBin + "zel_gen_raw --format t3pa --clusters 40 --separate --seed " +
+                                     std::to_string(20 + i) + " --out " + dir.file("part" + std::to_string(i) + ".t3pa") +
+                                     " > /dev/null";
+        ASSERT_EQ(std::system(generate.c_str()), 0);
+    }
+    dir.write("part1.t3pa", "");
+    load(dir.dir(), "part", "IsEnergyCalibrated = true\nDoMultiFile = true\nFileInNameEnd = \".t3pa\"\n");
+    const std::string command = kBin + "zel " + dir.file("run.param") + " > /dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    // The other two inputs are in the results, which name the one left out.
+    const auto results = nlohmann::json::parse(zeltest::TempDir::read(dir.file("out/File/SamplingList.json")));
+    EXPECT_EQ(results["CountParticle_Sum_cnt"], 80);
+    EXPECT_EQ(results["FileIn_Failed"], nlohmann::json::array({"part1.t3pa"}));
+    EXPECT_NE(log().find("Clusterer failed on " + dir.file("part1.t3pa")), std::string::npos);
+    EXPECT_NE(log().find("Not processed: part1.t3pa."), std::string::npos);
+}
+
+TEST_F(RawDataRun, MissingClustererTakesNoListOfAnEarlierRun) {
+    const std::string generate =
+        kBin + "zel_gen_raw --format t3pa --clusters 30 --separate --seed 6 --out " + dir.file("gen.t3pa") + " > /dev/null";
+    ASSERT_EQ(std::system(generate.c_str()), 0);
+    load(dir.dir(), "gen.t3pa", "IsEnergyCalibrated = true\nDoRemoveElist = false\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+    ASSERT_TRUE(std::filesystem::exists(dir.file("out/File/EventListExt.korelist")));
+    zel::destruct();
+    zel::construct();
+    load(dir.dir(), "gen.t3pa", "IsEnergyCalibrated = true\nClustererName = \"no-such-clusterer\"\n");
+    EXPECT_NE(zel::processFile("", "", ""), 0);
+    EXPECT_DOUBLE_EQ(zel::getCountParticle(), 0);
+    EXPECT_NE(log().find("Clusterer failed on " + dir.file("gen.t3pa")), std::string::npos);
 }
 
 TEST_F(RawDataRun, TextFrameIsClusteredAsFrameData) {

@@ -100,4 +100,27 @@ TEST_F(ExtClist, WarnsWithoutExportedClusterListAndReportsUnreadableLists) {
     EXPECT_NE(messages().find("[ERROR] -3016 : ExtClist can not be opened: " + setup.fullName + "\n"), std::string::npos);
 }
 
+TEST_F(ExtClist, OverlongLineIsRefusedByItsNumberAndLeavesNoList) {
+    const std::string overlong(zel::kMaxInputLineLength + 1, '7');
+    const struct {
+        std::string text;
+        const char* line;
+    } cases[] = {
+        {overlong + "\n-\n", "Line 1 of "},
+        {"DetectorID\tEventID\tX\n-\t-\tpx\n0\t1\t10.5\n" + overlong + "\n0\t3\t30.5\n", "Line 4 of "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        writeClist(c.text);
+        ExtendedClusterList list(setup);
+        list.append(ClusterBatch::fromRows({{0, 0, 0, 1, 0}, {0, 0, 1, 1, 0}, {0, 0, 2, 1, 0}}), to());
+        EXPECT_EQ(list.write(to()), -3017);
+        EXPECT_FALSE(std::filesystem::exists(setup.fullName));
+        EXPECT_NE(messages().find(c.line + setup.clusterListName + " is longer than " +
+                                  std::to_string(zel::kMaxInputLineLength) + " characters."),
+                  std::string::npos);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir()), {}), 2);  // no scratch file left
+}
+
 }  // namespace

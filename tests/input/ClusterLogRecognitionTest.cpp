@@ -1,6 +1,6 @@
 #include "input/ClusterLogRecognition.h"
 
-#include "input/BoundedLine.h"
+#include "common/BoundedLine.h"
 
 #include "InputTestSupport.h"
 

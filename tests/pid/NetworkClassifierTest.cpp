@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "cluster/VariableNames.h"
+#include "common/BoundedLine.h"
 #include "pid/PidModule.h"
 #include "pid/network/ModelDirectory.h"
 #include "pid/NetworkModelWriter.h"
@@ -149,6 +150,11 @@ TEST_F(Network, ModelAndNormFailuresGiveTheMessagesOfEachAlgorithm) {
     EXPECT_EQ(classifier->init(setup), -5008);
     EXPECT_TRUE(logged("PID : -5008 : Can not load data norms from file: " +
                        scratch.file("TPX3_500um_Si_3classes/weights.txt") + "\n"));
+    writeNorms("TPX3_500um_Si_3classes", "\n" + std::string(zel::kMaxSettingsLineLength + 1, '1') + "\n");
+    EXPECT_EQ(classifier->init(setup), -5008);
+    EXPECT_TRUE(logged("PID : -5008 : Can not load data norms from file: " +
+                       scratch.file("TPX3_500um_Si_3classes/weights.txt") + ". Line 2 is longer than " +
+                       std::to_string(zel::kMaxSettingsLineLength) + " characters.\n"));
     writeNorms("TPX3_500um_Si_3classes", "3000.5, 200, 5000; 12 1.5 1 40e0 20\n");
     ASSERT_EQ(classifier->init(setup), 0);
     EXPECT_EQ(classifier->norms(), (std::vector<double>{3000.5, 200, 5000, 12, 1.5, 1, 40, 20}));

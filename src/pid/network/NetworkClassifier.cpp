@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "common/BoundedLine.h"
 #include "pid/network/ModelDirectory.h"
 #include "pid/network/NormFile.h"
 #include "pid/PidErrors.h"
@@ -81,8 +82,14 @@ int NetworkClassifier::loadModel() {
 
 int NetworkClassifier::loadNorms() {
     const std::string path = modelDirectory_ + std::string(kNormFileName);
-    switch (readNorms(path, setup_.featureColumns.size(), norms_)) {
+    size_t line = 0;
+    switch (readNorms(path, setup_.featureColumns.size(), norms_, &line)) {
         case NormFileResult::Read: return 0;
+        case NormFileResult::LineTooLong:
+            errorLeadingCode(codeBase_ - kNormsNotRead, " : Can not load data norms from file: " + path + ". Line " +
+                                                            std::to_string(line) + " is longer than " +
+                                                            std::to_string(kMaxSettingsLineLength) + " characters.");
+            return codeBase_ - kNormsNotRead;
         case NormFileResult::NotOpened:
             errorLeadingCode(codeBase_ - kNormsNotOpened, " : Can not open file with data norms: " + path);
             return codeBase_ - kNormsNotOpened;

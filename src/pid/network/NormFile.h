@@ -8,9 +8,11 @@ namespace zel {
 
 inline constexpr std::string_view kNormFileName = "weights.txt";
 
-enum class NormFileResult { Read, NotOpened, NotRead, ZeroNorm };
+enum class NormFileResult { Read, NotOpened, NotRead, ZeroNorm, LineTooLong };
 
-// Reads the norms of `path`; a line with other than `expected` numbers is NotRead, a norm of 0 is ZeroNorm.
-NormFileResult readNorms(const std::string& path, size_t expected, std::vector<double>& norms);
+// Reads the norms of `path`; a line with other than `expected` numbers is NotRead, a norm of 0 is ZeroNorm, a line
+// longer than kMaxSettingsLineLength LineTooLong. `lineNumber`, when given, gets the number of the line read last.
+NormFileResult readNorms(const std::string& path, size_t expected, std::vector<double>& norms,
+                         size_t* lineNumber = nullptr);
 
 }  // namespace zel

@@ -1,4 +1,4 @@
-#include "input/BoundedLine.h"
+#include "common/BoundedLine.h"
 
 namespace zel {
 
@@ -19,6 +19,21 @@ LineRead readBoundedLine(std::istream& in, std::string& line, size_t maxLength) 
         }
         line.push_back(static_cast<char>(ch));
     }
+}
+
+}  // namespace zel
+
+namespace zel {
+
+LineRead BoundedLines::next(std::string& line) {
+    const LineRead read = readBoundedLine(in_, line, maxLength_);
+    if (read != LineRead::End) ++number_;
+    return read;
+}
+
+std::string BoundedLines::tooLongText(std::string_view name) const {
+    return "Line " + std::to_string(number_) + " of " + std::string(name) + " is longer than " +
+           std::to_string(maxLength_) + " characters.";
 }
 
 }  // namespace zel
