@@ -41,7 +41,9 @@ int Engine::runFiles() {
         result = createExportDirs(settings_, false, to);
         exportDirsCreated_ = true;
     }
+    if (result == 0) result = maskInputs();
     if (result == 0) result = runRawData(settings_, inputs_, to);
+    unmaskInputs();
     if (result == 0) result = runBatchLoop();
     if (result == 0) finishProducts();
     // A vector that cannot be made or compared is reported and leaves the rest of the run as it is; its code
