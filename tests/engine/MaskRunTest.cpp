@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -81,6 +82,43 @@ TEST_F(MaskRun, MaskedCopyIsClusteredAndTheProductsGrowByTheMaskedFraction) {
     for (const char* key : {"Dose_Sum_uGy+1", "DoseRate_Mean_uGy+1h-1", "Fluence_Sum_cm-2", "Flux_Sum_cm-2s-1"})
         EXPECT_NEAR(value(masked, key), value(plain, key) * k, 1e-4 * std::abs(value(plain, key))) << key;
     EXPECT_FALSE(plain.contains("CountPixHit_Sum_MaskOk_cnt")) << "no mask, no Mask section";
+}
+
+TEST_F(MaskRun, PixelListCopyLeavesOutTheMaskedHalfOfTheSensor) {
+    if (!std::filesystem::exists(kBin + "zel_gen_raw")) GTEST_SKIP() << "generator not built";
+    const std::string generate = kBin + "zel_gen_raw --format t3pa --clusters 300 --rate 1000 --separate --seed 3 --out " +
+                                 dir.file("gen.t3pa") + " > /dev/null";
+    ASSERT_EQ(std::system(generate.c_str()), 0);
+    const std::string input = read("gen.t3pa");
+    dir.write("half.txt", "(0-127, 0-255)\n");
+    process(params("gen.t3pa", withClusterer("MaskPath = \"" + dir.dir() + "\"\nMaskName = \"half.txt\"\n")));
+    EXPECT_EQ(read("gen.t3pa"), input);
+    // Every pixel line of the copy lies on the right half: matrix index modulo 256 at least 128.
+    std::istringstream copy(read("out/File/MASK_gen.t3pa"));
+    std::string line;
+    std::getline(copy, line);  // the header
+    double kept = 0;
+    while (std::getline(copy, line)) {
+        std::istringstream fields(line);
+        long long index = 0, matrixIndex = 0;
+        fields >> index >> matrixIndex;
+        EXPECT_GE(matrixIndex % 256, 128) << line;
+        ++kept;
+    }
+    const nlohmann::json json = results();
+    const double lines = static_cast<double>(std::count(input.begin(), input.end(), '\n')) - 1;
+    EXPECT_EQ(value(json, "CountPixHit_Sum_MaskOk_cnt"), kept);
+    EXPECT_EQ(value(json, "CountPixHit_Sum_All_cnt"), lines);
+    EXPECT_EQ(value(json, "CountPixHit_Sum_Proc_cnt"), lines);
+    EXPECT_GT(value(json, "CountPixHit_Sum_MaskOmit_cnt"), 0);
+    EXPECT_LT(zel::getCountParticle(), 300);
+    EXPECT_GT(zel::getCountParticle(), 0);
+    const std::vector<std::vector<double>> map = zel::sensMatrixInt();
+    ASSERT_EQ(map.size(), 3u);
+    double left = 0, right = 0;
+    for (size_t i = 0; i < 65536; ++i) (i % 256 < 128 ? left : right) += map[2][i + 1];
+    EXPECT_EQ(left, 0);
+    EXPECT_GT(right, 0);
 }
 
 TEST_F(MaskRun, UnusableMaskFilesSwitchTheMaskOffAndTheRunGoesOn) {
