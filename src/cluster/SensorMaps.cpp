@@ -172,9 +172,10 @@ int SensorMaps::finishInput() {
         lines += fillFromLog(log, lines);
     }
     if (lines != tags_.size() && !done.empty())
-        printWarning(messages_, "The cluster log holds " + std::to_string(lines) + " clusters, the run processed " +
-                                    std::to_string(tags_.size()) + ": the sensor maps pair them in order as far as "
-                                    "both go.");
+        printErrorCode(messages_,
+                       "The cluster log holds " + std::to_string(lines) + " clusters, the run processed " +
+                           std::to_string(tags_.size()) + ": the sensor maps pair them in order as far as both go.",
+                       kLogMismatch);
     return 0;
 }
 

@@ -20,6 +20,9 @@ namespace zel {
 class SensorMaps : public Module {
 public:
     static constexpr int kNoPidInit = -1008;
+    // The cluster log and the processed clusters differ in number (reported; the maps are filled as far as they
+    // pair).
+    static constexpr int kLogMismatch = -4030;
     // Frame images spread over the run besides the maximal-occupancy one.
     static constexpr int kSpreadFrameImages = 20;
 

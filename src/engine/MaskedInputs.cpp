@@ -1,5 +1,7 @@
 // Masked copies of the inputs: with the mask on, every pixel list and cluster log of a file run is copied without
 // its masked pixels into the clusterer's output directory, and the copies are clustered in place of the inputs.
+#include <filesystem>
+
 #include "cluster/MaskModule.h"
 #include "engine/Engine.h"
 #include "engine/ExternalClusterer.h"
@@ -22,6 +24,15 @@ int Engine::maskInputs() {
     for (int i = 0; i < inputs_.count && static_cast<size_t>(i) < inputs_.names.size(); ++i) {
         const std::string& name = inputs_.names[static_cast<size_t>(i)];
         const std::string copy = "MASK_" + name;
+        // The clusterer reads the copy, so that a cluster log it writes under the input's own name would replace
+        // the input unnoticed.
+        std::error_code ec;
+        if (std::filesystem::equivalent(settings_.FileInPath + name, out + clusterLogName(settings_, copy), ec)) {
+            printError(to, "The cluster log of the masked run would replace its input " + settings_.FileInPath + name +
+                               ": give another ClogOutName.");
+            unmaskedInputNames_.clear();
+            return -1;
+        }
         printMsg(to, "Creating masked raw file:\t" + out + copy);
         PixelMask::CopyCounts counts;
         if (maskModule->mask().writeMaskedCopy(settings_.FileInPath + name, out + copy, !pixelList, counts, to) != 0) {

@@ -116,15 +116,6 @@ TEST_F(SensorMapsTest, CountModeAndClassMaps) {
     EXPECT_EQ(maps.classMaps()[0].GetTitle(), "Count plot of sensor with 1 clusters");
 }
 
-TEST_F(SensorMapsTest, MoreLogLinesThanClustersFillOnlyWhatPairs) {
-    settings.IsEnergyCalibrated = true;
-    start();
-    maps.noteCluster(0, 2);
-    EXPECT_EQ(fill(kLog), 4u) << "every cluster line is counted";
-    EXPECT_EQ(at(*maps.integrated(), 0, 0), 5);
-    EXPECT_EQ(at(*maps.integrated(), 3, 3), 0);
-}
-
 TEST_F(SensorMapsTest, FrameImagesOfTheMaximalOccupancyFrameAndSpreadFrames) {
     settings.IsEnergyCalibrated = true;
     run.frameCount = 2;

@@ -1,6 +1,6 @@
-// The pixel mask in whole runs: masked copies of cluster logs clustered in place of their inputs, the products
-// scaled by N / (N - M), the "Mask" results, mask files that cannot be used, and the real cosmic measurement with
-// its hottest pixels masked.
+// The pixel mask and the sensor maps in whole runs: masked copies of cluster logs and pixel lists clustered in place
+// of their inputs, the products scaled by N / (N - M), the "Mask" results, mask files that cannot be used, a cluster
+// log that does not pair with the run, and the real cosmic measurement with its hottest pixels masked.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -121,6 +121,19 @@ TEST_F(MaskRun, PixelListCopyLeavesOutTheMaskedHalfOfTheSensor) {
     EXPECT_GT(right, 0);
 }
 
+TEST_F(MaskRun, ClusterLogOfAnEarlierRunIsNeverReplacedByTheMaskedRun) {
+    // Reprocessing the run's own File/ClusterLog.clog: the clusterer would write its log over it.
+    std::filesystem::create_directories(dir.file("out/File"));
+    dir.write("out/File/ClusterLog.clog", kClog);
+    dir.write("mask.txt", kMask);
+    load("FileInPath = \"" + dir.dir() + "out/File/\"\nFileInName = \"ClusterLog.clog\"\nFileOutPath = \"" + dir.dir() +
+         "out/\"\nLogPath = \"" + dir.dir() + "\"\nDoPrint = false\nDoExportGraphics = false\nMaskPath = \"" + dir.dir() +
+         "\"\nMaskName = \"mask.txt\"\n" + withClusterer());
+    EXPECT_NE(zel::processFile("", "", ""), 0);
+    EXPECT_EQ(read("out/File/ClusterLog.clog"), kClog);
+    EXPECT_NE(read("LogFile.txt").find("The cluster log of the masked run would replace its input"), std::string::npos);
+}
+
 TEST_F(MaskRun, UnusableMaskFilesSwitchTheMaskOffAndTheRunGoesOn) {
     dir.write("run.clog", kClog);
     dir.write("empty.txt", "");
@@ -149,6 +162,20 @@ TEST_F(MaskRun, UnusableMaskFilesSwitchTheMaskOffAndTheRunGoesOn) {
         EXPECT_FALSE(std::filesystem::exists(dir.file("out/File/MASK_run.clog")));
         EXPECT_EQ(read("run.clog"), kClog);
     }
+}
+
+TEST_F(MaskRun, ClusterLogLongerThanTheRunIsReportedAndPairedAsFarAsItGoes) {
+    // The run takes the first two of the four clusters; the sensor maps take the first two lines of the log.
+    dir.write("run.clog", kClog);
+    process(params("run.clog", withClusterer("ClusterCount = 2\n")));
+    EXPECT_NE(log().find("-4030 : The cluster log holds 4 clusters, the run processed 2"), std::string::npos);
+    const std::vector<std::vector<double>> map = zel::sensMatrixInt();
+    ASSERT_EQ(map.size(), 3u);
+    auto at = [&](size_t x, size_t y) { return map[2][y * 256 + x + 1]; };
+    EXPECT_EQ(at(1, 1), 10);
+    EXPECT_EQ(at(50, 50), 30);
+    EXPECT_EQ(at(9, 9), 0);
+    EXPECT_EQ(at(100, 100), 0);
 }
 
 TEST_F(MaskRun, CosmicMeasurementWithItsHottestPixelsMasked) {
