@@ -3,6 +3,7 @@
 // distinct pixels and particles, the sum, spread and extremes of the accumulated pixel value, and the occupancy.
 // Its codes are its code base minus 100 to 107; messages start with "Frame".
 #include <cstdint>
+#include <fstream>
 #include <memory>
 #include <span>
 #include <string>
@@ -51,6 +52,12 @@ public:
     }
     // Distinct pixels (the default) or every hit pixel as the pixel count of the results.
     void setCountDistinct(bool distinct) { countDistinct_ = distinct; }
+    // With the own-log flag, init opens directory + file name ("LogFile.txt" when empty) for the image's messages.
+    void setOwnLog(bool own, std::string directory, std::string fileName) {
+        ownLog_ = own;
+        logDirectory_ = std::move(directory);
+        logFileName_ = fileName.empty() ? std::string("LogFile.txt") : std::move(fileName);
+    }
 
     int frameNumber() const { return frameNumber_; }
     const std::string& title() const { return title_; }
@@ -101,6 +108,10 @@ private:
     bool initialised_ = false;
     bool analysed_ = false;
     std::shared_ptr<Hist2D> matrix_;
+    bool ownLog_ = false;
+    std::string logDirectory_;
+    std::string logFileName_ = "LogFile.txt";
+    std::shared_ptr<std::ofstream> ownLogStream_;
 };
 
 }  // namespace zel

@@ -177,7 +177,19 @@ TEST_F(FrameImageTest, BadSizesFailTheirChecks) {
     EXPECT_EQ(later.addCluster(std::vector<double>{0, 0, 1}, 3), -805);
     EXPECT_EQ(later.analyse(), -806);
     EXPECT_EQ(later.init(), -803);
+    // An own log that cannot be opened is reported and the image works without it; one that opens gets the
+    // image's messages.
+    zel::FrameImage lost(2, 2, 2, false, tmp.target(), -700);
+    lost.setOwnLog(true, tmp.file("missing/"), "");
+    EXPECT_EQ(lost.init(), 0);
+    zel::FrameImage own(2, 2, 2, false, tmp.target(), -700);
+    own.setOwnLog(true, tmp.dir(), "frame.log");
+    ASSERT_EQ(own.init(), 0);
+    EXPECT_EQ(own.addCluster({}, 3), -800);
+    EXPECT_NE(zeltest::TempDir::read(tmp.file("frame.log")).find("-800 : Frame : Nullptr cluster"), std::string::npos);
     const std::string messages = tmp.messages();
+    EXPECT_NE(messages.find("-807 : Frame : Can not open log file: " + tmp.file("missing/LogFile.txt")),
+              std::string::npos);
     EXPECT_NE(messages.find("Check failed. Width is less then 0: -1"), std::string::npos);
     EXPECT_NE(messages.find("Check failed. MatrixVarIndex is less then 0: -1"), std::string::npos);
 }
