@@ -210,6 +210,12 @@ void FrameAnalysis::endBatch() {
 
 int FrameAnalysis::finishInput() {
     evaluate(factorsFromProducts());
+    if (run_ != nullptr) {
+        run_->frameCount = frameCount_;
+        run_->maxOccupancyFrame = maxOccupancyFrame_;
+        run_->frameTimeAcq = timeAcq_;
+        run_->frameTimeUnit = timeUnit_;
+    }
     return 0;
 }
 

@@ -144,7 +144,7 @@ private:
     Columns columns_;
     MessageTarget messages_{nullptr, true, true};
     const Products* products_ = nullptr;
-    const RunState* run_ = nullptr;
+    RunState* run_ = nullptr;  // reads the filter state, publishes the frames found at the end of the input
     std::vector<std::string> timingLogs_;  // input cluster logs, whose frame lines give the timing
     bool timingLoaded_ = true;
     bool filterActive_ = false;

@@ -228,7 +228,8 @@ std::string ConfigFile::text() const {
                 // The stream's default notation ("%g").
                 for (size_t i = 0; i < parameter.numbers.size(); ++i) {
                     if (i > 0) out += ',';
-                    out.append(number, writeGeneral6(number, parameter.numbers[i]));
+                    const double value = parameter.numbers[i];
+                    out.append(number, exactNumbers_ ? writeRoundTrip(number, value) : writeGeneral6(number, value));
                 }
             }
             out += '\n';

@@ -113,6 +113,10 @@ public:
     const std::string& outputDirectory() const { return outputDirectory_; }
     const std::string& outputFileName() const { return outputFileName_; }
 
+    // Numbers are written in "%g" unless exact numbers are asked for: then each is written so that it reads back
+    // unchanged (files whose numbers must agree with data written elsewhere at full precision).
+    void setExactNumbers(bool exact) { exactNumbers_ = exact; }
+
     void setSkipLoad(bool skip) { skipLoad_ = skip; }
     bool skipLoad() const { return skipLoad_; }
     bool isLoaded() const { return loaded_; }
@@ -145,6 +149,7 @@ private:
     bool skipLoad_ = false;
     bool loaded_ = false;
     bool partlyLoaded_ = false;
+    bool exactNumbers_ = false;
     MessageTarget messages_{nullptr, true, true};
     int errorBase_ = 0;
 };

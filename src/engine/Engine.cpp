@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/ComptonCamera.h"
+#include "cluster/SensorMaps.h"
 #include "cluster/VariableNames.h"
 #include "common/Paths.h"
 #include "engine/ParamFile.h"
@@ -113,6 +114,20 @@ std::vector<std::vector<double>> Engine::hist2DAll(const std::vector<std::string
     const Hist2D* hist = sets->allClusters()->findHist2D(variables[0], variables[1]);
     if (hist == nullptr) return {};
     return {hist->GetLowEdgesX(), hist->GetLowEdgesY(), plainCopy(hist->GetContents())};
+}
+
+std::vector<std::vector<double>> Engine::sensorMapIntegrated() const {
+    const SensorMaps* maps = modules_.find<SensorMaps>();
+    const Hist2D* map = maps != nullptr ? maps->integrated() : nullptr;
+    if (map == nullptr) return {};
+    return {map->GetLowEdgesX(), map->GetLowEdgesY(), plainCopy(map->GetContents())};
+}
+
+std::vector<std::vector<double>> Engine::sensorMapSample() const {
+    const SensorMaps* maps = modules_.find<SensorMaps>();
+    const Hist2D* map = maps != nullptr ? maps->partial() : nullptr;
+    if (map == nullptr) return {};
+    return {map->GetLowEdgesX(), map->GetLowEdgesY(), plainCopy(map->GetContents())};
 }
 
 int Engine::radFieldRecognition(std::string& name, double& score) {

@@ -65,8 +65,8 @@ public:
     // not part of the run.
     std::vector<std::vector<double>> hist1DAll(const std::string& variable) const;
     std::vector<std::vector<double>> hist2DAll(const std::vector<std::string>& variables) const;
-    std::vector<std::vector<double>> sensorMapIntegrated() const { return {}; }
-    std::vector<std::vector<double>> sensorMapSample() const { return {}; }
+    std::vector<std::vector<double>> sensorMapIntegrated() const;
+    std::vector<std::vector<double>> sensorMapSample() const;
     int radFieldRecognition(std::string& name, double& score);
     int comptonProjection(std::vector<double>& projection);
     int comptonTestProjection(std::vector<double>& projection);
@@ -83,6 +83,10 @@ private:
     int runBatchLoop();
     std::vector<std::string> inputFullNames() const;
     void removeStalePartialFiles();
+    // With the mask on, makes masked copies of the raw inputs and puts them in the inputs' place until
+    // unmaskInputs. 0, or -1 when a copy cannot be written (reported).
+    int maskInputs();
+    void unmaskInputs();
     int runInputElist(const std::string& path, const std::string& name);
     int exportResults();
     // Builds the significant vector from the all-clusters histograms and, when recognition is part of the run,
@@ -120,6 +124,8 @@ private:
     int comptonBinsX_ = -1;
     int comptonBinsY_ = -1;
     Elist::Continuity continuity_;  // carried across the event lists of one run
+    std::string unmaskedInputPath_;  // the inputs while their masked copies stand in for them
+    std::vector<std::string> unmaskedInputNames_;
 };
 
 }  // namespace zel

@@ -44,7 +44,9 @@ int Engine::runFiles() {
         result = createExportDirs(settings_, false, to);
         exportDirsCreated_ = true;
     }
+    if (result == 0) result = maskInputs();
     if (result == 0) result = runRawData(settings_, inputs_, to);
+    unmaskInputs();
     run_.inputsFailed = inputs_.failed;  // the results name them
     if (result == 0) result = runBatchLoop();
     if (result == 0) finishProducts();

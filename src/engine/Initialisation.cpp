@@ -108,6 +108,8 @@ int Engine::initialiseModules() {
     setup.classCount = run_.classCount();
     setup.timeSampling = settings_.TimeSampling;
     setup.timeAcq = settings_.TimeAcq;
+    setup.maskOn = run_.maskOn;
+    setup.maskFactor = run_.maskFactor;
     if (products_.setup(setup, to) != 0 && result == 0) {
         printErrorCode(to, "Error occurred during modules initialization.", -1023);
         result = -1023;

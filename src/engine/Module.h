@@ -45,6 +45,19 @@ struct RunState {
     bool filterActive = false;
     bool fileRun = false;  // a file run, as against batches pushed by a host
     std::vector<std::string> inputsFailed;  // inputs of a file run that could not be processed
+    // Modules whose initialisation failed while the run went on without them, by table name.
+    std::vector<std::string> failedModules;
+    // The pixel mask: on once loaded, its factor N / (N - M), and the pixel hits its copies kept and left out.
+    bool maskOn = false;
+    double maskFactor = 1.0;
+    double maskPixelsKept = 0.0;
+    double maskPixelsMasked = 0.0;
+    // What the frame analysis found by the end of the input: the frames, the one of maximal occupancy and the
+    // acquisition time of a frame with its unit.
+    int frameCount = 0;
+    int maxOccupancyFrame = 0;
+    double frameTimeAcq = -1.0;
+    std::string frameTimeUnit = "s";
     // Receives every closed coincidence group of two or more clusters (the Compton camera registers here).
     std::function<void(const CoincidenceGroup&)> coincidenceGroupClosed;
 

@@ -31,6 +31,7 @@ int ModuleRunner::create(Settings& settings, const ModuleContext& shared) {
         }
         if (code != 0) {
             say(shared.messages, entry.initFailure);
+            shared.run.failedModules.emplace_back(entry.name);
             if (entry.goesOn) {
                 if (entry.enabled != nullptr) settings.*entry.enabled = false;
             } else if (result == 0) {

@@ -5,6 +5,8 @@
 #include "analysis/DetectorSetup.h"
 #include "analysis/DirectionalAnalysis.h"
 #include "analysis/FrameAnalysis.h"
+#include "cluster/MaskModule.h"
+#include "cluster/SensorMaps.h"
 #include "export/ExtendedLists.h"
 #include "export/SamplingList.h"
 #include "filter/Filter.h"
@@ -48,6 +50,7 @@ constexpr ModuleEntry kModules[] = {
     {"Frame", &Settings::DoFrame, &makeModule<FrameAnalysis>, 0, kNone, true, nullptr,
      {"Error occurred during frame analysis.", FrameAnalysis::kBatchFailed},
      {"Error occurred during frame analysis export.", FrameAnalysis::kExportFailed}, "", 0, 60},
+    {"SensMatrix", nullptr, &makeModule<SensorMaps>, 0, kNone, true, nullptr, kNone, kNone, "", 0, 25},
     {"ExtendedLists", nullptr, &makeModule<ExtendedLists>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 10},
     {"Hist", nullptr, &makeModule<HistogramSets>, kCodeBaseHistograms, kModulesFailed, false, nullptr, kNone, kNone,
      "", 0, 20},
@@ -57,6 +60,9 @@ constexpr ModuleEntry kModules[] = {
     {"RadFieldRecog", &Settings::DoRadFieldRecog, &makeModule<FieldRecognition>, kCodeBaseComparator,
      {"Error occurred during comparator module initialization. Module will not be used in processing.", -1027}, true,
      nullptr, kNone, kNone, "RADIATION FIELD RECOGNITION", 70, 100},
+    {"Mask", &Settings::DoMask, &makeModule<MaskModule>, 0,
+     {"Error occurred during mask initialization. Module will not be used in processing.", -1029}, true, nullptr,
+     kNone, kNone, "MASK", 45, 0},
     {"SamplingList", nullptr, &makeModule<SamplingList>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 30},
     {"Direction", &Settings::DoDirection, &makeModule<DirectionalAnalysis>, kCodeBaseDirection,
      {"Error occurred during direction analysis module initialization. Module will not be used in processing.", -1033},

@@ -124,6 +124,18 @@ void writeClassification(ResultsDocument& doc, const Run& run) {
     doc.addTable("TotalValues_Class", columns, labels, rows, "", 4);
 }
 
+// Pixel hits that the masked copies of the inputs kept and left out.
+void writeMask(ResultsDocument& doc, const Run& run) {
+    const double kept = run.state.maskPixelsKept;
+    const double omitted = run.state.maskPixelsMasked;
+    doc.subsection("Mask");
+    doc.addNumber("CountPixHit_Sum_MaskOk", kept, "-", 4);
+    doc.addNumber("CountPixHit_Sum_MaskOk", percentOf(kept, kept + omitted), "%", 2);
+    doc.addInteger("CountPixHit_Sum_MaskOmit", static_cast<long long>(omitted), "-", 4);
+    doc.addNumber("CountPixHit_Sum_MaskOmit", percentOf(omitted, omitted + kept), "%", 2);
+    doc.addNumber("CountPixHit_Sum_All", kept + omitted, "-", 4);
+}
+
 void writeFilter(ResultsDocument& doc, const Run& run) {
     const Products& p = run.products;
     // Shares of all clusters handed to the engine, whether the filter let them through or not.
@@ -209,6 +221,7 @@ int writeSamplingList(const Settings& settings, const Products& products, const 
         doc.addStringList("FileIn_Failed", run.state.inputsFailed);
     }
     if (run.state.pidActive) writeClassification(doc, run);
+    if (run.state.maskOn) writeMask(doc, run);
     if (run.state.filterActive) writeFilter(doc, run);
     writeSamples(doc, run);
     if (run.state.pidActive) writeClassSamples(doc, run);

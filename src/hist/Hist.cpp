@@ -56,6 +56,8 @@ bool Hist::TooManyBins(uint64_t bins) const {
 ConfigFile Hist::InfoFileHead() const {
     ConfigFile info(fileOutPath_, fileOutName_ + fileOutEndInfo_);
     info.setMessageTarget(MessageTarget{nullptr, false, false});
+    // The limits and statistics agree with the data file, which writes every number exactly.
+    info.setExactNumbers(true);
     info.addSection("HistPar");
     info.addParameter("HistPar", "Title", title_);
     info.addParameter("HistPar", "Name", name_);

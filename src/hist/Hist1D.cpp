@@ -494,9 +494,9 @@ int Hist1D::Export() {
 }
 
 // The data file is authoritative for the edges: it carries them at full precision, while the information file may
-// have rounded Xmin and Xmax. A sparse file (fewer lines than bins) starts with bin 1 and ends with the overflow
-// slot, whose edges give Xmin and Xmax; a full file lists every bin in order and then the overflow slot, whose line
-// is not a bin. The under- and overflow values come from the information file.
+// have rounded Xmin and Xmax. A full file lists every bin in order and then the overflow slot, whose line is not a
+// bin: NBin + 1 lines. A sparse file (equal bins, at most NBin lines) starts with bin 1 and ends with the overflow
+// slot, whose edges give Xmin and Xmax. The under- and overflow values come from the information file.
 int Hist1D::LoadData() {
     std::string text;
     size_t usableLines = 0;
@@ -531,7 +531,10 @@ void Hist1D::ReadContentsLines(const std::string& text, size_t usableLines) {
     });
     contents_ = ZeroedDoubles(bins + 2);
 
-    if (usableLines < bins) {
+    // A full file has a line per bin and the overflow slot's line; a file of equal bins with fewer lines, even one
+    // fewer, is sparse and placed by position.
+    const bool full = usableLines > bins || (axis_.equidist != 1 && usableLines == bins);
+    if (!full) {
         double low = axis_.min;
         double high = axis_.max;
         const double tolerance = 1e-5 * std::max({std::fabs(low), std::fabs(high), high - low});

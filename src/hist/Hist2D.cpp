@@ -686,10 +686,10 @@ int Hist2D::Export() {
 }
 
 // The data file is authoritative for the binning: a full file gives the X edges in its first row, the Y edges in
-// its first column and the maxima in its last line, all at full precision (the information file may have rounded
-// them). A sparse file (fewer lines than bins, equal bins only) is placed on the equidistant binning of the
-// information file, its first line (bin (1, 1)) and last line (the maxima) sharpening the limits. The last line of
-// a full file is not a bin; the corner entries come from OverUnderFlowXY.
+// its first column and the maxima in its last line, all at full precision; it has NBinX x NBinY + 1 lines. A sparse
+// file (equal bins only, at most NBinX x NBinY lines) is placed on the equidistant binning of the information file,
+// its first line (bin (1, 1)) and last line (the maxima) sharpening the limits. The last line of a full file is not
+// a bin; the corner entries come from OverUnderFlowXY.
 int Hist2D::LoadData() {
     std::string text;
     size_t usableLines = 0;
@@ -717,7 +717,11 @@ void Hist2D::ReadContentsLines(const std::string& text, size_t usableLines) {
     const size_t bins = static_cast<size_t>(nx) * static_cast<size_t>(ny);
     contents_ = ZeroedDoubles(bins + 2, binFilling_);
 
-    if (usableLines < bins) {
+    // A full file has a line per bin and the line of the maxima; a file of equal bins with fewer lines, even one
+    // fewer, is sparse and placed by position.
+    const bool equal = axisX_.equidist == 1 && axisY_.equidist == 1;
+    const bool full = usableLines > bins || (!equal && usableLines == bins);
+    if (!full) {
         double first[3] = {axisX_.min, axisY_.min, 0};
         double last[3] = {axisX_.max, axisY_.max, 0};
         size_t seen = 0;

@@ -328,16 +328,44 @@ TEST_F(HistFilesTest, SparseFileKeepsFirstBinsNonEmptyBinsAndOverflow) {
     }
 }
 
-TEST_F(HistFilesTest, LimitsRoundedInTheInfoFileComeBackExactly) {
-    // The information file keeps six significant digits; the data file keeps the exact limits.
+TEST_F(HistFilesTest, InformationFileWritesTheExactNumbersOfTheDataFile) {
+    // Limits and statistics that six significant digits would round.
     Hist1D h("far", 10, 1234567.5, 1234577.5, 0, quiet);
     h.Fill(1234570.2, 2);
+    h.Fill(1234571.3, 1);
+    h.ComputeStatistics();
     ASSERT_EQ(exportAs(h, "far"), 0);
-    ASSERT_THAT(readFile("far.hist_info"), HasSubstr("Xmin=1.23457e+06"));
+    const std::string info = readFile("far.hist_info");
+    EXPECT_THAT(info, HasSubstr("Xmin=1234567.5\n"));
+    EXPECT_THAT(info, HasSubstr("Xmax=1234577.5\n"));
+    EXPECT_THAT(lines("far.hist").back(), "1234577.5\t0");
     Hist1D back(directory(), "far", ".hist", ".hist_info", 0, quiet);
     EXPECT_EQ(back.GetXmin(), 1234567.5);
     EXPECT_EQ(back.GetXmax(), 1234577.5);
     EXPECT_EQ(back.GetContents(), h.GetContents());
+    // The statistics read from the information file are those written, to the last bit.
+    ConfigFile config(directory(), "far.hist_info");
+    config.setMessageTarget(quiet);
+    ASSERT_EQ(config.load(), 0);
+    EXPECT_EQ(config.getParameter("Mean", "Statistics").numbers.at(0), h.GetMean());
+    EXPECT_EQ(config.getParameter("Std", "Statistics").numbers.at(0), h.GetStd());
+}
+
+TEST_F(HistFilesTest, SparseFileOfExactlyNBinLinesIsReadBackByPosition) {
+    // Ten bins all filled but bin 3: bins 1 and 2, seven filled bins and the overflow slot make ten lines, as many
+    // as bins. And every bin filled: the sparse file is the full one.
+    for (const int empty : {3, 0}) {
+        SCOPED_TRACE(empty);
+        Hist1D h("sp", 10, 0.0, 10.0, 0, quiet);
+        for (int bin = 1; bin <= 10; ++bin)
+            if (bin != empty) h.Fill(bin - 0.5, bin * 1.5);
+        ASSERT_EQ(exportAs(h, "sp"), 0);
+        EXPECT_EQ(lines("sp.hist").size(), empty == 0 ? 11u : 10u);
+        Hist1D back(directory(), "sp", ".hist", ".hist_info", 0, quiet);
+        EXPECT_EQ(back.GetContents(), h.GetContents());
+        EXPECT_EQ(back.GetLowEdges(), h.GetLowEdges());
+        EXPECT_EQ(back.GetXmax(), 10.0);
+    }
 }
 
 TEST_F(HistFilesTest, FailuresToOpenFiles) {

@@ -241,6 +241,38 @@ TEST_F(HistFilesTest, SparseMapRoundTripsWithFlows) {
     EXPECT_EQ(back.GetBinContent(1.5, 0.5), 4.25);
 }
 
+TEST_F(HistFilesTest, SparseMapWithOneEmptyBinRoundTrips) {
+    // A 256 x 256 map with every bin filled but one: its sparse file has as many lines as bins. The empty bin is
+    // tried after the anchors and as the very last bin; with none empty the sparse file is the full one.
+    for (const auto& [emptyX, emptyY] : {std::pair{3, 1}, {100, 200}, {256, 256}, {0, 0}}) {
+        SCOPED_TRACE(std::to_string(emptyX) + "," + std::to_string(emptyY));
+        Hist2D h("map", 256, 0.0, 256.0, 256, 0.0, 256.0, 0, quiet);
+        for (int y = 1; y <= 256; ++y)
+            for (int x = 1; x <= 256; ++x)
+                if (x != emptyX || y != emptyY) h.Fill(x - 0.5, y - 0.5, x + 1000.0 * y);
+        ASSERT_EQ(exportAs(h, "map"), 0);
+        EXPECT_EQ(lines("map.hist").size(), emptyX == 0 ? 65537u : 65536u);
+        Hist2D back(directory(), "map", ".hist", ".hist_info", 0, quiet);
+        EXPECT_EQ(back.GetContents(), h.GetContents());
+        EXPECT_EQ(back.GetLowEdgesX(), h.GetLowEdgesX());
+        EXPECT_EQ(back.GetLowEdgesY(), h.GetLowEdgesY());
+    }
+}
+
+TEST_F(HistFilesTest, InformationFileLimitsAgreeWithTheDataFile) {
+    Hist2D h("far", 4, 416431.97, 416435.97, 2, -0.1, 0.1, 0, quiet);
+    h.Fill(416432.5, 0.05, 1.5);
+    ASSERT_EQ(exportAs(h, "far"), 0);
+    const std::string info = readFile("far.hist_info");
+    EXPECT_THAT(info, HasSubstr("Xmin=416431.97\n"));
+    EXPECT_THAT(info, HasSubstr("Xmax=416435.97\n"));
+    EXPECT_THAT(info, HasSubstr("Ymin=-0.1\n"));
+    EXPECT_EQ(lines("far.hist").back(), "416435.97\t0.1\t0");
+    Hist2D back(directory(), "far", ".hist", ".hist_info", 0, quiet);
+    EXPECT_EQ(back.GetContents(), h.GetContents());
+    EXPECT_EQ(back.GetLowEdgesX(), h.GetLowEdgesX());
+}
+
 TEST_F(HistFilesTest, LargeSparseMatrixFindsBinsFarApartPassingOverUnwrittenPages) {
     // 500 x 500 bins filled at three places away from the anchors, as sparse or as dense (huge-page) contents.
     for (const zel::Filling filling : {zel::Filling::Sparse, zel::Filling::Dense}) {
