@@ -123,3 +123,13 @@ def test_one_run_at_a_time(example_settings):
         with pytest.raises(zel.EngineBusyError):
             zel.run(example_settings)
     assert zel.run(example_settings).totals["CountParticle"] == 1000
+
+
+def test_dict_values_reach_the_engine_and_unwritable_texts_are_refused(example_settings):
+    result = zel.run({**example_settings, "TimeSampling": 2.5, "DoIgnoreClusterSensEdge": True})
+    assert result.samples["ElapsedTime [s]"].tolist() == [2.5, pytest.approx(4.928454315, abs=1e-9)]
+    assert result.totals["CountParticle"] < 1000  # the edge clusters are left out
+    # A quote would end the text early and "//" would cut the line as a comment.
+    for text in ('a"b', "results//run"):
+        with pytest.raises(ValueError):
+            zel.run({**example_settings, "FileOutPath": text})
