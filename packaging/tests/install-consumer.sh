@@ -14,6 +14,14 @@ test -x "$prefix/bin/zel"
 "$prefix/bin/zel" --version
 test -f "$prefix/include/zel/ZEL_API.h"
 
+# Raw data from the installed tree: the library finds the installed clusterer by itself.
+mkdir -p "$scratch/raw"
+"$build/bin/zel_gen_raw" --format t3pa --clusters 200 --rate 2000 --seed 5 --out "$scratch/raw/run.t3pa" >/dev/null
+printf 'FileInPath = "%s/raw/"\nFileInName = "run.t3pa"\nFileOutPath = "%s/raw/out/"\nLogPath = "%s/raw/out/"\nIsEnergyCalibrated = true\nDoPID = false\nDoFilter = false\nDoExportGraphics = false\nDoPrint = false\n' \
+    "$scratch" "$scratch" "$scratch" >"$scratch/raw/run.param"
+(cd "$scratch/raw" && "$prefix/bin/zel" run.param >/dev/null)
+grep -q '"CountParticle_Sum_cnt":200,' "$scratch/raw/out/File/SamplingList.json"
+
 cmake -S "$source_dir" -B "$scratch/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$scratch/consumer" >/dev/null
 "$scratch/consumer/consumer"

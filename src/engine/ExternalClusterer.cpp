@@ -148,8 +148,11 @@ std::string buildClustererCommand(const Settings& s, const std::string& inputNam
 int findClusterer(Settings& settings, const MessageTarget& to) {
     const std::string given = settings.ClustererPath + settings.ClustererName;
     if (isRegularFile(given)) return 0;
-    const std::string beside = libraryDirectory();
-    if (!beside.empty() && isRegularFile(beside + settings.ClustererName)) {
+    // Beside the library (the build tree), or in the programs' directory of an installed tree (lib/ and bin/).
+    const std::string library = libraryDirectory();
+    const std::string places[] = {library, library + ".." + kSeparator + "bin" + kSeparator};
+    for (const std::string& beside : places) {
+        if (library.empty() || !isRegularFile(beside + settings.ClustererName)) continue;
         MessageTarget console{nullptr, to.print, false};
         printWarning(console, "Clusterer not found in given path:   " + given);
         printWarning(console, "Clusterer found in alternative path: " + beside + settings.ClustererName);
