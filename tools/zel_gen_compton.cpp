@@ -126,26 +126,28 @@ public:
 
     // Scatter in Si, absorption point in CdTe; false when the scattered photon misses the CdTe.
     bool forward(Vec source, std::vector<Hit>& hits, double& cosine) {
-        const Vec p = entry(kSiBottom, kSiTop);
-        const Vec d = unit(p - source);
-        cosine = kleinNishina(o_.energy, -1.0, 1.0);
-        const Vec out = turn(d, cosine);
-        Vec q;
-        if (!reach(p, out, uniform(kCdTeBottom, kCdTeTop), q)) return false;
-        const double ePrime = scattered(o_.energy, cosine);
-        hits = {{0, p, o_.energy - ePrime}, {1, q, ePrime}};
-        return true;
+        return scatterAndAbsorb(source, {0, kSiBottom, kSiTop}, {1, kCdTeBottom, kCdTeTop}, 1.0, hits, cosine);
+    }
+    // Scatter in CdTe back into the Si above it.
+    bool backward(Vec source, std::vector<Hit>& hits, double& cosine) {
+        return scatterAndAbsorb(source, {1, kCdTeBottom, kCdTeTop}, {0, kSiBottom, kSiTop}, 0.0, hits, cosine);
     }
 
-    bool backward(Vec source, std::vector<Hit>& hits, double& cosine) {
-        const Vec p = entry(kCdTeBottom, kCdTeTop);
+    struct Layer {
+        int detector;
+        double bottom, top;
+    };
+    // Scatters in `scatterer` at a cosine from -1 to `maxCosine` and absorbs the scattered photon in `absorber`.
+    bool scatterAndAbsorb(Vec source, Layer scatterer, Layer absorber, double maxCosine, std::vector<Hit>& hits,
+                          double& cosine) {
+        const Vec p = entry(scatterer.bottom, scatterer.top);
         const Vec d = unit(p - source);
-        cosine = kleinNishina(o_.energy, -1.0, 0.0);
+        cosine = kleinNishina(o_.energy, -1.0, maxCosine);
         const Vec out = turn(d, cosine);
         Vec q;
-        if (!reach(p, out, uniform(kSiBottom, kSiTop), q)) return false;
+        if (!reach(p, out, uniform(absorber.bottom, absorber.top), q)) return false;
         const double ePrime = scattered(o_.energy, cosine);
-        hits = {{1, p, o_.energy - ePrime}, {0, q, ePrime}};
+        hits = {{scatterer.detector, p, o_.energy - ePrime}, {absorber.detector, q, ePrime}};
         return true;
     }
 
