@@ -18,16 +18,8 @@ int FrameImage::report(const std::string& text, int number) const {
 }
 
 int FrameImage::init() {
-    if (ownLog_ && messages_.doLog) {
-        auto stream = std::make_shared<std::ofstream>(logDirectory_ + logFileName_, std::ios::app);
-        if (stream->is_open()) {
-            ownLogStream_ = std::move(stream);
-            messages_.log = ownLogStream_.get();
-        } else {
-            // Work goes on with the messages where they went before.
-            report(" : Can not open log file: " + logDirectory_ + logFileName_, kCannotOpenLog);
-        }
-    }
+    // Work goes on with the messages where they went before when the own log cannot be opened.
+    if (!ownLog_.open(messages_)) report(" : Can not open log file: " + ownLog_.path(), kCannotOpenLog);
     std::string reason;
     if (width_ < 0) reason = "Width is less then 0: " + std::to_string(width_);
     else if (height_ < 0) reason = "Height is less then 0: " + std::to_string(height_);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Messages.h"
+#include "common/OwnLog.h"
 #include "hist/Hist2D.h"
 
 namespace zel {
@@ -54,9 +55,7 @@ public:
     void setCountDistinct(bool distinct) { countDistinct_ = distinct; }
     // With the own-log flag, init opens directory + file name ("LogFile.txt" when empty) for the image's messages.
     void setOwnLog(bool own, std::string directory, std::string fileName) {
-        ownLog_ = own;
-        logDirectory_ = std::move(directory);
-        logFileName_ = fileName.empty() ? std::string("LogFile.txt") : std::move(fileName);
+        ownLog_.configure(own, std::move(directory), std::move(fileName), true);
     }
 
     int frameNumber() const { return frameNumber_; }
@@ -108,10 +107,7 @@ private:
     bool initialised_ = false;
     bool analysed_ = false;
     std::shared_ptr<Hist2D> matrix_;
-    bool ownLog_ = false;
-    std::string logDirectory_;
-    std::string logFileName_ = "LogFile.txt";
-    std::shared_ptr<std::ofstream> ownLogStream_;
+    OwnLog ownLog_;
 };
 
 }  // namespace zel

@@ -2,17 +2,18 @@
 
 namespace zel {
 
-void OwnLog::configure(bool on, std::string directory, std::string fileName) {
+void OwnLog::configure(bool on, std::string directory, std::string fileName, bool append) {
     on_ = on;
     directory_ = std::move(directory);
-    fileName_ = std::move(fileName);
+    fileName_ = fileName.empty() ? std::string("LogFile.txt") : std::move(fileName);
+    append_ = append;
     stream_.reset();
 }
 
 bool OwnLog::open(MessageTarget& to) {
     if (!on_ || !to.doLog) return true;
     if (!stream_ || !stream_->is_open()) {
-        auto stream = std::make_shared<std::ofstream>(path(), std::ios::trunc);
+        auto stream = std::make_shared<std::ofstream>(path(), append_ ? std::ios::app : std::ios::trunc);
         if (!stream->is_open()) return false;
         stream_ = std::move(stream);
     }

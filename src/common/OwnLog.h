@@ -10,7 +10,8 @@ namespace zel {
 
 class OwnLog {
 public:
-    void configure(bool on, std::string directory, std::string fileName);
+    // A file name left empty is "LogFile.txt"; `append` keeps what the file holds.
+    void configure(bool on, std::string directory, std::string fileName, bool append = false);
     bool isOn() const { return on_; }
     std::string path() const { return directory_ + fileName_; }
 
@@ -22,6 +23,7 @@ private:
     bool on_ = false;
     std::string directory_;
     std::string fileName_ = "LogFile.txt";
+    bool append_ = false;
     std::shared_ptr<std::ofstream> stream_;  // shared: copies of the module write to the same file
 };
 

@@ -22,9 +22,7 @@ void Hist::Reset() {
     inputEndData_.clear();
     inputEndInfo_.clear();
     binsGiven_ = false;
-    ownLog_ = false;
-    logFileName_.clear();
-    logDirectory_.clear();
+    ownLog_ = OwnLog{};
 }
 
 void Hist::Setup(int errorCodeBase, const MessageTarget& messages) {
@@ -78,18 +76,11 @@ int Hist::WriteFiles(std::string_view dataText, const ConfigFile& info, int data
 }
 
 void Hist::SetOwnLog(bool own, std::string directory, std::string fileName) {
-    ownLog_ = own;
-    logDirectory_ = std::move(directory);
-    logFileName_ = std::move(fileName);
+    ownLog_.configure(own, std::move(directory), std::move(fileName));
 }
 
 int Hist::OpenOwnLog() {
-    if (!ownLog_ || !messages_.doLog) return 0;
-    if (ownLogStream_ && ownLogStream_->is_open()) return 0;
-    auto stream = std::make_shared<std::ofstream>(logDirectory_ + logFileName_, std::ios::trunc);
-    if (!stream->is_open()) return ReportCode("Can not open log file: " + logDirectory_ + logFileName_, 100);
-    ownLogStream_ = std::move(stream);
-    messages_.log = ownLogStream_.get();
+    if (!ownLog_.open(messages_)) return ReportCode("Can not open log file: " + ownLog_.path(), 100);
     return 0;
 }
 

@@ -11,6 +11,7 @@
 
 #include "common/ConfigFile.h"
 #include "common/Messages.h"
+#include "common/OwnLog.h"
 
 namespace zel {
 
@@ -73,7 +74,7 @@ public:
     void SetLogStream(std::ofstream* log) { messages_.log = log; }
     // With the own-log flag, Init opens log directory + log file name and writes the messages there.
     void SetOwnLog(bool own, std::string directory, std::string fileName);
-    bool GetOwnLog() const { return ownLog_; }
+    bool GetOwnLog() const { return ownLog_.isOn(); }
 
     int GetErrorCodeBase() const { return errorBase_; }
     void SetErrorCodeBase(int base) { errorBase_ = base; }
@@ -150,11 +151,7 @@ protected:
     std::string inputEndData_;
     std::string inputEndInfo_;
     bool binsGiven_ = false;
-    bool ownLog_ = false;
-    std::string logFileName_;
-    std::string logDirectory_;
-    // The own log stream, shared by copies of the histogram.
-    std::shared_ptr<std::ofstream> ownLogStream_;
+    OwnLog ownLog_;  // shared by copies of the histogram
     MessageTarget messages_{nullptr, true, true};
     int errorBase_ = 0;
     bool statOnOutput_ = false;  // statistics are computed before an export
