@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages zel needs, only those missing. Each is named with its purpose in the README.
 set -euo pipefail
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libeigen3-dev bc time clang libclang-rt-14-dev)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libeigen3-dev bc time clang libclang-rt-14-dev
+          python3-numpy python3-matplotlib)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

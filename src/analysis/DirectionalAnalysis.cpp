@@ -15,6 +15,7 @@
 #include "common/Text.h"
 #include "engine/Settings.h"
 #include "export/DirectionList.h"
+#include "export/Pictures.h"
 
 namespace zel {
 namespace {
@@ -123,6 +124,7 @@ int DirectionalAnalysis::fail(const std::string& text, int number) const {
 }
 
 int DirectionalAnalysis::init(const ModuleContext& context) {
+    run_ = &context.run;
     return init(context.settings, context.variables, context.messages, context.codeBase);
 }
 
@@ -293,6 +295,11 @@ int DirectionalAnalysis::exportHistograms() {
         hist->SetFileOutEndInfo(kHistEndInfo);
         result += hist->Export();
     }
+    if (Pictures* pictures = run_ != nullptr && options_.doExportGraphics ? run_->pictures : nullptr) {
+        for (const Hist1D* hist : {azimuthCoarse_.get(), azimuthFine_.get(), elevationCoarse_.get(), elevationFine_.get()})
+            pictures->add(*hist, directory);
+        for (const Hist2D* hist : {directionCoarse_.get(), directionFine_.get()}) pictures->add(*hist, directory);
+    }
     return result;
 }
 
@@ -331,6 +338,13 @@ int DirectionalAnalysis::exportGraphs() const {
         }
         PendingFile file(directory + graph.name + ".txt");
         if (!file.write(text.text()) || !file.commit()) return -1;
+        if (run_ != nullptr && run_->pictures != nullptr) {
+            PlotGraph picture;
+            picture.labels = {graph.title, "T sample [s+1]", graph.yTitle};
+            picture.x.emplace_back(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(graph.y.size()));
+            picture.y.push_back(graph.y);
+            run_->pictures->add(picture, graph.name, directory);
+        }
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "analysis/DirectionalAnalysis.h"
 #include "analysis/FrameAnalysis.h"
 #include "export/ExtendedLists.h"
+#include "export/GraphicsModule.h"
 #include "export/SamplingList.h"
 #include "filter/Filter.h"
 #include "hist/HistogramSets.h"
@@ -61,6 +62,8 @@ constexpr ModuleEntry kModules[] = {
      true, nullptr, kNone, {"Error occurred during directional analysis export.", -4027}, "DIRECTONAL ANALYSIS", 50, 90},
     {"Coinc", &Settings::DoCoinc, &makeModule<CoincidenceAnalysis>, 0, kNone, true, nullptr, kNone,
      {"Error occurred during coinc event analysis export.", CoincidenceAnalysis::kExportFailed}, "", 0, 70},
+    // Exports last: the pictures are drawn once every results file is written.
+    {"Graphics", nullptr, &makeModule<GraphicsModule>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 1000},
 };
 
 }  // namespace
