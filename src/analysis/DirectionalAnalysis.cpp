@@ -296,9 +296,20 @@ int DirectionalAnalysis::exportHistograms() {
         result += hist->Export();
     }
     if (Pictures* pictures = run_ != nullptr && options_.doExportGraphics ? run_->pictures : nullptr) {
-        for (const Hist1D* hist : {azimuthCoarse_.get(), azimuthFine_.get(), elevationCoarse_.get(), elevationFine_.get()})
+        for (const Hist1D* hist :
+             {azimuthCoarse_.get(), azimuthFine_.get(), elevationCoarse_.get(), elevationFine_.get()})
             pictures->add(*hist, directory);
         for (const Hist2D* hist : {directionCoarse_.get(), directionFine_.get()}) pictures->add(*hist, directory);
+        // The coarse directions on a hemisphere, edges in degrees whatever unit the analysis uses.
+        const double toDegrees = options_.doRadians ? 1.0 / kRadiansPerDegree : 1.0;
+        PlotDirectionMap map;
+        for (double edge : directionCoarse_->GetAxisX().binEdges()) map.edgesX.push_back(edge * toDegrees);
+        for (double edge : directionCoarse_->GetAxisY().binEdges()) map.edgesY.push_back(edge * toDegrees);
+        map.contents = Pictures::plotOf(*directionCoarse_).contents;
+        const std::string graphs = options_.directory + "Graph" + kSeparator;
+        if (makeDirectories(graphs))
+            pictures->add(map, {"Directional3DMap_A_Total", "Directional3DMap_B_Total", "Directional3DMap_C_Total"},
+                          graphs);
     }
     return result;
 }

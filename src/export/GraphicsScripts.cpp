@@ -16,10 +16,14 @@ size_t utf8Length(std::string_view text, size_t i) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
     size_t length = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4;
+    else
+        return 0;
     if (i + length > text.size()) return 0;
     for (size_t k = 1; k < length; ++k)
         if ((byte(i + k) & 0xC0) != 0x80) return 0;
@@ -139,16 +143,32 @@ std::string escaped(std::string_view text, bool label) {
             continue;
         }
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\'': out += "\\'"; break;
-            case '"': out += "\\\""; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '$': out += label ? "\\\\$" : "$"; break;  // in a label a plain dollar sign, not a formula
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\'':
+                out += "\\'";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '$':
+                out += label ? "\\\\$" : "$";
+                break;  // in a label a plain dollar sign, not a formula
             default:
-                if (c < 0x20 || c == 0x7F) appendHex(out, c);
-                else out += static_cast<char>(c);
+                if (c < 0x20 || c == 0x7F)
+                    appendHex(out, c);
+                else
+                    out += static_cast<char>(c);
         }
         ++i;
     }
@@ -202,8 +222,8 @@ std::string hist1DScript(const PlotHist1D& plot, const std::string& imagePath) {
         const CountRange range = countRange(bins.contents, logY);
         out += "fig = plt.figure()\n";
         out += "ax = fig.add_subplot()\n";
-        out += std::string("plt.hist(v_BinLowEdge, v_BinLowEdge, weights=v_BinCont") + (logY ? ", log=True" : "") +
-               ")\n";
+        out +=
+            std::string("plt.hist(v_BinLowEdge, v_BinLowEdge, weights=v_BinCont") + (logY ? ", log=True" : "") + ")\n";
         out += "plt.xlabel(" + quoted(plot.labels.xLabel) + ")\n";
         out += "plt.ylabel(" + quoted(plot.labels.yLabel) + ")\n";
         out += "plt.title(" + quoted(plot.labels.title) + ")\n";
@@ -214,9 +234,10 @@ std::string hist1DScript(const PlotHist1D& plot, const std::string& imagePath) {
     if (plot.statistics) {
         out += "props = dict(boxstyle='round', facecolor='white', alpha=0.5)\n";
         // In the upper of two panels the box sits lower, so that it stays inside the panel.
-        out += axes + ".text(0.69, " + std::string(plot.logX ? "0.4" : "0.72") + ", '$\\mu=" + statText(plot.mean) + "$' + '\\n' + '$\\sigma=" +
-               statText(plot.std) + "$' + '\\n' + '$\\sum=" + statText(plot.sum) + "$' '\\n' + 'x$(y_{max})=" +
-               statText(plot.xAtMax) + "$', alpha=0.5, bbox=props, transform=" + axes + ".transAxes)\n";
+        out += axes + ".text(0.69, " + std::string(plot.logX ? "0.4" : "0.72") + ", '$\\mu=" + statText(plot.mean) +
+               "$' + '\\n' + '$\\sigma=" + statText(plot.std) + "$' + '\\n' + '$\\sum=" + statText(plot.sum) +
+               "$' '\\n' + 'x$(y_{max})=" + statText(plot.xAtMax) + "$', alpha=0.5, bbox=props, transform=" + axes +
+               ".transAxes)\n";
     }
     if (plot.gaussian) {
         out += "Mu=" + pythonNumber(plot.gaussMean) + "\n";
@@ -225,8 +246,9 @@ std::string hist1DScript(const PlotHist1D& plot, const std::string& imagePath) {
         out += "BinWidth=" + pythonNumber(plot.binWidth) + "\n";
         out += "FitGaussY = []\n";
         out += "for x in v_BinLowEdge:\n";
-        out += "\tFitGaussY.append( BinWidth*Const*(1/(math.sqrt(2*math.pi*Std*Std)))*math.exp( -pow(x - Mu,2)/"
-               "(2*Std*Std) ))\n";
+        out +=
+            "\tFitGaussY.append( BinWidth*Const*(1/(math.sqrt(2*math.pi*Std*Std)))*math.exp( -pow(x - Mu,2)/"
+            "(2*Std*Std) ))\n";
         out += "plt.plot(v_BinLowEdge,FitGaussY, 'r--')\n";
     }
     appendSaveAndClose(out, imagePath);
@@ -406,9 +428,10 @@ std::string hist2DScript(const PlotHist2D& plot, const std::string& imagePath) {
     // Left-aligned, a long title runs on over the colour bar instead of off the picture.
     out += "plt.title(" + quoted(plot.labels.title) + ", loc='left')\n";
     if (plot.statistics) {
-        out += "plt.text(1.4, 0.5, 'Mean X = " + statText(meanX) + "\\nStd X = " + statText(stdX) + "\\nMean Y = " +
-               statText(meanY) + "\\nStd Y = " + statText(stdY) + "\\nMean value = " + statText(meanV) +
-               "\\nStd value = " + statText(stdV) + "\\nMaximum value = " + statText(filled ? vmax : 0) +
+        out += "plt.text(1.4, 0.5, 'Mean X = " + statText(meanX) + "\\nStd X = " + statText(stdX) +
+               "\\nMean Y = " + statText(meanY) + "\\nStd Y = " + statText(stdY) +
+               "\\nMean value = " + statText(meanV) + "\\nStd value = " + statText(stdV) +
+               "\\nMaximum value = " + statText(filled ? vmax : 0) +
                "\\nMinimum value = " + statText(filled ? vmin : 0) +
                "', transform=ax.transAxes, verticalalignment='center')\n";
     }
@@ -416,6 +439,80 @@ std::string hist2DScript(const PlotHist2D& plot, const std::string& imagePath) {
     out += "fig = plt.gcf()\n";
     out += "fig.set_size_inches(7.5, 4.4)\n";
     appendSaveAndClose(out, imagePath);
+    return out;
+}
+
+std::string directionMapScript(const PlotDirectionMap& plot, const std::vector<std::string>& imagePaths) {
+    const size_t nx = plot.edgesX.size() > 1 ? plot.edgesX.size() - 1 : 0;
+    const size_t ny = plot.edgesY.size() > 1 ? plot.edgesY.size() - 1 : 0;
+    std::vector<double> cont, xs, ys;
+    double maximum = 0;
+    for (size_t iy = 0; iy < ny; ++iy)
+        for (size_t ix = 0; ix < nx; ++ix) {
+            const size_t flat = iy * nx + ix;
+            const double v = flat < plot.contents.size() && finite(plot.contents[flat]) ? plot.contents[flat] : 0.0;
+            cont.push_back(v), xs.push_back(plot.edgesX[ix]), ys.push_back(plot.edgesY[iy]);
+            maximum = std::max(maximum, v);
+        }
+    const bool logZ = plot.logZ && maximum > 0;
+    std::string out =
+        "import numpy as np\n"
+        "import matplotlib\n"
+        "matplotlib.use('Agg')\n"
+        "import matplotlib.pyplot as plt\n"
+        "import matplotlib.colors as mcolors\n"
+        "import os\n"
+        "from matplotlib import cm\n"
+        "import copy\n";
+    appendList(out, "v_BinCont", cont, true, "]\n");
+    appendList(out, "v_BinLowEdgeX", xs, false, "]\n");
+    appendList(out, "v_BinLowEdgeY", ys, false, "]\n");
+    appendList(out, "NBinX", plot.edgesX, false, "]\n");
+    appendList(out, "NBinY", plot.edgesY, false, "]\n");
+    out +=
+        "hist, x_edges, y_edges = np.histogram2d(v_BinLowEdgeX, v_BinLowEdgeY, bins=(NBinX, NBinY), "
+        "weights=v_BinCont)\n";
+    out += "hist = hist.T\n";
+    out += "fig = plt.figure()\n";
+    out += "fig.set_size_inches(13, 9)\n";
+    out += "ax = fig.add_subplot(projection='3d')\n";
+    // The hemisphere's grid runs along the bin edges, so that each face is one bin: azimuth -90 ... 90 degrees
+    // from x = -1 to x = 1, elevation from the pole (0) to the rim (90).
+    out += "u, v = np.meshgrid(np.linspace(np.pi, 0, len(NBinX)), np.radians(NBinY), indexing='ij')\n";
+    out += "x = np.cos(u)*np.sin(v)\n";
+    out += "y = np.sin(u)*np.sin(v)\n";
+    out += "z = np.cos(v)\n";
+    out += "ax.set_box_aspect([2,1,1])\n";
+    if (logZ) {
+        out += "new_normalized_hist = np.where(hist!=0, hist, 0.9)\n";
+        out += "norm = matplotlib.colors.LogNorm()\n";
+    } else {
+        out += "new_normalized_hist = hist\n";
+        out += "norm = matplotlib.colors.Normalize(vmin=0, vmax=" + limit(maximum > 0 ? maximum : 1.0) + ")\n";
+    }
+    out += "my_cmap = copy.copy(matplotlib.colormaps['viridis'])\n";
+    out += "ax.set_xlabel('Azimuth angle ' + r'$\\alpha$ [deg]')\n";
+    out += "ax.set_zlabel('Elevation angle ' + r'$\\beta$ [deg]')\n";
+    out +=
+        "ax.set_xticks([0.98, 0.8, 0.6, 0.4, 0.2, 0, -0.2, -0.4, -0.6, -0.8, -1], labels = ['90', '60', '45', "
+        "'30', '15', '0', '-15', '-30', '-45', '-60', '-90'])\n";
+    out += "ax.set_yticks([0.98, 0.8, 0.6, 0.4, 0.2 ,0.0], labels = ['0', '30', '45', '60', '75', '90'])\n";
+    out += "ax.set_zticks([0.95, 0.8, 0.6, 0.4, 0.23 ,0.09], labels = ['0', '30', '45', '60', '75', '90'])\n";
+    out += "m = plt.cm.ScalarMappable(norm=norm,cmap=cm.viridis)\n";
+    out += "m.set_array(new_normalized_hist)\n";
+    out += "cbar = plt.colorbar(m, ax=ax, panchor=(0.8, 0.5))\n";
+    out += "cbar.ax.set_ylabel('Particle count [-]', rotation=270, fontsize='medium', labelpad=15)\n";
+    out += "cbar.ax.yaxis.set_major_formatter(matplotlib.ticker.FormatStrFormatter('%0.0e'))\n";
+    out += "new_normalized_hist = new_normalized_hist.T\n";
+    out +=
+        "ax.plot_surface(x, y, z, rstride=1, cstride=1, facecolors=plt.cm.viridis(norm(new_normalized_hist)), "
+        "cmap=my_cmap)\n";
+    const int azimuths[] = {50, 90, 130};
+    for (size_t i = 0; i < imagePaths.size() && i < std::size(azimuths); ++i) {
+        out += "ax.view_init(elev=40, azim=" + std::to_string(azimuths[i]) + ")\n";
+        out += "plt.savefig(" + quotedPath(imagePaths[i]) + ", dpi=200)\n";
+    }
+    out += "plt.close()\n";
     return out;
 }
 

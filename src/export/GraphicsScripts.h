@@ -19,7 +19,7 @@ inline constexpr std::string_view kPlotScriptMark = "PlotPython";
 inline constexpr std::string_view kMasterScriptName = "create_all_graphics.py";
 
 // Curve colours, by curve number: several histograms in one plot, several graphs in one plot.
-inline constexpr std::string_view kHistColours[] = {"dodgerblue", "violet", "orange", "cyan", "red",  "green",
+inline constexpr std::string_view kHistColours[] = {"dodgerblue", "violet", "orange", "cyan",   "red",    "green",
                                                     "black",      "lime",   "blue",   "salmon", "yellow", "brown",
                                                     "grey",       "blue",   "purple", "orange", "violet", "dodgerblue"};
 inline constexpr std::string_view kGraphColours[] = {"dodgerblue", "violet", "orange", "cyan",   "lime",  "black",
@@ -77,6 +77,15 @@ struct PlotGraph {
     bool statistics = true;  // mean, standard deviation, minimum and maximum of a single graph
 };
 
+// The azimuth x elevation histogram of directions (azimuth -90 ... 90, elevation 0 ... 90 degrees, edges in
+// degrees), drawn on a hemisphere and seen from three sides.
+struct PlotDirectionMap {
+    std::vector<double> edgesX;
+    std::vector<double> edgesY;
+    std::vector<double> contents;  // rows of constant elevation one after another
+    bool logZ = true;
+};
+
 // A 2D histogram: n + 1 and m + 1 edges and the n x m contents, rows of constant y one after another.
 struct PlotHist2D {
     PlotLabels labels;
@@ -104,6 +113,8 @@ std::string hist1DScript(const PlotHist1D& plot, const std::string& imagePath);
 std::string multiHist1DScript(const PlotMultiHist1D& plot, const std::string& imagePath);
 std::string graphScript(const PlotGraph& plot, const std::string& imagePath);
 std::string hist2DScript(const PlotHist2D& plot, const std::string& imagePath);
+// imagePaths: the views A, B and C.
+std::string directionMapScript(const PlotDirectionMap& plot, const std::vector<std::string>& imagePaths);
 
 // The multiprocessing driver for the given scripts: each becomes a function, run at most twice the processor
 // count at a time, each round joined before the next.

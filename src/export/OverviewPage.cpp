@@ -17,12 +17,23 @@ std::string html(std::string_view text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -83,9 +94,10 @@ std::string overviewPage(const OverviewFacts& facts, const Products& p, const st
     out += "</table>\n";
 
     if (!facts.classNames.empty()) {
-        out += "<h2>Particle classes</h2>\n<table>\n<tr><th>Class</th><th>Particles</th><th>Count rate [s-1]</th>"
-               "<th>Flux [cm-2 s-1]</th><th>Dose [" + html(p.doseUnit()) + "]</th><th>Dose rate [" +
-               html(p.doseRateUnit()) + "]</th></tr>\n";
+        out +=
+            "<h2>Particle classes</h2>\n<table>\n<tr><th>Class</th><th>Particles</th><th>Count rate [s-1]</th>"
+            "<th>Flux [cm-2 s-1]</th><th>Dose [" +
+            html(p.doseUnit()) + "]</th><th>Dose rate [" + html(p.doseRateUnit()) + "]</th></tr>\n";
         auto at = [](const std::vector<double>& values, size_t i) { return i < values.size() ? values[i] : 0.0; };
         for (size_t c = 0; c < facts.classNames.size(); ++c) {
             out += "<tr><th>" + html(facts.classNames[c]) + "</th><td>" + number(at(p.countClass(), c)) + "</td><td>" +
@@ -97,8 +109,8 @@ std::string overviewPage(const OverviewFacts& facts, const Products& p, const st
 
     // Pictures by the directory they lie in below the output directory, each group in the order it was drawn.
     std::error_code ec;
-    const fs::path base = fs::absolute(facts.outputDirectory.empty() ? "." : facts.outputDirectory, ec)
-                              .lexically_normal();
+    const fs::path base =
+        fs::absolute(facts.outputDirectory.empty() ? "." : facts.outputDirectory, ec).lexically_normal();
     std::map<std::string, std::vector<std::pair<std::string, std::string>>> groups;
     size_t shown = 0;
     for (const PictureRecord& picture : pictures) {

@@ -71,9 +71,7 @@ Pictures::Pictures(PictureSettings settings) : settings_(std::move(settings)) {
     firstNumber_ = generator() % 100;
 }
 
-std::string Pictures::scriptDirectory() const {
-    return settings_.outputDirectory + ".temp" + kSeparator;
-}
+std::string Pictures::scriptDirectory() const { return settings_.outputDirectory + ".temp" + kSeparator; }
 
 std::string Pictures::imagePath(const std::string& directory, const std::string& name) const {
     std::string dir = directory;
@@ -101,7 +99,9 @@ Pictures::PlotCut Pictures::cutOf(const Hist1D& hist, int maxBins) {
     const auto& contents = hist.GetContents();
     const int n = std::min<int>(axis.nBin, static_cast<int>(contents.size()) - 1);
     if (n <= 0) return {1, 0, 1};
-    auto value = [&](int i) { return std::isfinite(contents[static_cast<size_t>(i)]) ? contents[static_cast<size_t>(i)] : 0.0; };
+    auto value = [&](int i) {
+        return std::isfinite(contents[static_cast<size_t>(i)]) ? contents[static_cast<size_t>(i)] : 0.0;
+    };
     // The range worth showing: the filled bins (with a margin of a twentieth of their span), or every bin.
     int first = 1, last = n;
     if (hist.GetDoLogX())
@@ -129,7 +129,9 @@ PlotBins Pictures::binsOf(const Hist1D& hist, const PlotCut& cut) {
     const int n = std::min<int>(axis.nBin, static_cast<int>(contents.size()) - 1);
     const int last = std::min(cut.last, n);
     if (cut.first < 1 || cut.first > last || cut.merge < 1) return bins;
-    auto value = [&](int i) { return std::isfinite(contents[static_cast<size_t>(i)]) ? contents[static_cast<size_t>(i)] : 0.0; };
+    auto value = [&](int i) {
+        return std::isfinite(contents[static_cast<size_t>(i)]) ? contents[static_cast<size_t>(i)] : 0.0;
+    };
     int upper = cut.first;
     for (int i = cut.first; i <= last; i += cut.merge) {
         upper = std::min(last, i + cut.merge - 1);
@@ -194,9 +196,19 @@ void Pictures::add(const PlotMultiHist1D& plot, const std::string& name, const s
     addScript(kHist1DMultiScriptPrefix, multiHist1DScript(plot, image), {{image, directory, plot.labels.title}});
 }
 
+void Pictures::add(const PlotDirectionMap& map, const std::vector<std::string>& names, const std::string& directory) {
+    std::vector<PictureRecord> records;
+    std::vector<std::string> images;
+    for (const std::string& name : names) {
+        images.push_back(imagePath(directory, name));
+        records.push_back({images.back(), directory, "Directions of the particles (" + name + ")"});
+    }
+    addScript(kHist2DScriptPrefix, directionMapScript(map, images), std::move(records));
+}
+
 void Pictures::addOverlay(const Hist1D& reference, const std::vector<const Hist1D*>& curves,
-                          const std::vector<std::string>& labels, const std::string& name,
-                          const std::string& directory, const std::string& caption) {
+                          const std::vector<std::string>& labels, const std::string& name, const std::string& directory,
+                          const std::string& caption) {
     const PlotCut cut = cutOf(reference, settings_.maxPlotBins);
     PlotMultiHist1D plot;
     const auto& titles = reference.GetAxisTitles();
@@ -218,8 +230,10 @@ void Pictures::addScript(std::string_view prefix, const std::string& script, std
     }
     const bool written = writeText(scriptDirectory() + name, script);
     std::lock_guard lock(mutex_);
-    if (written) scripts_.push_back(name);
-    else scriptFailed_ = true;
+    if (written)
+        scripts_.push_back(name);
+    else
+        scriptFailed_ = true;
     for (PictureRecord& record : pictures) records_.push_back(std::move(record));
 }
 
@@ -245,8 +259,9 @@ int Pictures::runDrivers(const std::vector<std::string>& scripts, const MessageT
     uint64_t driverCount = 0;
     auto runBatch = [&] {
         if (bodies.empty()) {
-            printError(to, "Exporting graphics was not successful in the multiprocessing part (no sub function for "
-                           "processing).\n");
+            printError(to,
+                       "Exporting graphics was not successful in the multiprocessing part (no sub function for "
+                       "processing).\n");
             return;
         }
         const std::string driver =
@@ -263,8 +278,9 @@ int Pictures::runDrivers(const std::vector<std::string>& scripts, const MessageT
         bool ok = false;
         std::string body = readText(dir + name, ok);
         if (!ok) {
-            printError(to, "Exporting graphics was not successful in the multiprocessing part (can not read sub "
-                           "function file).\n");
+            printError(to,
+                       "Exporting graphics was not successful in the multiprocessing part (can not read sub "
+                       "function file).\n");
             continue;
         }
         batchSize += static_cast<double>(body.size());

@@ -59,6 +59,8 @@ public:
     void add(const Hist2D& hist, const std::string& directory, const std::string& caption = "");
     // A graph, or several graphs in one picture; `name` names the image.
     void add(const PlotGraph& graph, const std::string& name, const std::string& directory);
+    // The hemisphere map of directions from three sides, images names[0 ... 2].
+    void add(const PlotDirectionMap& map, const std::vector<std::string>& names, const std::string& directory);
     // Several 1D histograms in one picture.
     void add(const PlotMultiHist1D& plot, const std::string& name, const std::string& directory);
 

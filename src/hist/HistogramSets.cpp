@@ -261,10 +261,11 @@ void HistogramSets::addSetPictures(size_t set, bool maps) const {
         return;
     }
     const HistogramModule& module = *histograms_[set];
+    const std::string suffix = " (" + module.suffix() + ")";
     for (const auto& entry : module.entries1D())
-        if (entry.hist.GetDoPlot()) pictures->add(entry.hist, directory_, entry.hist.GetName() + " (" + module.suffix() + ")");
+        if (entry.hist.GetDoPlot()) pictures->add(entry.hist, directory_, entry.hist.GetName() + suffix);
     for (const auto& entry : module.entries2D())
-        if (entry.hist.GetDoPlot()) pictures->add(entry.hist, directory_, entry.hist.GetName() + " (" + module.suffix() + ")");
+        if (entry.hist.GetDoPlot()) pictures->add(entry.hist, directory_, entry.hist.GetName() + suffix);
 }
 
 // Energy, size and height of every class in one picture each.
@@ -272,18 +273,21 @@ void HistogramSets::addClassOverlays() const {
     Pictures* pictures = run_ ? run_->pictures : nullptr;
     if (pictures == nullptr || histograms_.size() < 2) return;
     for (const std::string_view prefix : {"Hist1D_E_EqBin", "Hist1D_S", "Hist1D_H"}) {
-        const Hist1D* total = histograms_[0]->findHist1DByTitle(std::string(prefix) + "_" + histograms_[0]->suffix());
+        auto find = [&](size_t s) {
+            return histograms_[s]->findHist1DByTitle(std::string(prefix) + "_" + histograms_[s]->suffix());
+        };
+        const Hist1D* total = find(0);
         if (total == nullptr) continue;
         std::vector<const Hist1D*> curves;
         std::vector<std::string> labels;
         for (size_t s = 1; s < histograms_.size(); ++s) {
-            const Hist1D* hist = histograms_[s]->findHist1DByTitle(std::string(prefix) + "_" + histograms_[s]->suffix());
+            const Hist1D* hist = find(s);
             if (hist == nullptr || !hist->SameBinning(*total)) continue;
             curves.push_back(hist);
             labels.push_back(histograms_[s]->suffix());
         }
-        if (!curves.empty())
-            pictures->addOverlay(*total, curves, labels, std::string(prefix), directory_, total->GetName() + " by class");
+        if (curves.empty()) continue;
+        pictures->addOverlay(*total, curves, labels, std::string(prefix), directory_, total->GetName() + " by class");
     }
 }
 

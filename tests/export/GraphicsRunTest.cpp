@@ -29,7 +29,8 @@ std::pair<uint32_t, uint32_t> pngSize(const std::string& path) {
     unsigned char head[24] = {};
     in.read(reinterpret_cast<char*>(head), sizeof head);
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (!in || !std::equal(kSignature, kSignature + 8, head) || std::string(head + 12, head + 16) != "IHDR") return {0, 0};
+    if (!in || !std::equal(kSignature, kSignature + 8, head) || std::string(head + 12, head + 16) != "IHDR")
+        return {0, 0};
     auto be = [&](int at) {
         return uint32_t{head[at]} << 24 | uint32_t{head[at + 1]} << 16 | uint32_t{head[at + 2]} << 8 | head[at + 3];
     };
@@ -73,9 +74,13 @@ struct GraphicsRun : ::testing::Test {
         zel::destruct();
     }
     void run(const std::string& extra) {
-        dir.write("run.param", "FileInPath = \"" ZEL_SOURCE_DIR "/examples/elist/\"\nFileInName = \"example.elist\"\n"
-                               "FileOutPath = \"" + out + "\"\nLogPath = \"" + out + "\"\nDoPrint = false\n"
-                               "TimeSampling = 1.0\nDoPID = false\nDoFilter = false\n" + extra);
+        dir.write("run.param", "FileInPath = \"" ZEL_SOURCE_DIR
+                               "/examples/elist/\"\nFileInName = \"example.elist\"\n"
+                               "FileOutPath = \"" +
+                                   out + "\"\nLogPath = \"" + out +
+                                   "\"\nDoPrint = false\n"
+                                   "TimeSampling = 1.0\nDoPID = false\nDoFilter = false\n" +
+                                   extra);
         ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
         ASSERT_EQ(zel::processFile("", "", ""), 0);
     }
@@ -85,8 +90,8 @@ TEST_F(GraphicsRun, EveryPictureIsAValidPngAndOnTheOverviewPage) {
     run("");
     const std::set<std::string> pictures = picturesBelow(out);
     // The product graphs of the run, and for each histogram and map of the all-clusters set its picture.
-    for (const char* graph : {"NPix_Total", "N_Total", "CountRate_Total", "Flux_Total", "Fluence_Total",
-                              "Edep_Total", "Dose_Total", "DoseRate_Total"})
+    for (const char* graph : {"NPix_Total", "N_Total", "CountRate_Total", "Flux_Total", "Fluence_Total", "Edep_Total",
+                              "Dose_Total", "DoseRate_Total"})
         EXPECT_TRUE(pictures.count(std::string("Graph/") + graph + ".png")) << graph;
     for (const char* hist : {"Hist1D_E_Total", "Hist1D_E_EqBin_Total", "Hist1D_S_Total", "Hist1D_LET_Total",
                              "Hist2D_E_S_LowE_Total", "Hist2D_EMap_Total", "Hist2D_CountMap_Total"})
@@ -132,8 +137,9 @@ TEST_F(GraphicsRun, SkippedDrawingLeavesScriptsThatTheMasterScriptDrawsLater) {
     EXPECT_GT(listed, 30u);
 
     // Run from elsewhere, the master script draws the pictures into the output directory.
-    ASSERT_TRUE(zel::runProgram({"/usr/bin/python3", out + "create_all_graphics.py"}, {dir.file("m.txt"), dir.file("m.txt")})
-                    .succeeded());
+    ASSERT_TRUE(
+        zel::runProgram({"/usr/bin/python3", out + "create_all_graphics.py"}, {dir.file("m.txt"), dir.file("m.txt")})
+            .succeeded());
     const std::set<std::string> pictures = picturesBelow(out);
     EXPECT_EQ(pictures.size(), listed);
     EXPECT_TRUE(pictures.count("Graph/DoseRate_Total.png"));

@@ -1,6 +1,8 @@
 // The plotting scripts as whole texts, and the escaping of names and titles checked by the real interpreter.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <limits>
 #include <string>
 
 #include "common/Subprocess.h"
@@ -284,7 +286,11 @@ TEST(PlotScripts, EscapedTextsReadBackUnchanged) {
     const std::string python = plottingPython();
     if (python.empty()) GTEST_SKIP() << "no interpreter with numpy and matplotlib";
     zeltest::TempDir dir("zel_gfx");
-    const std::string text = "it's \"q\" back\\slash 100% \xc3\xbc" "n\xc3\xaf" "c\xc3\xb6" "d\xc3\xa9 tab\there\nline $5";
+    const std::string text =
+        "it's \"q\" back\\slash 100% \xc3\xbc"
+        "n\xc3\xaf"
+        "c\xc3\xb6"
+        "d\xc3\xa9 tab\there\nline $5";
     dir.write("echo.py", "import sys\nsys.stdout.buffer.write('" + pythonText(text) + "'.encode('utf-8'))\n");
     ProgramOptions options;
     options.stdoutFile = dir.file("echo.txt");
@@ -304,7 +310,9 @@ TEST(PlotScripts, AwkwardTitlesAndContentsStillDrawPictures) {
     zeltest::TempDir dir("zel_gfx");
     std::filesystem::create_directories(dir.file("out 'q' %\xc3\xa9"));
     const std::string image = dir.file("out 'q' %\xc3\xa9/pic \"1\".png");
-    const std::string title = "E's \"spectrum\" \\ 50% \xc3\xa9" "nergie \xfe $x";
+    const std::string title =
+        "E's \"spectrum\" \\ 50% \xc3\xa9"
+        "nergie \xfe $x";
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
 
@@ -334,6 +342,35 @@ TEST(PlotScripts, AwkwardTitlesAndContentsStillDrawPictures) {
         EXPECT_TRUE(runProgram({python, dir.file("s.py")}, quiet).succeeded())
             << script << zeltest::TempDir::read(dir.file("python.txt"));
         EXPECT_TRUE(std::filesystem::exists(image));
+    }
+}
+
+// The hemisphere of directions: one face per bin of the coarse histogram, three views, also without any count.
+TEST(PlotScripts, DirectionMapDrawsThreeViews) {
+    const std::string python = plottingPython();
+    if (python.empty()) GTEST_SKIP() << "no interpreter with numpy and matplotlib";
+    zeltest::TempDir dir("zel_gfx");
+    PlotDirectionMap map;
+    for (int k = 0; k <= 90; ++k) map.edgesX.push_back(-90.0 + 2.0 * k);
+    map.edgesY = {0, 18, 28, 35, 40, 45, 50, 55, 60, 65, 70, 75, 80, 85, 90};
+    map.contents.assign(90 * 14, 0.0);
+    const std::vector<std::string> images{dir.file("A.png"), dir.file("B.png"), dir.file("C.png")};
+    for (const bool empty : {false, true}) {
+        if (!empty)
+            map.contents[5 * 90 + 10] = 40, map.contents[0] = 1;
+        else
+            map.contents.assign(90 * 14, 0.0);
+        const std::string script = directionMapScript(map, images);
+        EXPECT_EQ(script.find("LogNorm") == std::string::npos, empty);
+        dir.write("map.py", script);
+        ProgramOptions quiet;
+        quiet.stdoutFile = quiet.stderrFile = dir.file("python.txt");
+        EXPECT_TRUE(runProgram({python, dir.file("map.py")}, quiet).succeeded())
+            << zeltest::TempDir::read(dir.file("python.txt"));
+        for (const std::string& image : images) {
+            EXPECT_TRUE(std::filesystem::exists(image)) << image;
+            std::filesystem::remove(image);
+        }
     }
 }
 

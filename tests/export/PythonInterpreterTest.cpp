@@ -42,8 +42,8 @@ TEST(InterpreterCheck, FailingOrMissingInterpreterSwitchesGraphicsOff) {
     CheckLog check;
     const std::string failing = fakeInterpreter(check.dir, "failing python", "exit 1\n");
     EXPECT_FALSE(interpreterWorks(failing, {"math"}, check.dir.dir()));
-    const InterpreterChoice choice = checkInterpreter({failing, check.dir.file("no such python")}, check.dir.dir(),
-                                                      check.to);
+    const InterpreterChoice choice =
+        checkInterpreter({failing, check.dir.file("no such python")}, check.dir.dir(), check.to);
     EXPECT_TRUE(choice.command.empty());
     EXPECT_NE(check.text().find(" : Missing python for graphics creation. Creating of graphics disabled."),
               std::string::npos);
