@@ -111,14 +111,15 @@ std::string overviewPage(const OverviewFacts& facts, const Products& p, const st
     std::error_code ec;
     const fs::path base =
         fs::absolute(facts.outputDirectory.empty() ? "." : facts.outputDirectory, ec).lexically_normal();
-    std::map<std::string, std::vector<std::pair<std::string, std::string>>> groups;
+    // Groups of the whole run ("Graph", "Hist") first, then those of the analyses, each by name.
+    std::map<std::pair<bool, std::string>, std::vector<std::pair<std::string, std::string>>> groups;
     size_t shown = 0;
     for (const PictureRecord& picture : pictures) {
         if (!isRegularFile(picture.image)) continue;
         const fs::path relative = fs::path(picture.image).lexically_normal().lexically_relative(base);
         std::string group = relative.parent_path().generic_string();
         if (group.empty()) group = ".";
-        groups[group].emplace_back(url(relative), picture.caption);
+        groups[{group.find('/') != std::string::npos, group}].emplace_back(url(relative), picture.caption);
         ++shown;
     }
     out += "<h2>Pictures</h2>\n";
@@ -127,8 +128,8 @@ std::string overviewPage(const OverviewFacts& facts, const Products& p, const st
                "</code> in this directory, then reload this page.</p>\n";
     else if (shown == 0)
         out += "<p>No pictures were drawn in this run.</p>\n";
-    for (const auto& [group, items] : groups) {
-        out += "<h3>" + html(group) + "</h3>\n<div class=\"pictures\">\n";
+    for (const auto& [key, items] : groups) {
+        out += "<h3>" + html(key.second) + "</h3>\n<div class=\"pictures\">\n";
         for (const auto& [source, caption] : items)
             out += "<figure><a href=\"" + source + "\"><img src=\"" + source + "\" alt=\"" + html(caption) +
                    "\" loading=\"lazy\"></a><figcaption>" + html(caption) + "</figcaption></figure>\n";
