@@ -180,6 +180,12 @@ void Pictures::add(const Hist1D& hist, const std::string& directory, const std::
 }
 
 void Pictures::add(const Hist2D& hist, const std::string& directory, const std::string& caption) {
+    if (static_cast<uint64_t>(hist.GetNBin()) > kMaxPlotBins2D) {
+        // Too large to be drawn: named among the pictures that were not drawn.
+        std::lock_guard lock(mutex_);
+        records_.push_back({imagePath(directory, imageName(hist)), directory, caption});
+        return;
+    }
     PlotHist2D plot = plotOf(hist);
     if (!caption.empty()) plot.labels.title = caption;
     const std::string image = imagePath(directory, imageName(hist));

@@ -49,6 +49,8 @@ class Pictures {
 public:
     // Bins a 1D histogram is drawn with at most when no setting says otherwise: enough for any screen.
     static constexpr int kDefaultMaxPlotBins = 600;
+    // Bins of the largest 2D histogram drawn (a 2000 x 2000 map); larger ones are reported, not drawn.
+    static constexpr uint64_t kMaxPlotBins2D = 4000000;
 
     explicit Pictures(PictureSettings settings);
 
