@@ -108,7 +108,7 @@ void GraphicsModule::addProductGraphs() {
 }
 
 int GraphicsModule::exportResults(const MessageTarget& to) {
-    if (!settings_->DoExportText && !settings_->DoExportGraphics) return 0;
+    if (!settings_->DoExportGraphics) return 0;
     OverviewFacts facts{settings_->FileOutPath, run_->classNames, ""};
     std::vector<PictureRecord> records;
     if (pictures_) {

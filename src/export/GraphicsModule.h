@@ -1,7 +1,8 @@
 #pragma once
 // The pictures of a run as a module: finds the plotting interpreter at initialisation and offers the run's
 // Pictures to every module; at the end of the export, after every results file, it adds the graphs of the
-// products, draws all pictures and writes the overview page "index.html" into the output directory.
+// products, draws all pictures and writes the overview page "index.html" into the output directory (with graphics
+// export on, even when no interpreter draws the pictures: the page then shows the numbers).
 #include <memory>
 #include <string_view>
 
