@@ -2,7 +2,8 @@
 # Installs the Debian packages zel needs, only those missing. Each is named with its purpose in the README.
 set -euo pipefail
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libeigen3-dev bc time clang libclang-rt-14-dev
-          pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-pytest dpkg-dev pkg-config)
+          pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-pytest dpkg-dev pkg-config
+          python3-matplotlib)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -10,6 +10,7 @@
 #include "engine/InputDiscovery.h"
 #include "engine/Settings.h"
 #include "export/CoincEventList.h"
+#include "export/Pictures.h"
 
 namespace zel {
 namespace {
@@ -175,7 +176,10 @@ int CoincidenceAnalysis::exportHistogram() {
     timeDifferences_->SetFileOutPath(directory);
     timeDifferences_->SetFileOutEndData(".hist");
     timeDifferences_->SetFileOutEndInfo(".hist_info");
-    return timeDifferences_->Export();
+    const int result = timeDifferences_->Export();
+    if (options_.doExportGraphics && run_ != nullptr && run_->pictures != nullptr)
+        run_->pictures->add(*timeDifferences_, directory);
+    return result;
 }
 
 int CoincidenceAnalysis::exportGroupTable(const MessageTarget& to) const {
@@ -225,6 +229,14 @@ int CoincidenceAnalysis::exportGraphs() const {
         for (size_t k = 0; k < ends.size() && k < graph.y.size(); ++k)
             out << formatG(ends[k]) << '\t' << formatG(graph.y[k]) << '\n';
         if (!out.flush()) return -1;
+        if (run_ != nullptr && run_->pictures != nullptr) {
+            const size_t n = std::min(ends.size(), graph.y.size());
+            PlotGraph picture;
+            picture.labels = {graph.title, "T sample [s+1]", graph.yTitle};
+            picture.x.emplace_back(ends.begin(), ends.begin() + static_cast<std::ptrdiff_t>(n));
+            picture.y.emplace_back(graph.y.begin(), graph.y.begin() + static_cast<std::ptrdiff_t>(n));
+            run_->pictures->add(picture, graph.name, directory);
+        }
     }
     return 0;
 }

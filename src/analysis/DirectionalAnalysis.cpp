@@ -15,6 +15,7 @@
 #include "common/Text.h"
 #include "engine/Settings.h"
 #include "export/DirectionList.h"
+#include "export/Pictures.h"
 
 namespace zel {
 namespace {
@@ -123,6 +124,7 @@ int DirectionalAnalysis::fail(const std::string& text, int number) const {
 }
 
 int DirectionalAnalysis::init(const ModuleContext& context) {
+    run_ = &context.run;
     return init(context.settings, context.variables, context.messages, context.codeBase);
 }
 
@@ -293,6 +295,22 @@ int DirectionalAnalysis::exportHistograms() {
         hist->SetFileOutEndInfo(kHistEndInfo);
         result += hist->Export();
     }
+    if (Pictures* pictures = run_ != nullptr && options_.doExportGraphics ? run_->pictures : nullptr) {
+        for (const Hist1D* hist :
+             {azimuthCoarse_.get(), azimuthFine_.get(), elevationCoarse_.get(), elevationFine_.get()})
+            pictures->add(*hist, directory);
+        for (const Hist2D* hist : {directionCoarse_.get(), directionFine_.get()}) pictures->add(*hist, directory);
+        // The coarse directions on a hemisphere, edges in degrees whatever unit the analysis uses.
+        const double toDegrees = options_.doRadians ? 1.0 / kRadiansPerDegree : 1.0;
+        PlotDirectionMap map;
+        for (double edge : directionCoarse_->GetAxisX().binEdges()) map.edgesX.push_back(edge * toDegrees);
+        for (double edge : directionCoarse_->GetAxisY().binEdges()) map.edgesY.push_back(edge * toDegrees);
+        map.contents = Pictures::plotOf(*directionCoarse_).contents;
+        const std::string graphs = options_.directory + "Graph" + kSeparator;
+        if (makeDirectories(graphs))
+            pictures->add(map, {"Directional3DMap_A_Total", "Directional3DMap_B_Total", "Directional3DMap_C_Total"},
+                          graphs);
+    }
     return result;
 }
 
@@ -331,6 +349,13 @@ int DirectionalAnalysis::exportGraphs() const {
         }
         PendingFile file(directory + graph.name + ".txt");
         if (!file.write(text.text()) || !file.commit()) return -1;
+        if (run_ != nullptr && run_->pictures != nullptr) {
+            PlotGraph picture;
+            picture.labels = {graph.title, "T sample [s+1]", graph.yTitle};
+            picture.x.emplace_back(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(graph.y.size()));
+            picture.y.push_back(graph.y);
+            run_->pictures->add(picture, graph.name, directory);
+        }
     }
     return 0;
 }

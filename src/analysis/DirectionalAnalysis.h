@@ -155,6 +155,7 @@ private:
 
     Options options_;
     Indexes indexes_;
+    const RunState* run_ = nullptr;  // where the pictures go
     MessageTarget messages_{nullptr, true, true};
     int codeBase_ = 0;
     bool initialised_ = false;

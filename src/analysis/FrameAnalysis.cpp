@@ -15,6 +15,7 @@
 #include "engine/InputDiscovery.h"
 #include "engine/Settings.h"
 #include "export/FrameList.h"
+#include "export/Pictures.h"
 
 namespace zel {
 namespace {
@@ -335,6 +336,8 @@ int FrameAnalysis::exportResults(const MessageTarget& to) {
     int failed = 0;
     if (options_.doExportText && writeFrameList(*this, to) != 0) failed = kExportFailed;
     if (writeFrameGraphs(*this) != 0) failed = kExportFailed;
+    if (options_.doExportGraphics && run_ != nullptr && run_->pictures != nullptr)
+        addFramePictures(*this, *run_->pictures);
     return failed;
 }
 

@@ -20,6 +20,7 @@ namespace zel {
 
 class ClusterVariables;
 class JobTeam;
+class Pictures;
 class Products;
 struct InputSet;
 struct Settings;
@@ -60,6 +61,8 @@ struct RunState {
     std::string frameTimeUnit = "s";
     // Receives every closed coincidence group of two or more clusters (the Compton camera registers here).
     std::function<void(const CoincidenceGroup&)> coincidenceGroupClosed;
+    // Where a module adds the pictures of its export (export/Pictures.h); null when graphics are off.
+    Pictures* pictures = nullptr;
 
     // Number of particle classes, without "Others".
     int classCount() const { return classNames.empty() ? 0 : static_cast<int>(classNames.size()) - 1; }

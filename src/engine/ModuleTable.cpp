@@ -8,6 +8,7 @@
 #include "cluster/MaskModule.h"
 #include "cluster/SensorMaps.h"
 #include "export/ExtendedLists.h"
+#include "export/GraphicsModule.h"
 #include "export/SamplingList.h"
 #include "filter/Filter.h"
 #include "hist/HistogramSets.h"
@@ -73,6 +74,8 @@ constexpr ModuleEntry kModules[] = {
     {"Compton", &Settings::DoCompton, &makeModule<ComptonCamera>, kCodeBaseCompton,
      {"Error occurred during Compton camera module initialization. Module will not be used in processing.", -1032},
      true, nullptr, kNone, {"Error occurred during Compton analysis export.", -4028}, "COMPTON CAMERA", 45, 80},
+    // Exports last: the pictures are drawn once every results file is written.
+    {"Graphics", nullptr, &makeModule<GraphicsModule>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 1000},
 };
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include "export/FrameList.h"
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "analysis/FrameAnalysis.h"
 #include "common/NumberText.h"
+#include "export/Pictures.h"
 #include "export/ResultsDocument.h"
 
 namespace zel {
@@ -122,6 +124,43 @@ int writeFrameList(const FrameAnalysis& analysis, const MessageTarget& to) {
     writeStatistics(doc, analysis);
     writePerFrame(doc, analysis);
     return finishAnalysisList(doc, to);
+}
+
+// The pictures of the frame products against the start of the frame.
+struct FramePicture {
+    L list;
+    const char* name;
+    const char* title;
+    const char* yLabel;  // "[" + unit + "]" follows when it ends in "["
+    UnitOf unitOf;
+};
+constexpr FramePicture kFramePictures[] = {
+    {L::kOccupancy, "Occupancy", "Graph of frame occupancy", "Occupancy [%]", UnitOf::Fixed},
+    {L::kCountParticle, "NPar", "Graph of particles count in frame", "N [-]", UnitOf::Fixed},
+    {L::kCountRate, "CountRate", "Graph of particles count rate in frame", "Count rate [s-1]", UnitOf::Fixed},
+    {L::kFluence, "Fluence", "Graph of particles fluence in frame", "Fluence [cm-2]", UnitOf::Fixed},
+    {L::kFlux, "Flux", "Graph of particles flux in frame", "Flux [s-1 cm-2]", UnitOf::Fixed},
+    {L::kCountPixHit, "NPix", "Graph of pixel count in frame", "NPix [-]", UnitOf::Fixed},
+    {L::kEnergy, "Edep", "Graph of particles deposited energy in frame", "Edep [keV]", UnitOf::Fixed},
+    {L::kDose, "Dose", "Graph of particles dose in frame", "Dose [", UnitOf::Dose},
+    {L::kDoseRate, "DoseRate", "Graph of particles dose rate in frame", "Dose rate [", UnitOf::DoseRate},
+    {L::kEnergyPerPixel, "Epix", "Graph of pixel mean deposited energy in frame", "Epix [keV]", UnitOf::Fixed},
+};
+
+void addFramePictures(const FrameAnalysis& analysis, Pictures& pictures) {
+    const std::vector<double>& times = analysis.frameStartTimes();
+    for (const FramePicture& picture : kFramePictures) {
+        std::string yLabel = picture.yLabel;
+        if (picture.unitOf == UnitOf::Dose) yLabel += analysis.factors().doseUnit + "]";
+        if (picture.unitOf == UnitOf::DoseRate) yLabel += analysis.factors().doseRateUnit + "]";
+        const std::vector<double>& values = analysis.list(picture.list);
+        const size_t n = std::min(times.size(), values.size());
+        PlotGraph graph;
+        graph.labels = {picture.title, "T start of frame [" + analysis.timeUnit() + "]", yLabel};
+        graph.x.emplace_back(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(n));
+        graph.y.emplace_back(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(n));
+        pictures.add(graph, picture.name, analysis.options().directory);
+    }
 }
 
 int writeFrameGraphs(const FrameAnalysis& analysis) {

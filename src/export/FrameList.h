@@ -15,4 +15,8 @@ int writeFrameList(const FrameAnalysis& analysis, const MessageTarget& to);
 // the analysis' export directory), the data the frame graphs are drawn from. 0 or -1.
 int writeFrameGraphs(const FrameAnalysis& analysis);
 
+// The frame graphs as pictures in the analysis' export directory.
+class Pictures;
+void addFramePictures(const FrameAnalysis& analysis, Pictures& pictures);
+
 }  // namespace zel

@@ -7,6 +7,7 @@
 #include "common/Paths.h"
 #include "engine/JobTeam.h"
 #include "engine/Settings.h"
+#include "export/Pictures.h"
 
 namespace zel {
 namespace {
@@ -32,6 +33,7 @@ int HistogramSets::init(const ModuleContext& context) {
     const MessageTarget to = context.messages;
     settings_ = &settings;
     jobs_ = &context.jobs;
+    run_ = &context.run;
     classesOn_ = context.run.pidActive;
     auto fail = [&](const std::string& text, int code) {
         printErrorCode(to, text, code);
@@ -246,6 +248,49 @@ void HistogramSets::runExportJob(size_t job) {
     } else {
         setFailed_[job] = maps_[job - sets]->ExportAll(directory_) != 0;
     }
+    addSetPictures(job < sets ? job : job - sets, job >= sets);
+}
+
+void HistogramSets::addSetPictures(size_t set, bool maps) const {
+    Pictures* pictures = run_ ? run_->pictures : nullptr;
+    if (pictures == nullptr) return;
+    if (maps) {
+        const ClusterMaps& setMaps = *maps_[set];
+        for (int which = 0; which < ClusterMaps::kMapCount; ++which) {
+            const Hist2D& map = setMaps.map(which);
+            pictures->add(map, directory_, map.GetName() + " (" + setMaps.suffix() + ")");
+        }
+        return;
+    }
+    const HistogramModule& module = *histograms_[set];
+    const std::string suffix = " (" + module.suffix() + ")";
+    for (const auto& entry : module.entries1D())
+        if (entry.hist.GetDoPlot()) pictures->add(entry.hist, directory_, entry.hist.GetName() + suffix);
+    for (const auto& entry : module.entries2D())
+        if (entry.hist.GetDoPlot()) pictures->add(entry.hist, directory_, entry.hist.GetName() + suffix);
+}
+
+// Energy, size and height of every class in one picture each.
+void HistogramSets::addClassOverlays() const {
+    Pictures* pictures = run_ ? run_->pictures : nullptr;
+    if (pictures == nullptr || histograms_.size() < 2) return;
+    for (const std::string_view prefix : {"Hist1D_E_EqBin", "Hist1D_S", "Hist1D_H"}) {
+        auto find = [&](size_t s) {
+            return histograms_[s]->findHist1DByTitle(std::string(prefix) + "_" + histograms_[s]->suffix());
+        };
+        const Hist1D* total = find(0);
+        if (total == nullptr) continue;
+        std::vector<const Hist1D*> curves;
+        std::vector<std::string> labels;
+        for (size_t s = 1; s < histograms_.size(); ++s) {
+            const Hist1D* hist = find(s);
+            if (hist == nullptr || !hist->SameBinning(*total)) continue;
+            curves.push_back(hist);
+            labels.push_back(histograms_[s]->suffix());
+        }
+        if (curves.empty()) continue;
+        pictures->addOverlay(*total, curves, labels, std::string(prefix), directory_, total->GetName() + " by class");
+    }
 }
 
 int HistogramSets::exportResults(const MessageTarget& to) {
@@ -255,6 +300,7 @@ int HistogramSets::exportResults(const MessageTarget& to) {
         return -1;
     }
     if (!histograms_.empty()) printMsg(to, "Histograms and cluster maps:\t\t" + directory_);
+    addClassOverlays();
     return 0;
 }
 

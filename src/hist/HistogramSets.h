@@ -59,8 +59,13 @@ private:
     bool exportOn() const;
     std::string directory() const;
 
+    // Adds the pictures of set `set` (its histograms and maps), and with classes those of the classes side by side.
+    void addSetPictures(size_t set, bool maps) const;
+    void addClassOverlays() const;
+
     const Settings* settings_ = nullptr;
     JobTeam* jobs_ = nullptr;
+    const RunState* run_ = nullptr;
     std::string directory_;  // of the export in progress
     bool classesOn_ = false;
 

@@ -22,7 +22,8 @@ struct LogFile : ::testing::Test {
         std::filesystem::current_path(before);
     }
     void load(const std::string& text) {
-        dir.write("run.param", "FileOutPath = \"" + dir.dir() + "out/\"\nDoPrint = false\nDoPID = false\n" + text);
+        dir.write("run.param", "FileOutPath = \"" + dir.dir() +
+                                   "out/\"\nDoPrint = false\nDoPID = false\nDoExportGraphics = false\n" + text);
         ASSERT_EQ(zel::loadParamFile(dir.dir(), "run.param"), 0);
     }
 };

@@ -72,7 +72,8 @@ TEST_F(FieldRecognitionRun, TimepixThreeCdTeRunIsComparedWithTheBuiltInFields) {
 }
 
 TEST_F(FieldRecognitionRun, PushedBatchesAreRecognisedFromTheHistogramsSoFar) {
-    load("FileOutPath = \"" + dir.dir() + "out/\"\nDoPrint = false\nDoLog = false\nDoPID = false\nDoFilter = false\n" +
+    load("FileOutPath = \"" + dir.dir() + "out/\"\nDoPrint = false\nDoLog = false\nDoPID = false\nDoFilter = false\n"
+         "DoExportGraphics = false\n" +
          kTimepix3CdTe);
     zel::setClusterVarOrder({"EventID", "X", "Y", "E", "T", "Size", "BorderPixCount", "Linearity"});
     ASSERT_EQ(zel::init(), 0);
