@@ -13,6 +13,7 @@
 #include "common/PendingFile.h"
 #include "engine/Settings.h"
 #include "export/ComptonList.h"
+#include "export/Pictures.h"
 
 namespace zel {
 namespace {
@@ -609,6 +610,10 @@ int ComptonCamera::testProjection(std::vector<double>& out) const {
     return 0;
 }
 
+Pictures* ComptonCamera::picturesOfRun() const {
+    return output_.doExportGraphics && run_ != nullptr ? run_->pictures : nullptr;
+}
+
 int ComptonCamera::exportResults(const MessageTarget& to) {
     if (!initialised_) return 0;
     int failed = 0;
@@ -645,6 +650,7 @@ int ComptonCamera::exportHistogram() {
     halfAngles_->SetFileOutPath(directory);
     halfAngles_->SetFileOutEndData(kHistEndData);
     halfAngles_->SetFileOutEndInfo(kHistEndInfo);
+    if (Pictures* pictures = picturesOfRun()) pictures->add(*halfAngles_, directory);
     return halfAngles_->Export();
 }
 
@@ -669,8 +675,14 @@ int ComptonCamera::exportGraphs() const {
         text.clear();
         text.write(std::string("# ") + graph.title + "\nT [s]\t" + graph.yTitle + "\n");
         double elapsed = 0.0;
+        PlotGraph picture;
+        picture.labels = {graph.title, "T [s]", graph.yTitle};
+        picture.x.emplace_back();
+        picture.y.emplace_back();
         for (size_t k = 0; k < graph.y.size() && k < liveTimes_.size(); ++k) {
             elapsed += std::max(0.0, liveTimes_[k]);
+            picture.x.back().push_back(elapsed);
+            picture.y.back().push_back(graph.y[k]);
             char* out = writeGeneral6(text.claim(2 * kNumberChars + 2), elapsed);
             *out++ = '\t';
             out = writeGeneral6(out, graph.y[k]);
@@ -679,6 +691,7 @@ int ComptonCamera::exportGraphs() const {
         }
         PendingFile file(directory + graph.name + ".txt");
         if (!file.write(text.text()) || !file.commit()) return -1;
+        if (Pictures* pictures = picturesOfRun()) pictures->add(picture, graph.name, directory);
     }
     return 0;
 }
@@ -698,6 +711,7 @@ int ComptonCamera::exportProjection() {
         fail(" : Error occurred during export of projection.", kExportFailed);
         return -1;
     }
+    if (Pictures* pictures = picturesOfRun()) pictures->add(*projection_, directory);
     return 0;
 }
 

@@ -26,6 +26,8 @@
 
 namespace zel {
 
+class Pictures;
+
 class ClusterVariables;
 struct Settings;
 
@@ -209,6 +211,8 @@ private:
     int exportHistogram();
     int exportGraphs() const;
     int exportProjection();
+    // Where the pictures go; none without graphics export.
+    Pictures* picturesOfRun() const;
 
     Config config_;
     Indexes indexes_;

@@ -9,13 +9,14 @@
 
 #include "cluster/ClusterVariables.h"
 #include "cluster/Products.h"
+#include "common/BoundedLine.h"
 #include "common/NumberText.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "engine/ExternalClusterer.h"
 #include "engine/InputDiscovery.h"
 #include "engine/Settings.h"
-#include "common/BoundedLine.h"
+#include "export/Pictures.h"
 
 namespace zel {
 namespace {
@@ -303,10 +304,12 @@ int SensorMaps::exportResults(const MessageTarget& to) {
     if (!settings_->DoExportText && !settings_->DoExportGraphics) return 0;
     if (!filled_ || tags_.empty()) return 0;
     int failures = 0;
+    Pictures* pictures = settings_->DoExportGraphics ? run_->pictures : nullptr;
     auto exportInto = [&](Hist2D& hist, const std::string& directory) {
         hist.SetFileOutPath(directory);
         hist.SetFileOutName(hist.GetName());
         if (hist.Export() != 0) ++failures;
+        if (pictures != nullptr) pictures->add(hist, directory);
     };
     const std::string out = settings_->FileOutPath;
     const std::string maps = out + settings_->ExportDirSpatialMap;
