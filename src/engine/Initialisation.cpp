@@ -9,6 +9,7 @@
 #include "engine/ExternalClusterer.h"
 #include "engine/OutputSafety.h"
 #include "engine/SettingsReport.h"
+#include "export/PythonInterpreter.h"
 
 namespace zel {
 
@@ -45,6 +46,13 @@ int Engine::initialise() {
         bool ok = true;
         if (inputs_.rawToCluster && settings_.DoRunClusterer && findClusterer(settings_, to) != 0) ok = false;
         if (settings_.DoPID && findModels(settings_, to) != 0) ok = false;
+        if (settings_.DoExportGraphics) {
+            const InterpreterChoice choice = checkInterpreter(interpreterCandidates(), settings_.FileOutPath, to);
+            run_.interpreterChecked = true;
+            run_.interpreter = choice.command;
+            run_.interpreterMultiProcess = choice.multiProcess;
+            if (choice.command.empty()) ok = false;
+        }
         if (!ok) printErrorCode(to, "Error occurred during checking of prerequisites.", -1047);
     }
 

@@ -63,6 +63,10 @@ struct RunState {
     std::function<void(const CoincidenceGroup&)> coincidenceGroupClosed;
     // Where a module adds the pictures of its export (export/Pictures.h); null when graphics are off.
     Pictures* pictures = nullptr;
+    // The plotting interpreter found by the check of prerequisites (empty: none works), when that check ran.
+    bool interpreterChecked = false;
+    std::string interpreter;
+    bool interpreterMultiProcess = false;
 
     // Number of particle classes, without "Others".
     int classCount() const { return classNames.empty() ? 0 : static_cast<int>(classNames.size()) - 1; }

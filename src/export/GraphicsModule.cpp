@@ -56,8 +56,11 @@ int GraphicsModule::init(const ModuleContext& context) {
     products_ = &context.products;
     run_ = &context.run;
     if (!settings_->DoExportGraphics) return 0;
+    // The check of prerequisites has looked for the interpreter already; without that check, it is done here.
     const InterpreterChoice choice =
-        checkInterpreter(interpreterCandidates(), settings_->FileOutPath, context.messages);
+        run_->interpreterChecked
+            ? InterpreterChoice{run_->interpreter, run_->interpreterMultiProcess}
+            : checkInterpreter(interpreterCandidates(), settings_->FileOutPath, context.messages);
     if (choice.command.empty()) return 0;
     PictureSettings pictureSettings;
     pictureSettings.outputDirectory = settings_->FileOutPath;

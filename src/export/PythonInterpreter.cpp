@@ -33,6 +33,8 @@ bool interpreterWorks(const std::string& command, const std::vector<std::string>
     const std::string dir = withSeparator(workDirectory);
     const std::string script = dir + ".test_python.py";
     std::error_code ec;
+    // The run's output directory may not be made yet when the check runs.
+    if (!dir.empty()) std::filesystem::create_directories(dir, ec);
     const std::string okFile = std::filesystem::absolute(dir + ".file_out_test_python_OK.txt", ec).string();
     std::filesystem::remove(okFile, ec);
     {

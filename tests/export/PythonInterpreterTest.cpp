@@ -83,6 +83,8 @@ TEST(InterpreterCheck, FirstWorkingCandidateIsChosen) {
     EXPECT_EQ(choice.command, "/usr/bin/python3");
     EXPECT_TRUE(choice.multiProcess);
     EXPECT_EQ(check.text(), "");
+    // The check runs before the run has made its output directory.
+    EXPECT_EQ(checkInterpreter({"/usr/bin/python3"}, check.dir.file("not/yet/"), check.to).command, "/usr/bin/python3");
 
     // ZEL_PYTHON comes first, then the plain names, the system's interpreter last.
     ::setenv("ZEL_PYTHON", "/opt/my python", 1);
