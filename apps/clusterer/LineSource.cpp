@@ -11,8 +11,8 @@ bool LineSource::open(const std::string& path, size_t blockSize, size_t maxLineL
     if (file_ == nullptr) return false;
     path_ = path;
     maxLineLength_ = std::max<size_t>(maxLineLength, 1);
-    // Not zeroed: a short file touches only the pages its bytes fill.
-    capacity_ = std::clamp<size_t>(blockSize, 64, maxLineLength_ + 1);
+    // Not zeroed, and no larger than the file: a short file costs little.
+    capacity_ = std::clamp<size_t>(readBufferSizeFor(file_, blockSize), 64, maxLineLength_ + 1);
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
     begin_ = end_ = 0;
     atEnd_ = false;

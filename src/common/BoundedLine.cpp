@@ -1,6 +1,19 @@
 #include "common/BoundedLine.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
 namespace zel {
+
+size_t readBufferSizeFor(std::FILE* file, size_t largest) {
+    struct stat status {};
+    size_t size = largest;
+    if (file != nullptr && ::fstat(::fileno(file), &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0 &&
+        static_cast<unsigned long long>(status.st_size) < largest)
+        size = static_cast<size_t>(status.st_size) + 1;
+    return std::max<size_t>(size, 64);
+}
 
 LineRead readBoundedLine(std::istream& in, std::string& line, size_t maxLength) {
     line.clear();

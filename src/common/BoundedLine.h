@@ -2,6 +2,7 @@
 // Line reading with a limit on the length of a line, so that a file of one huge line costs no more memory than the
 // limit. Every reader of text files reads its lines this way.
 #include <cstddef>
+#include <cstdio>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -17,6 +18,10 @@ inline constexpr size_t kMaxInputLineLength = size_t{16} << 20;
 inline constexpr size_t kMaxSettingsLineLength = size_t{1} << 20;
 
 enum class LineRead { Line, End, TooLong };
+
+// The first size of a read buffer for `file`: its size + 1 when it is a regular file shorter than `largest`,
+// otherwise `largest`; never below 64. A short file costs a buffer of its own size, not of the largest block.
+size_t readBufferSizeFor(std::FILE* file, size_t largest);
 
 // As std::getline (the line end is not kept), but a line longer than `maxLength` stops the reading: TooLong, with
 // the stream failed and `line` holding its first `maxLength` characters.

@@ -1,5 +1,6 @@
 #include "input/Elist.h"
 
+#include "common/BoundedLine.h"
 #include "common/Text.h"
 
 #include <algorithm>
@@ -142,11 +143,18 @@ Elist::LineStatus Elist::nextLine(std::string_view& line, bool& terminated) {
             bufferBegin_ = 0;
             bufferEnd_ = available;
         }
-        if (bufferEnd_ == kReadBufferSize) {
-            ++linesRead_;
-            return LineStatus::TooLong;
+        if (bufferEnd_ == bufferSize_) {
+            if (bufferSize_ == kReadBufferSize) {
+                ++linesRead_;
+                return LineStatus::TooLong;
+            }
+            const size_t larger = std::min(kReadBufferSize, bufferSize_ * 2);
+            auto grown = std::make_unique_for_overwrite<char[]>(larger + 1);
+            std::memcpy(grown.get(), buffer_.get(), bufferEnd_);
+            buffer_ = std::move(grown);
+            bufferSize_ = larger;
         }
-        size_t got = std::fread(buffer_.get() + bufferEnd_, 1, kReadBufferSize - bufferEnd_, file_.get());
+        size_t got = std::fread(buffer_.get() + bufferEnd_, 1, bufferSize_ - bufferEnd_, file_.get());
         bufferEnd_ += got;
         buffer_[bufferEnd_] = '\0';
         if (got == 0) {
@@ -184,8 +192,11 @@ int Elist::scan() {
     }
     if (scanCount_ > 0) printWarning(to_, "Rescanning of elist: " + path_ + name_);
     ++scanCount_;
-    // Not zeroed: a short list touches only the pages its bytes fill.
-    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReadBufferSize + 1);
+    // Not zeroed, and no larger than the file; it grows, up to kReadBufferSize, only for a line that does not fit.
+    if (!buffer_) {
+        bufferSize_ = readBufferSizeFor(file_.get(), kReadBufferSize);
+        buffer_ = std::make_unique_for_overwrite<char[]>(bufferSize_ + 1);
+    }
     rewind();
     scanned_ = false;
     int result = scanHeader();

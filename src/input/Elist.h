@@ -146,6 +146,7 @@ private:
 
     // Read buffer: the unread part of the file's bytes lies in [bufferBegin_, bufferEnd_).
     std::unique_ptr<char[]> buffer_;
+    size_t bufferSize_ = 0;  // bytes the buffer holds besides its closing '\0'
     size_t bufferBegin_ = 0;
     size_t bufferEnd_ = 0;
     bool fileEnded_ = false;
