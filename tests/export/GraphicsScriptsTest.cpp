@@ -224,10 +224,13 @@ plt.close()
 
 TEST(PlotScripts, DriverWrapsEachScriptAndRunsRoundsOfTwiceTheProcessors) {
     const std::string expected = R"(import multiprocessing
+import gc
 import matplotlib
 matplotlib.use('Agg')
 import matplotlib.pyplot as plt
 import numpy as np
+matplotlib.backend_bases.FigureCanvasBase.draw_idle = lambda self, *args, **kwargs: None
+gc.freeze()
 def func_0():
 	a = 1
 	if a:
