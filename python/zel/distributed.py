@@ -11,6 +11,7 @@ from .result import PRODUCTS, column
 MERGED_NAME = "MergedResults"
 SUMMED = ("CountParticle", "EnergyDep", "Dose", "Fluence", "LiveTime")
 SECONDS_PER_HOUR = 3600.0
+THREADS_VARIABLE = "ZEL_THREADS"
 
 
 @dataclasses.dataclass
@@ -23,13 +24,18 @@ class MergedResult:
     path: str
 
 
-def process_files(files, params, client=None, output_path="zel-runs", settings=None, n_workers=2):
+def process_files(files, params, client=None, output_path="zel-runs", settings=None, n_workers=2,
+                  engine_threads=None):
     """Processes every entry of `files` (a path, or a list of paths of one directory read as one run) as its own
     run of `params` (a parameter file or a dict of settings, with `settings` applied after it).
 
     Each run writes below `output_path`/NNNN_NAME/. Without `client`, a local cluster of `n_workers` processes is
     started and closed; with one, its scheduler runs the work. A run that fails is reported in its row and the
     others go on. Returns a MergedResult and writes MERGED_NAME + ".json" and ".csv" in `output_path`.
+
+    An engine uses two threads on a machine of several cores. `engine_threads` = 1 keeps each run on one thread,
+    which is faster when the workers already fill the cores; by default that is chosen for a local cluster with
+    at least as many workers as cores, and left to the engine on a user's cluster.
     """
     groups = [[os.fspath(entry)] if isinstance(entry, (str, os.PathLike)) else [os.fspath(p) for p in entry]
               for entry in files]
@@ -37,20 +43,23 @@ def process_files(files, params, client=None, output_path="zel-runs", settings=N
     os.makedirs(root, exist_ok=True)
     if isinstance(params, (str, os.PathLike)):
         params = os.path.abspath(os.fspath(params))
-    jobs = [_job(root, index, group, settings) for index, group in enumerate(groups)]
+    if engine_threads is None and client is None and n_workers >= (os.cpu_count() or 1):
+        engine_threads = 1
+    jobs = [_job(root, index, group, settings, engine_threads) for index, group in enumerate(groups)]
     with _client_for(client, n_workers) as dask_client:
         futures = dask_client.map(process_one, [params] * len(jobs), jobs, pure=False)
         outcomes = [_outcome_of(future, job) for future, job in zip(futures, jobs)]
     return write_merged(root, outcomes)
 
 
-def _job(root, index, group, settings):
+def _job(root, index, group, settings, engine_threads):
     stem = os.path.splitext(os.path.basename(group[0]))[0] if group else "empty"
     out = os.path.join(root, f"{index:04d}_{stem}") + os.sep
     run_settings = dict(settings or {})
     # Everything the run writes, its log included, stays in its own directory; workers print nothing.
     run_settings.update(FileOutPath=out, LogPath=out, DoPrint=False)
-    return {"inputs": [os.path.abspath(path) for path in group], "settings": run_settings, "output_path": out}
+    return {"inputs": [os.path.abspath(path) for path in group], "settings": run_settings, "output_path": out,
+            "engine_threads": engine_threads}
 
 
 def process_one(params, job):
@@ -61,12 +70,30 @@ def process_one(params, job):
     row = {"file": ";".join(job["inputs"]), "output_path": job["output_path"]}
     try:
         os.makedirs(job["output_path"], exist_ok=True)
-        result = run(params, settings=job["settings"], inputs=job["inputs"], histogram_pairs=(), wait=True)
+        with _engine_threads(job.get("engine_threads")):
+            result = run(params, settings=job["settings"], inputs=job["inputs"], histogram_pairs=(), wait=True)
     except ZelError as error:
         return {**row, "status": "failed", "code": error.code, "message": error.message}
     except Exception as error:  # a worker reports every failure of its file and goes on with the next
         return {**row, "status": "failed", "code": None, "message": f"{type(error).__name__}: {error}"}
     return {**row, "status": "ok", "code": 0, "message": "", "totals": result.totals, "units": result.units}
+
+
+@contextlib.contextmanager
+def _engine_threads(threads):
+    """Limits the engines made meanwhile in this process to one thread (ZEL_THREADS=1) when `threads` is 1."""
+    if threads != 1:
+        yield
+        return
+    before = os.environ.get(THREADS_VARIABLE)
+    os.environ[THREADS_VARIABLE] = "1"
+    try:
+        yield
+    finally:
+        if before is None:
+            del os.environ[THREADS_VARIABLE]
+        else:
+            os.environ[THREADS_VARIABLE] = before
 
 
 def _outcome_of(future, job):

@@ -195,7 +195,7 @@ void Engine::comptonProjectionBins(int& nx, int& ny) {
 }
 
 JobTeam& Engine::jobs() {
-    if (!jobs_) jobs_ = std::make_unique<JobTeam>(std::thread::hardware_concurrency() > 1);
+    if (!jobs_) jobs_ = std::make_unique<JobTeam>(JobTeam::helperWanted());
     return *jobs_;
 }
 

@@ -1,8 +1,16 @@
 #include "engine/JobTeam.h"
 
+#include <cstdlib>
+#include <string_view>
 #include <utility>
 
 namespace zel {
+
+bool JobTeam::helperWanted() {
+    const char* threads = std::getenv("ZEL_THREADS");
+    if (threads != nullptr && std::string_view(threads) == "1") return false;
+    return std::thread::hardware_concurrency() > 1;
+}
 
 JobTeam::JobTeam(bool helper) {
     if (helper) helper_ = std::thread([this] { helperLoop(); });

@@ -40,6 +40,11 @@ public:
     // True when a helper thread takes part.
     bool hasHelper() const { return helper_.joinable(); }
 
+    // Whether an engine's team should have a helper: the machine has more than one core, and the environment
+    // variable ZEL_THREADS does not limit the engine to one thread (set to 1 where several engines share the
+    // cores, such as the worker processes of a cluster).
+    static bool helperWanted();
+
 private:
     using JobCall = void (*)(void*, size_t);
     using TaskCall = void (*)(void*);

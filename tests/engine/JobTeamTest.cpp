@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -95,4 +97,16 @@ TEST(JobTeam, AJobAlongsideRunsNextToTheWorkAndItsRounds) {
         team.runAlongside(counting, counting);
         EXPECT_EQ(after.load(), 2);
     }
+}
+
+TEST(JobTeam, OneThreadWhenTheEnvironmentAsksForIt) {
+    const char* before = std::getenv("ZEL_THREADS");
+    const std::string saved = before ? before : "";
+    setenv("ZEL_THREADS", "1", 1);
+    EXPECT_FALSE(JobTeam::helperWanted());
+    setenv("ZEL_THREADS", "2", 1);
+    EXPECT_EQ(JobTeam::helperWanted(), std::thread::hardware_concurrency() > 1);
+    unsetenv("ZEL_THREADS");
+    EXPECT_EQ(JobTeam::helperWanted(), std::thread::hardware_concurrency() > 1);
+    if (before) setenv("ZEL_THREADS", saved.c_str(), 1);
 }

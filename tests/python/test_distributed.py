@@ -8,7 +8,7 @@ pandas = pytest.importorskip("pandas")
 pytest.importorskip("distributed")
 import zel  # noqa: E402
 
-from zel.distributed import process_files  # noqa: E402
+from zel.distributed import THREADS_VARIABLE, process_files, process_one  # noqa: E402
 
 from conftest import generate_elist, quiet_settings  # noqa: E402
 
@@ -56,3 +56,27 @@ def test_merged_totals_equal_the_sum_of_single_runs_and_a_bad_file_is_reported(t
     document = json.loads((tmp_path / "runs" / "MergedResults.json").read_text())
     assert document["Totals"]["CountParticle_cnt"] == merged.totals["CountParticle"]
     assert document["FilesProcessed"] == 6 and document["FilesFailed"][0]["file"] == str(bad)
+
+
+def test_a_job_limited_to_one_thread_sets_the_engine_variable_only_while_it_runs(tmp_path, monkeypatch):
+    monkeypatch.delenv(THREADS_VARIABLE, raising=False)
+    path = generate_elist(tmp_path / "one.elist", 500, 3)
+    params = {"TimeSampling": 1.0, "DoPID": False, "DoFilter": False, "DoExportGraphics": False}
+    seen = []
+    import zel.runner
+
+    real_run = zel.runner.run
+
+    def spying_run(*args, **kwargs):
+        seen.append(os.environ.get(THREADS_VARIABLE))
+        return real_run(*args, **kwargs)
+
+    monkeypatch.setattr(zel.runner, "run", spying_run)
+    for threads in (1, None):
+        settings = quiet_settings(tmp_path / f"t{threads}")
+        job = {"inputs": [str(path)], "settings": settings, "output_path": settings["FileOutPath"],
+               "engine_threads": threads}
+        row = process_one(params, job)
+        assert row["status"] == "ok" and row["totals"]["CountParticle"] == 500
+        assert THREADS_VARIABLE not in os.environ
+    assert seen == ["1", None]
