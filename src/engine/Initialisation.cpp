@@ -100,9 +100,14 @@ int Engine::initialiseModules() {
         return -1023;
     }
 
-    const bool fileRun = run_.fileRun;
-    run_ = RunState{};
-    run_.fileRun = fileRun;
+    // The modules start from fresh run facts, except those found before them: the kind of run and the plotting
+    // interpreter of the check of prerequisites (checked once, reported once).
+    RunState fresh;
+    fresh.fileRun = run_.fileRun;
+    fresh.interpreterChecked = run_.interpreterChecked;
+    fresh.interpreter = std::move(run_.interpreter);
+    fresh.interpreterMultiProcess = run_.interpreterMultiProcess;
+    run_ = std::move(fresh);
     const ModuleContext context{settings_, variables_, inputs_, products_, run_, jobs(), to, 0};
     int result = modules_.create(settings_, context);
 

@@ -151,3 +151,70 @@ TEST_F(GraphicsRun, SkippedDrawingLeavesScriptsThatTheMasterScriptDrawsLater) {
 }
 
 }  // namespace
+
+// Whole runs of the zel program where no interpreter can draw: every candidate fails, or the only working one
+// lacks numpy and matplotlib. The last candidate, /usr/bin/python3, is replaced inside a mount namespace of the
+// run's own (root and unshare needed; skipped otherwise), so nothing outside the test sees the change.
+struct GraphicsWithoutInterpreter : ::testing::Test {
+    zeltest::TempDir dir{"zel_no_python"};
+
+    void SetUp() override {
+        zel::ProgramOptions quiet;
+        quiet.stdoutFile = quiet.stderrFile = "/dev/null";
+        if (!zel::runProgram({"unshare", "-m", "true"}, quiet).succeeded())
+            GTEST_SKIP() << "no private mount namespaces here";
+        // Interpreters on PATH and in ZEL_PYTHON that fail at once.
+        fs::create_directories(dir.dir() + "fakes");
+        for (const char* name : {"fakes/python", "fakes/python3", "failing"}) {
+            dir.write(name, "#!/bin/sh\nexit 1\n");
+            fs::permissions(dir.file(name), fs::perms::owner_all);
+        }
+        fs::create_directories(dir.dir() + "empty");
+        dir.write("run.param", "FileInPath = \"" ZEL_SOURCE_DIR "/examples/elist/\"\nFileInName = \"example.elist\"\n"
+                               "FileOutPath = \"" + dir.dir() + "out/\"\nLogPath = \"" + dir.dir() +
+                                   "out/\"\nTimeSampling = 1.0\nDoPID = false\nDoFilter = false\n");
+    }
+
+    // Runs zel after `mount` inside the namespace; its standard output and error.
+    std::string runZel(const std::string& mount) {
+        const std::string script = mount + " && exec env PATH=\"" + dir.dir() + "fakes:$PATH\" ZEL_PYTHON=\"" +
+                                   dir.file("failing") + "\" \"" ZEL_BIN_DIR "/zel\" \"" + dir.file("run.param") +
+                                   "\"";
+        zel::ProgramOptions options;
+        options.stdoutFile = options.stderrFile = dir.file("output.txt");
+        const zel::ProgramRun run = zel::runProgram({"unshare", "-m", "sh", "-c", script}, options);
+        EXPECT_TRUE(run.succeeded()) << run.describe() << zeltest::TempDir::read(dir.file("output.txt"));
+        return zeltest::TempDir::read(dir.file("output.txt"));
+    }
+
+    // The numbers are all there and nothing was drawn.
+    void expectResultsWithoutPictures() {
+        const std::string out = dir.dir() + "out/";
+        EXPECT_TRUE(fs::exists(out + "File/SamplingList.json"));
+        EXPECT_TRUE(fs::exists(out + "Hist/Hist1D_E_Total.hist"));
+        EXPECT_TRUE(picturesBelow(out).empty());
+        EXPECT_FALSE(fs::exists(out + ".temp"));
+        EXPECT_FALSE(fs::exists(out + "create_all_graphics.py"));
+    }
+};
+
+TEST_F(GraphicsWithoutInterpreter, NoWorkingInterpreterSwitchesGraphicsOffAndTheRunSucceeds) {
+    const std::string output = runZel("mount --bind \"" + dir.file("failing") + "\" /usr/bin/python3");
+    const std::string off = " : Missing python for graphics creation. Creating of graphics disabled.";
+    ASSERT_NE(output.find(off), std::string::npos) << output;
+    EXPECT_EQ(output.find(off, output.find(off) + 1), std::string::npos) << output;
+    expectResultsWithoutPictures();
+}
+
+TEST_F(GraphicsWithoutInterpreter, InterpreterWithoutThePlottingModulesNamesThemAndTheRunSucceeds) {
+    const std::string output = runZel("mount --bind \"" + dir.dir() + "empty\" /usr/lib/python3/dist-packages");
+    // numpy may live elsewhere; matplotlib lives there on Debian.
+    const size_t named = output.find(" : Missing python module(s) ");
+    ASSERT_NE(named, std::string::npos) << output;
+    EXPECT_NE(output.find("matplotlib for graphics.", named), std::string::npos) << output;
+    const std::string off = "Creating of graphics disabled, some/all python modules are missing.";
+    ASSERT_NE(output.find(off), std::string::npos) << output;
+    // Checked once, at the check of prerequisites, and said once.
+    EXPECT_EQ(output.find(off, output.find(off) + 1), std::string::npos) << output;
+    expectResultsWithoutPictures();
+}
