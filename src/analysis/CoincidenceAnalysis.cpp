@@ -74,12 +74,19 @@ bool CoincidenceAnalysis::init(const Options& options, const Columns& columns, c
     return true;
 }
 
-void CoincidenceAnalysis::groupCluster(std::span<const double> row) {
+int CoincidenceAnalysis::processBatch(ClusterBatch& batch) {
+    batchFirst_ = clustersBefore_;
+    clustersBefore_ += batch.size();
+    return 0;
+}
+
+void CoincidenceAnalysis::groupCluster(std::span<const double> row, uint32_t index) {
     const double id = valueAt(row, columns_.eventId);
     particles_ += 1.0;
     sampleParticles_.back() += 1.0;
     if (groupOpen_ && id == groupId_) {
         groupRows_.insert(groupRows_.end(), row.begin(), row.end());
+        groupIndexes_.push_back(index);
         return;
     }
     // A new event; the first one is already counted.
@@ -93,6 +100,7 @@ void CoincidenceAnalysis::groupCluster(std::span<const double> row) {
     groupTime_ = valueAt(row, columns_.time);
     groupWidth_ = row.size();
     groupRows_.assign(row.begin(), row.end());
+    groupIndexes_.assign(1, index);
 }
 
 void CoincidenceAnalysis::closeGroup() {
@@ -106,7 +114,10 @@ void CoincidenceAnalysis::closeGroup() {
     if (static_cast<int>(size) > maxGroupSize_) {
         maxGroupSize_ = static_cast<int>(size);
         maxGroupEventId_ = groupId_;
+        maxGroup_ = groups_.size();
     }
+    members_.insert(members_.end(), groupIndexes_.begin(), groupIndexes_.end());
+    memberStart_.push_back(members_.size());
 
     GroupRow summary;
     summary.eventId = groupId_;
@@ -145,9 +156,34 @@ void CoincidenceAnalysis::closeSample(double liveTime, bool final) {
     sampleParticles_.push_back(0.0);
 }
 
+std::span<const uint32_t> CoincidenceAnalysis::groupClusters(size_t g) const {
+    if (g + 1 >= memberStart_.size()) return {};
+    return std::span<const uint32_t>(members_).subspan(memberStart_[g], memberStart_[g + 1] - memberStart_[g]);
+}
+
+void CoincidenceAnalysis::addGroupPicture(std::vector<RunState::GroupPicture>& pictures, size_t g, std::string name,
+                                          std::string title) const {
+    const std::span<const uint32_t> clusters = groupClusters(g);
+    pictures.push_back({std::move(name), std::move(title), {clusters.begin(), clusters.end()}});
+}
+
+std::vector<RunState::GroupPicture> CoincidenceAnalysis::groupPictures() const {
+    std::vector<RunState::GroupPicture> pictures;
+    if (groups_.empty()) return pictures;
+    addGroupPicture(pictures, maxGroup_, "ClustersMaxCoincGroup", "Clusters of most numerous coinc group");
+    const size_t count = std::min<size_t>(groups_.size(), kGroupPictures);
+    for (size_t i = 0; i < count; ++i) {
+        const size_t g = i * groups_.size() / count;
+        const std::string number = formatG(groups_[g].eventId);
+        addGroupPicture(pictures, g, "ClustersCoincGroup_" + number, "Clusters of coinc group " + number);
+    }
+    return pictures;
+}
+
 int CoincidenceAnalysis::finishInput() {
     if (groupOpen_) closeGroup();
     groupOpen_ = false;
+    if (run_ != nullptr && (options_.doExportText || options_.doExportGraphics)) run_->groupPictures = groupPictures();
     return 0;
 }
 

@@ -21,6 +21,8 @@ public:
     static constexpr std::string_view kHistogramName = "Hist1D_TimeDiff_Coinc_Total";
     static constexpr int kExportFailed = -4025;
     static constexpr int kTableEmpty = -4018;
+    // Coincidence groups drawn from the cluster log besides the most numerous one, spread evenly over the run.
+    static constexpr int kGroupPictures = 20;
 
     struct Options {
         double timeCoincWindow = 100.0;  // ns
@@ -56,11 +58,15 @@ public:
     std::string_view name() const override { return "Coinc"; }
 
     bool takesClusters() const override { return true; }
-    void processCluster(std::span<const double> row, uint32_t, int) override { groupCluster(row); }
-    // Groups one evaluated cluster by its coincidence group number.
-    void groupCluster(std::span<const double> row);
+    int processBatch(ClusterBatch& batch) override;
+    void processCluster(std::span<const double> row, uint32_t rowIndex, int) override {
+        groupCluster(row, static_cast<uint32_t>(batchFirst_ + rowIndex));
+    }
+    // Groups one evaluated cluster by its coincidence group number; `index` is its place among all clusters of
+    // the run (for the pictures of the groups).
+    void groupCluster(std::span<const double> row, uint32_t index = 0);
     void closeSample(double liveTime, bool final) override;
-    // Closes the group still open.
+    // Closes the group still open and chooses the groups to be drawn (RunState::groupPictures).
     int finishInput() override;
     int exportResults(const MessageTarget& to) override;
 
@@ -79,6 +85,10 @@ public:
     double maxGroupEventId() const { return maxGroupEventId_; }
     const std::vector<double>& groupEventIds() const { return groupEventIds_; }
     const std::vector<GroupRow>& groups() const { return groups_; }
+    // The run's indexes of the clusters of coincidence group g (as groups()).
+    std::span<const uint32_t> groupClusters(size_t g) const;
+    // The most numerous group (the first of them) and up to kGroupPictures others spread evenly over the run.
+    std::vector<RunState::GroupPicture> groupPictures() const;
     // Per time sample; the open sample is last until the final sample closes.
     const std::vector<double>& sampleLiveTimes() const { return liveTimes_; }
     const std::vector<double>& sampleEvents() const { return sampleEvents_; }
@@ -89,6 +99,8 @@ public:
 
 private:
     void closeGroup();
+    void addGroupPicture(std::vector<RunState::GroupPicture>& pictures, size_t g, std::string name,
+                         std::string title) const;
     int exportGroupTable(const MessageTarget& to) const;
     int exportGraphs() const;
     int exportHistogram();
@@ -105,6 +117,9 @@ private:
     double groupTime_ = 0.0;
     size_t groupWidth_ = 0;
     std::vector<double> groupRows_;
+    std::vector<uint32_t> groupIndexes_;
+    uint64_t batchFirst_ = 0;  // the run's index of the first cluster of the batch
+    uint64_t clustersBefore_ = 0;
 
     double events_ = 1.0;
     double coincGroups_ = 0.0;
@@ -114,6 +129,10 @@ private:
     double maxGroupEventId_ = -1.0;
     std::vector<double> groupEventIds_;
     std::vector<GroupRow> groups_;
+    // The clusters of every coincidence group: those of group g from memberStart_[g] to memberStart_[g + 1].
+    std::vector<uint32_t> members_;
+    std::vector<size_t> memberStart_{0};
+    size_t maxGroup_ = 0;  // in groups_
 
     std::vector<double> liveTimes_;
     std::vector<double> sampleEvents_{0.0};

@@ -81,14 +81,15 @@ int SensorMaps::init(const ModuleContext& context) {
     return 0;
 }
 
+Hist2D SensorMaps::makeMap(const std::string& name, const std::string& title) const {
+    Hist2D map(title, width_, 0.0, double(width_), height_, 0.0, double(height_), 0, messages_);
+    map.SetName(name);
+    map.SetAxisTitles({"X [px]", "Y [px]", quantity_ + " " + unit_});
+    map.SetBinFilling(Filling::Dense);
+    return map;
+}
+
 void SensorMaps::createMaps() {
-    auto makeMap = [&](const std::string& name, const std::string& title) {
-        Hist2D map(title, width_, 0.0, double(width_), height_, 0.0, double(height_), 0, messages_);
-        map.SetName(name);
-        map.SetAxisTitles({"X [px]", "Y [px]", quantity_ + " " + unit_});
-        map.SetBinFilling(Filling::Dense);
-        return map;
-    };
     const std::string base = "SensMatrix";
     integrated_ = std::make_unique<Hist2D>(makeMap(base + "Integrated", "Integrated " + quantity_ + " plot of sensor"));
     partial_ = std::make_unique<Hist2D>(makeMap(base + "Partial", quantity_ + " plot of sensor"));
@@ -154,6 +155,23 @@ void SensorMaps::chooseImages() {
     spreadFrames_.clear();
     const int step = run_->frameCount / kSpreadFrameImages + 1;
     for (int i = 0; i < kSpreadFrameImages; ++i) spreadFrames_.push_back(i * step);
+
+    groupImages_.clear();
+    groupMembers_.clear();
+    nextMember_ = 0;
+    for (const RunState::GroupPicture& picture : run_->groupPictures) {
+        const auto image = static_cast<uint32_t>(groupImages_.size());
+        groupImages_.push_back(makeMap(picture.name, picture.title));
+        for (uint32_t cluster : picture.clusters) groupMembers_.emplace_back(cluster, image);
+    }
+    std::sort(groupMembers_.begin(), groupMembers_.end());
+}
+
+void SensorMaps::addToGroupImages(const std::vector<Pixel>& pixels, size_t index) {
+    while (nextMember_ < groupMembers_.size() && groupMembers_[nextMember_].first < index) ++nextMember_;
+    for (size_t m = nextMember_; m < groupMembers_.size() && groupMembers_[m].first == index; ++m)
+        for (const Pixel& p : pixels)
+            groupImages_[groupMembers_[m].second].Fill(p.x + 1, p.y + 1, countOnly_ ? 1.0 : p.value);
 }
 
 int SensorMaps::finishInput() {
@@ -230,6 +248,7 @@ size_t SensorMaps::fillFromLog(std::istream& log, size_t first) {
 }
 
 void SensorMaps::fillCluster(const std::vector<Pixel>& pixels, size_t index, uint8_t tag, int frame) {
+    addToGroupImages(pixels, index);
     if (tag == kSkipped) return;
     if (sizes_[index] != pixels.size() && ++mismatches_ <= kMaxMismatchMessages)
         printWarning(messages_, "Incorrect number of pixel data in line with cluster: " + std::to_string(index) +
@@ -317,10 +336,11 @@ int SensorMaps::exportResults(const MessageTarget& to) {
     exportInto(*integrated_, maps);
     exportInto(*partial_, maps);
     for (Hist2D& map : classMaps_) exportInto(map, maps);
-    if (!clusterImages_.empty()) {
+    if (!clusterImages_.empty() || !groupImages_.empty()) {
         const std::string images = out + settings_->ExportDirEventVisual;
         makeDirectories(images);
         for (Hist2D& image : clusterImages_) exportInto(image, images);
+        for (Hist2D& image : groupImages_) exportInto(image, images);
     }
     if (!frameImages_.empty()) {
         const std::string frames = out + settings_->ExportDirFrame;

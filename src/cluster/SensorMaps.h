@@ -3,7 +3,8 @@
 // file run. During the run each cluster of a batch is noted (skipped or not, its class and size); after the input
 // has ended one streaming pass over the cluster log pairs its cluster lines with those notes and fills the
 // integrated map, the partial map of the first clusters, one map per class, the individual cluster images and
-// the frame images of the maximal-occupancy frame and of frames spread evenly over the run.
+// the frame images of the maximal-occupancy frame and of frames spread evenly over the run, and the images of the
+// coincidence groups that the coincidence analysis chose (RunState::groupPictures).
 #include <cstdint>
 #include <istream>
 #include <map>
@@ -38,6 +39,7 @@ public:
     const std::vector<Hist2D>& classMaps() const { return classMaps_; }
     const std::vector<Hist2D>& clusterImages() const { return clusterImages_; }
     const std::vector<FrameImage>& frameImages() const { return frameImages_; }
+    const std::vector<Hist2D>& groupImages() const { return groupImages_; }
     const std::string& quantity() const { return quantity_; }
     const std::string& quantityUnit() const { return unit_; }
     int partialClusters() const { return partialCount_; }
@@ -56,6 +58,8 @@ private:
     };
     bool pairsWithLog() const;
     void createMaps();
+    Hist2D makeMap(const std::string& name, const std::string& title) const;
+    void addToGroupImages(const std::vector<Pixel>& pixels, size_t index);
     void fillCluster(const std::vector<Pixel>& pixels, size_t index, uint8_t tag, int frame);
     void addClusterImage(const std::vector<Pixel>& pixels, const std::string& name);
     void addToFrameImage(const std::vector<Pixel>& pixels, int frame);
@@ -91,6 +95,11 @@ private:
     int partialCount_ = 0;
     std::vector<Hist2D> clusterImages_;
     std::vector<FrameImage> frameImages_;
+    std::vector<Hist2D> groupImages_;
+    // (cluster index, group image) of every cluster drawn in a group image, by cluster index; the pass has reached
+    // nextMember_.
+    std::vector<std::pair<uint32_t, uint32_t>> groupMembers_;
+    size_t nextMember_ = 0;
 
     // Chosen before the pass: every s-th kept cluster gets an image, the largest one its own.
     size_t imageStep_ = 1;

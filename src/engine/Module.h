@@ -61,6 +61,15 @@ struct RunState {
     std::string frameTimeUnit = "s";
     // Receives every closed coincidence group of two or more clusters (the Compton camera registers here).
     std::function<void(const CoincidenceGroup&)> coincidenceGroupClosed;
+    // The coincidence groups to be drawn from the cluster log, chosen by the coincidence analysis when its input has
+    // ended: the picture's name and title, and the run's indexes of the group's clusters (event-list order, every
+    // cluster of the list counted).
+    struct GroupPicture {
+        std::string name;
+        std::string title;
+        std::vector<uint32_t> clusters;
+    };
+    std::vector<GroupPicture> groupPictures;
     // Where a module adds the pictures of its export (export/Pictures.h); null when graphics are off.
     Pictures* pictures = nullptr;
     // The plotting interpreter found by the check of prerequisites (empty: none works), when that check ran.

@@ -51,6 +51,9 @@ constexpr ModuleEntry kModules[] = {
     {"Frame", &Settings::DoFrame, &makeModule<FrameAnalysis>, 0, kNone, true, nullptr,
      {"Error occurred during frame analysis.", FrameAnalysis::kBatchFailed},
      {"Error occurred during frame analysis export.", FrameAnalysis::kExportFailed}, "", 0, 60},
+    // Before the sensor maps: their pass over the cluster log, when the input has ended, draws the groups it chose.
+    {"Coinc", &Settings::DoCoinc, &makeModule<CoincidenceAnalysis>, 0, kNone, true, nullptr, kNone,
+     {"Error occurred during coinc event analysis export.", CoincidenceAnalysis::kExportFailed}, "", 0, 70},
     {"SensMatrix", nullptr, &makeModule<SensorMaps>, 0, kNone, true, nullptr, kNone, kNone, "", 0, 25},
     {"ExtendedLists", nullptr, &makeModule<ExtendedLists>, 0, kNone, false, nullptr, kNone, kNone, "", 0, 10},
     {"Hist", nullptr, &makeModule<HistogramSets>, kCodeBaseHistograms, kModulesFailed, false, nullptr, kNone, kNone,
@@ -68,8 +71,6 @@ constexpr ModuleEntry kModules[] = {
     {"Direction", &Settings::DoDirection, &makeModule<DirectionalAnalysis>, kCodeBaseDirection,
      {"Error occurred during direction analysis module initialization. Module will not be used in processing.", -1033},
      true, nullptr, kNone, {"Error occurred during directional analysis export.", -4027}, "DIRECTONAL ANALYSIS", 50, 90},
-    {"Coinc", &Settings::DoCoinc, &makeModule<CoincidenceAnalysis>, 0, kNone, true, nullptr, kNone,
-     {"Error occurred during coinc event analysis export.", CoincidenceAnalysis::kExportFailed}, "", 0, 70},
     // After the coincidence analysis, which hands it the closed groups (it groups for itself without one).
     {"Compton", &Settings::DoCompton, &makeModule<ComptonCamera>, kCodeBaseCompton,
      {"Error occurred during Compton camera module initialization. Module will not be used in processing.", -1032},

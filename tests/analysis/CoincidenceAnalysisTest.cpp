@@ -149,3 +149,43 @@ TEST_F(CoincidenceAnalysisTest, AnEmptyGroupTableIsSaidButTheListIsWritten) {
 }
 
 }  // namespace
+
+TEST_F(CoincidenceAnalysisTest, GroupsToBeDrawnCarryTheRunsClusterIndexesAcrossBatches) {
+    // Two batches of 4 and 3 rows; the third row of the first batch is not evaluated (filtered out), so the
+    // analysis never sees it, yet the indexes count it.
+    const std::vector<std::vector<double>> first = {{5, 1000, 10, 1}, {5, 1030, 20, 3}, {0, 0, 0, 0}, {6, 5000, 7, 2}};
+    const std::vector<std::vector<double>> second = {{7, 9000, 100, 4}, {7, 9010, 50, 1}, {8, 20000, 1, 1}};
+    for (const auto* rows : {&first, &second}) {
+        zel::ClusterBatch batch = zel::ClusterBatch::fromRows(*rows);
+        coinc.processBatch(batch);
+        for (uint32_t r = 0; r < batch.size(); ++r)
+            if (rows == &second || r != 2) coinc.processCluster(batch.row(r), r, -1);
+    }
+    coinc.finishInput();
+    const auto pictures = coinc.groupPictures();
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[0].name, "ClustersMaxCoincGroup");
+    EXPECT_EQ(pictures[0].title, "Clusters of most numerous coinc group");
+    EXPECT_EQ(pictures[0].clusters, (std::vector<uint32_t>{0, 1}));  // the first of the two largest
+    EXPECT_EQ(pictures[1].name, "ClustersCoincGroup_5");
+    EXPECT_EQ(pictures[1].title, "Clusters of coinc group 5");
+    EXPECT_EQ(pictures[2].name, "ClustersCoincGroup_7");
+    EXPECT_EQ(pictures[2].clusters, (std::vector<uint32_t>{4, 5}));
+}
+
+TEST_F(CoincidenceAnalysisTest, TwentyGroupsSpreadOverTheRunAreDrawnBesidesTheLargest) {
+    // 100 groups of two, the 37th of three.
+    for (int g = 0; g < 100; ++g)
+        for (int c = 0; c < (g == 36 ? 3 : 2); ++c) {
+            const std::vector<double> row{double(g), g * 1e6 + c, 1, 1};
+            coinc.groupCluster(row);
+        }
+    coinc.finishInput();
+    const auto pictures = coinc.groupPictures();
+    ASSERT_EQ(pictures.size(), 1u + CoincidenceAnalysis::kGroupPictures);
+    EXPECT_EQ(pictures[0].clusters.size(), 3u);
+    // Every fifth group: 0, 5, ..., 95.
+    EXPECT_EQ(pictures[1].name, "ClustersCoincGroup_0");
+    EXPECT_EQ(pictures[2].name, "ClustersCoincGroup_5");
+    EXPECT_EQ(pictures.back().name, "ClustersCoincGroup_95");
+}

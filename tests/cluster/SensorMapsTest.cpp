@@ -139,6 +139,27 @@ TEST_F(SensorMapsTest, FrameImagesOfTheMaximalOccupancyFrameAndSpreadFrames) {
     EXPECT_EQ(maps.frameImages()[2].name(), "Frame_2");
 }
 
+TEST_F(SensorMapsTest, GroupImagesHoldThePixelsOfTheirClusters) {
+    settings.IsEnergyCalibrated = true;
+    run.groupPictures = {{"ClustersMaxCoincGroup", "Clusters of most numerous coinc group", {3, 0}},
+                         {"ClustersCoincGroup_9", "Clusters of coinc group 9", {3}}};
+    start();
+    for (uint32_t size : {2u, 1u, 1u, 3u}) maps.noteCluster(0, size);
+    fill(kLog);
+    ASSERT_EQ(maps.groupImages().size(), 2u);
+    const zel::Hist2D& largest = maps.groupImages()[0];
+    EXPECT_EQ(largest.GetName(), "ClustersMaxCoincGroup");
+    EXPECT_EQ(largest.GetTitle(), "Clusters of most numerous coinc group");
+    EXPECT_EQ(at(largest, 0, 0), 5);
+    EXPECT_EQ(at(largest, 1, 0), 7);
+    EXPECT_EQ(at(largest, 3, 3), 0) << "not in the group";
+    EXPECT_EQ(at(largest, 255, 254), 4);
+    const zel::Hist2D& other = maps.groupImages()[1];
+    EXPECT_EQ(at(other, 0, 0), 0);
+    EXPECT_EQ(at(other, 255, 255), 1);
+    EXPECT_EQ(at(other, 254, 255), 2);
+}
+
 struct FrameImageTest : ::testing::Test {
     zeltest::LoggedDir tmp{"zel_frameimage"};
 };

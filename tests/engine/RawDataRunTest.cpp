@@ -7,6 +7,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
 
 #include "support/TempDir.h"
 #include "zel/ZEL_API.h"
@@ -172,3 +176,49 @@ TEST_F(RawDataRun, TextFrameIsClusteredAsFrameData) {
 }
 
 }  // namespace
+
+TEST_F(RawDataRun, CoincidenceGroupsAreDrawnFromTheClusterLog) {
+    // A window of 1 ms at 2000 clusters per second: hundreds of groups.
+    const std::string generate = kBin + "zel_gen_raw --format t3pa --clusters 600 --rate 2000 --seed 5 --out " +
+                                 dir.file("gen.t3pa") + " > /dev/null";
+    ASSERT_EQ(std::system(generate.c_str()), 0);
+    load(dir.dir(), "gen.t3pa", "IsEnergyCalibrated = true\nTimeCoinc = 1000000\n");
+    ASSERT_EQ(zel::processFile("", "", ""), 0);
+
+    // The group table: energy sums by group number, and the largest group's.
+    std::ifstream table(dir.file("out/CoincEvent/CoincGroups.txt"));
+    std::string line;
+    std::getline(table, line);
+    std::map<std::string, double> energyOf;
+    double largestEnergy = 0;
+    int largestSize = 0;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string id, skip;
+        int size = 0;
+        double energy = 0;
+        fields >> id >> size >> skip >> skip >> skip >> skip >> energy;
+        energyOf[id] = energy;
+        if (size > largestSize) largestSize = size, largestEnergy = energy;
+    }
+    ASSERT_GT(energyOf.size(), 40u);
+
+    // Each group image holds exactly its group's pixels: the image's sum is the group's deposited energy.
+    auto imageSum = [&](const std::string& name) {
+        std::ifstream data(dir.file("out/EventVisual/" + name + ".hist"));
+        double sum = 0, x = 0, y = 0, value = 0;
+        while (data >> x >> y >> value) sum += value;
+        return sum;
+    };
+    EXPECT_NEAR(imageSum("ClustersMaxCoincGroup"), largestEnergy, 1e-6 * largestEnergy);
+    int spread = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("out/EventVisual"))) {
+        const std::string name = entry.path().stem().string();
+        if (entry.path().extension() != ".hist" || name.rfind("ClustersCoincGroup_", 0) != 0) continue;
+        ++spread;
+        const std::string id = name.substr(std::string("ClustersCoincGroup_").size());
+        ASSERT_TRUE(energyOf.count(id)) << name;
+        EXPECT_NEAR(imageSum(name), energyOf[id], 1e-6 * energyOf[id]) << name;
+    }
+    EXPECT_EQ(spread, 20);
+}
