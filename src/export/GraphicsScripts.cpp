@@ -518,10 +518,10 @@ std::string directionMapScript(const PlotDirectionMap& plot, const std::vector<s
 
 std::string driverScript(const std::vector<std::string>& scripts) {
     const std::string n = std::to_string(scripts.size());
-    // The plotting modules are loaded once here: the processes that the driver forks inherit them. The pictures
-    // are saved, never shown, so the redraw that pyplot asks for after saving is skipped (it doubles the time of a
-    // picture), and the collector leaves the inherited objects alone, so that the forked processes copy fewer
-    // pages.
+    // The plotting modules are loaded once here, and the fonts and the formula parser by drawing one text: the
+    // processes that the driver forks inherit them. The pictures are saved, never shown, so the redraw that pyplot
+    // asks for after saving is skipped (it doubles the time of a picture), and the collector leaves the inherited
+    // objects alone, so that the forked processes copy fewer pages.
     std::string out = "import multiprocessing\n";
     out += "import gc\n";
     out += "import matplotlib\n";
@@ -529,6 +529,10 @@ std::string driverScript(const std::vector<std::string>& scripts) {
     out += "import matplotlib.pyplot as plt\n";
     out += "import numpy as np\n";
     out += "matplotlib.backend_bases.FigureCanvasBase.draw_idle = lambda self, *args, **kwargs: None\n";
+    out += "fig = plt.figure()\n";
+    out += "fig.text(0.5, 0.5, r'$\\mu=1$')\n";
+    out += "fig.canvas.draw()\n";
+    out += "plt.close(fig)\n";
     out += "gc.freeze()\n";
     for (size_t i = 0; i < scripts.size(); ++i) {
         out += "def func_" + std::to_string(i) + "():\n";

@@ -230,6 +230,10 @@ matplotlib.use('Agg')
 import matplotlib.pyplot as plt
 import numpy as np
 matplotlib.backend_bases.FigureCanvasBase.draw_idle = lambda self, *args, **kwargs: None
+fig = plt.figure()
+fig.text(0.5, 0.5, r'$\mu=1$')
+fig.canvas.draw()
+plt.close(fig)
 gc.freeze()
 def func_0():
 	a = 1
