@@ -40,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zel::RunState run;
     run.frameCount = 40;
     run.maxOccupancyFrame = 3;
+    run.groupPictures = {{"ClustersMaxCoincGroup", "largest", {0, 2, 5}}, {"ClustersCoincGroup_1", "group", {2, 7}}};
     zel::SensorMaps maps;
     maps.init(zel::ModuleContext{settings, variables, inputs, products, run, jobs, quiet, 0});
     for (uint32_t c = 0; c < 8; ++c) maps.noteCluster(c % 3 == 2 ? zel::SensorMaps::kSkipped : 0, c);
