@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Histograms that can not be made raise their code by design.
     try {
         zel::Hist1D hist(zelfuzz::scratchDir(), "h", ".hist", ".hist_info", -2000, quiet);
-        (void)hist.PrintText();
+        // The text of a larger histogram goes through the same code, only for longer (seconds per input).
+        if (hist.GetAxis().nBin <= 65536) (void)hist.PrintText();
     } catch (const std::runtime_error&) {
     }
     try {
